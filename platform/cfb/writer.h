@@ -1,0 +1,42 @@
+// A writer of compound files (version 3, 512-byte sectors): nested storages and streams of any
+// size, streams below 4096 bytes in the mini stream. It serves the character builder, the sample
+// files and the tests. Files it writes are read by other readers as they are by ours.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cfb {
+
+// How each storage's children are linked into their sibling tree. Both are valid trees in the
+// format's name order; RightChain is what some writers produce (one long chain of right links).
+enum class SiblingShape { Balanced, RightChain };
+
+class CompoundFileWriter {
+public:
+    using EntryId = std::uint32_t;
+    static constexpr EntryId kRoot = 0;
+
+    // Add an element under `parent` (kRoot or a storage). Names are 1 to 31 UTF-16 units without
+    // "/", "\", ":" or "!" and unique (case-insensitively) among their siblings; a name may start
+    // with a control character (code 1 to 31). Raise Error otherwise.
+    EntryId AddStorage(EntryId parent, std::u16string_view name);
+    EntryId AddStream(EntryId parent, std::u16string_view name, std::string content);
+
+    // Raises Error naming the file when it cannot be written.
+    void SaveToFile(const std::string& path, SiblingShape shape = SiblingShape::Balanced) const;
+    std::string SaveToBytes(SiblingShape shape = SiblingShape::Balanced) const;
+
+private:
+    struct Element {
+        std::u16string name;
+        bool isStorage = false;
+        std::string content;
+        std::vector<EntryId> children;
+    };
+    std::vector<Element> elements_{Element{u"Root Entry", true, {}, {}}};
+};
+
+}  // namespace cfb

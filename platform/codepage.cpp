@@ -1,0 +1,155 @@
+#include "codepage.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr char16_t kDefaultWide = u'?';
+
+bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
+
+// Decodes one UTF-8 sequence at text[i]; returns the code point, or -1 for an invalid sequence,
+// and advances i past what was consumed (one byte for an invalid lead).
+long DecodeUtf8(const unsigned char* text, std::size_t size, std::size_t& i) {
+    const unsigned char lead = text[i];
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    int extra;
+    long cp;
+    long min;
+    if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; min = 0x80; }
+    else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; min = 0x800; }
+    else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; min = 0x10000; }
+    else { ++i; return -1; }
+    std::size_t j = i + 1;
+    for (int k = 0; k < extra; ++k, ++j) {
+        if (j >= size || (text[j] & 0xC0) != 0x80) {
+            i = j;  // a truncated sequence counts once and resumes at the offending byte
+            return -1;
+        }
+        cp = (cp << 6) | (text[j] & 0x3F);
+    }
+    i = j;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+    return cp;
+}
+
+template <class Sink>
+void Utf8ToUtf16(const unsigned char* text, std::size_t size, Sink&& put) {
+    for (std::size_t i = 0; i < size;) {
+        long cp = DecodeUtf8(text, size, i);
+        if (cp < 0) put(kDefaultWide);
+        else if (cp < 0x10000) put(static_cast<char16_t>(cp));
+        else {
+            cp -= 0x10000;
+            put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        }
+    }
+}
+
+// Calls put(bytes, count) per converted character and replace() for an unpaired surrogate.
+template <class Sink, class Replace>
+void Utf16ToUtf8(const char16_t* wide, std::size_t size, Sink&& put, Replace&& replace) {
+    for (std::size_t i = 0; i < size; ++i) {
+        unsigned long cp = wide[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < size && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            replace();
+            continue;
+        }
+        char out[4];
+        int n;
+        if (cp < 0x80) { out[0] = static_cast<char>(cp); n = 1; }
+        else if (cp < 0x800) {
+            out[0] = static_cast<char>(0xC0 | (cp >> 6));
+            out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+            n = 2;
+        } else if (cp < 0x10000) {
+            out[0] = static_cast<char>(0xE0 | (cp >> 12));
+            out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+            n = 3;
+        } else {
+            out[0] = static_cast<char>(0xF0 | (cp >> 18));
+            out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+            n = 4;
+        }
+        put(out, n);
+    }
+}
+
+}  // namespace
+
+int lstrlenW(const char16_t* wide) {
+    if (!wide) return 0;
+    int n = 0;
+    while (wide[n] && n < std::numeric_limits<int>::max()) ++n;
+    return n;
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD, const char* text, int length, char16_t* wide,
+                        int wideCapacity) {
+    if (!KnownCodePage(codePage) || !text || length < -1 || wideCapacity < 0) return 0;
+    const std::size_t size = length == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(length);
+    std::size_t written = 0;
+    bool overflow = false;
+    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text), size, [&](char16_t unit) {
+        if (wideCapacity != 0) {
+            if (written >= static_cast<std::size_t>(wideCapacity)) { overflow = true; return; }
+            wide[written] = unit;
+        }
+        ++written;
+    });
+    if (overflow || written > static_cast<std::size_t>(std::numeric_limits<int>::max())) return 0;
+    return static_cast<int>(written);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD, const char16_t* wide, int length, char* text,
+                        int capacity, const char* defaultChar, BOOL* usedDefault) {
+    if (usedDefault) *usedDefault = 0;
+    if (!KnownCodePage(codePage) || !wide || length < -1 || capacity < 0) return 0;
+    const std::size_t size = length == -1 ? static_cast<std::size_t>(lstrlenW(wide)) + 1
+                                          : static_cast<std::size_t>(length);
+    const char* fallback = defaultChar ? defaultChar : "?";
+    const std::size_t fallbackSize = std::strlen(fallback);
+    std::size_t written = 0;
+    bool overflow = false;
+    auto put = [&](const char* bytes, int n) {
+        if (capacity != 0) {
+            if (written + n > static_cast<std::size_t>(capacity)) { overflow = true; return; }
+            std::memcpy(text + written, bytes, n);
+        }
+        written += n;
+    };
+    Utf16ToUtf8(wide, size, put, [&] {
+        if (usedDefault) *usedDefault = 1;
+        put(fallback, static_cast<int>(fallbackSize));
+    });
+    if (overflow || written > static_cast<std::size_t>(std::numeric_limits<int>::max())) return 0;
+    return static_cast<int>(written);
+}
+
+std::u16string AnsiToWide(std::string_view text) {
+    std::u16string wide;
+    wide.reserve(text.size());
+    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                [&](char16_t unit) { wide.push_back(unit); });
+    return wide;
+}
+
+std::string WideToAnsi(std::u16string_view wide) {
+    std::string text;
+    text.reserve(wide.size());
+    Utf16ToUtf8(wide.data(), wide.size(), [&](const char* bytes, int n) { text.append(bytes, n); },
+                [&] { text.push_back('?'); });
+    return text;
+}

@@ -1,0 +1,31 @@
+// Conversion between 8-bit text in the system code page and UTF-16. The system ANSI code page
+// (CP_ACP) is UTF-8 on this platform. What the target cannot represent (an invalid byte sequence,
+// a lone surrogate) becomes the default character "?".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "types.h"
+
+inline constexpr UINT CP_ACP = 0;
+inline constexpr UINT CP_UTF8 = 65001;
+
+// As on Windows: converts `length` bytes (-1: up to and including the NUL) into at most
+// `wideCapacity` units; with wideCapacity 0, only counts. Returns the units written (or needed),
+// 0 on failure (unknown code page, buffer too small).
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length, char16_t* wide,
+                        int wideCapacity);
+
+// As on Windows: converts `length` units (-1: up to and including the NUL) into at most
+// `capacity` bytes; with capacity 0, only counts. `defaultChar` (null: "?") replaces what cannot
+// be represented and `usedDefault`, when given, says whether that happened.
+int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide, int length, char* text,
+                        int capacity, const char* defaultChar, BOOL* usedDefault);
+
+// Units before the terminating NUL; 0 for a null pointer.
+int lstrlenW(const char16_t* wide);
+
+// Whole-string conversions with the system code page, with no length limit.
+std::u16string AnsiToWide(std::string_view text);
+std::string WideToAnsi(std::u16string_view wide);

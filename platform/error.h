@@ -1,0 +1,18 @@
+// The one error type of the program: a failure that carries the message text shown to the user.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "hresult.h"
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Raises Error with DescribeFailure(what, hr).
+[[noreturn]] void RaiseFailure(const std::string& what, HRESULT hr);
+
+// Raises Error with DescribeFailure(what, hr) when hr is a failure code; returns hr otherwise.
+HRESULT CheckResult(HRESULT hr, const std::string& what);

@@ -1,0 +1,33 @@
+// File services: the current directory, existence tests, path expansion and whole-file reads and
+// writes. Failures raise Error with a text that names the file and the system's reason.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The current directory, without a trailing separator (but "/" for the root).
+std::string GetCurrentDir();
+
+// Changes the current directory; raises Error("Cannot change the current directory to D: why").
+void ChangeDir(const std::string& dir);
+
+// True when the path names an existing regular file (not a directory).
+bool FileExists(const std::string& path);
+
+// The full path of `name` against the current directory, with "." and ".." segments resolved
+// lexically and repeated separators folded; links are not followed.
+std::string ExpandFileName(const std::string& name);
+
+// The directory part of a path, up to and including its last separator; "" when it has none.
+std::string ExtractFilePath(const std::string& path);
+
+// The file part of a path, after its last separator.
+std::string ExtractFileName(const std::string& path);
+
+// The whole content of a file; raises Error("Cannot read the file F: why").
+std::string ReadWholeFile(const std::string& path);
+
+// Replaces (or creates) the file with `bytes` atomically: the bytes go to a temporary file in the
+// same directory, which is then renamed over the old one, so a failed write leaves an earlier
+// file as it was. Raises Error("Cannot write the file F: why").
+void WriteFileAtomically(const std::string& path, std::string_view bytes);
