@@ -1,11 +1,16 @@
 // A writer of compound files (version 3, 512-byte sectors): nested storages and streams of any
 // size, streams below 4096 bytes in the mini stream. It serves the character builder, the sample
 // files and the tests. Files it writes are read by other readers as they are by ours.
+//
+// File layout, in sector order: FAT sectors, DIFAT sectors (only past 109 FAT sectors), the
+// directory, the mini FAT, the mini stream, then every large stream in one contiguous run of
+// sectors each. Entry i of the directory is the element with EntryId i; the root is entry 0.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace cfb {
@@ -21,11 +26,14 @@ public:
 
     // Add an element under `parent` (kRoot or a storage). Names are 1 to 31 UTF-16 units without
     // "/", "\", ":" or "!" and unique (case-insensitively) among their siblings; a name may start
-    // with a control character (code 1 to 31). Raise Error otherwise.
+    // with a control character (code 1 to 31). Raise Error otherwise, and when `parent` is not a
+    // storage of this writer or a stream is too large for the format (over 2^31 bytes).
     EntryId AddStorage(EntryId parent, std::u16string_view name);
+    // `content` is taken over, not copied, when the caller moves it in.
     EntryId AddStream(EntryId parent, std::u16string_view name, std::string content);
 
-    // Raises Error naming the file when it cannot be written.
+    // Raises Error naming the file when it cannot be written; an existing file is replaced
+    // atomically, so a failed save leaves it as it was.
     void SaveToFile(const std::string& path, SiblingShape shape = SiblingShape::Balanced) const;
     std::string SaveToBytes(SiblingShape shape = SiblingShape::Balanced) const;
 
@@ -36,7 +44,11 @@ private:
         std::string content;
         std::vector<EntryId> children;
     };
+    EntryId Add(EntryId parent, std::u16string_view name, bool isStorage, std::string content);
+
     std::vector<Element> elements_{Element{u"Root Entry", true, {}, {}}};
+    // Parent id + upper-cased name of every element, for the sibling uniqueness check.
+    std::unordered_set<std::u16string> siblingKeys_;
 };
 
 }  // namespace cfb
