@@ -1,0 +1,41 @@
+#include "dataprovider/character.h"
+
+#include "platform/cfb/format.h"
+#include "platform/error.h"
+
+namespace character {
+
+bool IsAnimationElement(std::u16string_view name, bool isStream) {
+    if (!isStream || name.empty() || name.front() < 32) return false;
+    return cfb::CompareNames(name, kDefinitionStream) != 0;
+}
+
+std::u16string FoldName(std::u16string_view name) {
+    std::u16string folded(name);
+    for (auto& unit : folded) unit = cfb::UpcaseUnit(unit);
+    return folded;
+}
+
+Character::Character(const Definition& definition, const std::vector<std::u16string>& animations)
+    : name_(definition.name) {
+    for (const auto& animation : animations) animations_.insert(FoldName(animation));
+    for (const auto& state : definition.states) {
+        for (const auto& animation : state.animations) {
+            if (!HasAnimation(animation))
+                throw Error(DefinitionLinePrefix(state.line) + "the state " + QuoteName(state.name) +
+                            " names the animation " + QuoteName(animation) +
+                            ", which the file does not hold");
+        }
+        states_.insert(FoldName(state.name));
+    }
+}
+
+bool Character::HasAnimation(std::u16string_view name) const {
+    return !name.empty() && animations_.contains(FoldName(name));
+}
+
+bool Character::HasState(std::u16string_view name) const {
+    return !name.empty() && states_.contains(FoldName(name));
+}
+
+}  // namespace character

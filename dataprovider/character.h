@@ -1,0 +1,42 @@
+// A loaded character: its name, its animations (the root streams of its file) and its states,
+// answered without regard to case, by the compound file format's own upper-casing of each
+// UTF-16 unit.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "dataprovider/definition.h"
+
+namespace character {
+
+// The name of the definition stream.
+inline constexpr std::u16string_view kDefinitionStream = u"Character";
+
+// Whether a root element is an animation: a stream whose name does not start with a control
+// character (property sets and the like) and is not the definition.
+bool IsAnimationElement(std::u16string_view name, bool isStream);
+
+// The name folded for comparison.
+std::u16string FoldName(std::u16string_view name);
+
+class Character {
+public:
+    // Checks the definition against the file's animations. Raises Error naming the line of a
+    // state that names an animation the file does not hold.
+    Character(const Definition& definition, const std::vector<std::u16string>& animations);
+
+    const std::u16string& Name() const { return name_; }
+    // False for the empty name.
+    bool HasAnimation(std::u16string_view name) const;
+    bool HasState(std::u16string_view name) const;
+
+private:
+    std::u16string name_;
+    std::unordered_set<std::u16string> animations_;  // folded
+    std::unordered_set<std::u16string> states_;      // folded
+};
+
+}  // namespace character

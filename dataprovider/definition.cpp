@@ -1,0 +1,148 @@
+#include "dataprovider/definition.h"
+
+#include <optional>
+#include <unordered_map>
+
+#include "dataprovider/character.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+
+namespace character {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kQuotedUnits = 60;
+
+[[noreturn]] void Refuse(int line, const std::string& problem) {
+    throw Error(DefinitionLinePrefix(line) + problem);
+}
+
+// Strict UTF-8 to UTF-16: no overlong forms, no surrogates, nothing above U+10FFFF.
+std::optional<std::u16string> DecodeUtf8(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t extra;
+        char32_t code;
+        char32_t minimum;
+        if (lead < 0x80) {
+            out.push_back(lead);
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1, code = lead & 0x1F, minimum = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2, code = lead & 0x0F, minimum = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3, code = lead & 0x07, minimum = 0x10000;
+        } else {
+            return std::nullopt;
+        }
+        if (text.size() - i <= extra) return std::nullopt;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return std::nullopt;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return std::nullopt;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(code));
+        }
+        i += extra + 1;
+    }
+    return out;
+}
+
+bool IsSpace(char16_t unit) { return unit == u' ' || unit == u'\t'; }
+
+std::u16string_view Trim(std::u16string_view text) {
+    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+StateDefinition ParseState(std::u16string_view value, int line) {
+    const std::size_t colon = value.find(u':');
+    if (colon == std::u16string_view::npos)
+        Refuse(line, "the State line has no ':' between the state and its animations");
+    StateDefinition state;
+    state.line = line;
+    state.name = Trim(value.substr(0, colon));
+    if (state.name.empty()) Refuse(line, "the State line names no state");
+    std::u16string_view rest = value.substr(colon + 1);
+    while (true) {
+        const std::size_t comma = rest.find(u',');
+        const std::u16string_view animation = Trim(rest.substr(0, comma));
+        if (animation.empty())
+            Refuse(line, "the state " + QuoteName(state.name) + " names an empty animation");
+        state.animations.emplace_back(animation);
+        if (comma == std::u16string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return state;
+}
+
+}  // namespace
+
+std::string DefinitionLinePrefix(int line) {
+    return "Character definition, line " + std::to_string(line) + ": ";
+}
+
+std::string QuoteName(std::u16string_view name) {
+    if (name.size() <= kQuotedUnits) return "\"" + WideToAnsi(name) + "\"";
+    return "\"" + WideToAnsi(name.substr(0, kQuotedUnits)) + "...\"";
+}
+
+Definition ParseDefinition(std::string_view text) {
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    Definition definition;
+    int nameLine = 0;
+    std::unordered_map<std::u16string, int> stateLines;  // folded name -> line
+    int line = 0;
+    while (!text.empty()) {
+        ++line;
+        const std::size_t end = text.find('\n');
+        std::string_view bytes = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (bytes.ends_with('\r')) bytes.remove_suffix(1);
+
+        const auto decoded = DecodeUtf8(bytes);
+        if (!decoded) Refuse(line, "the text is not valid UTF-8");
+        const std::u16string_view content = *decoded;
+        if (Trim(content).empty() || content.front() == u'#') continue;
+
+        const std::size_t equals = content.find(u'=');
+        const std::u16string_view key =
+            Trim(content.substr(0, equals == std::u16string_view::npos ? 0 : equals));
+        if (equals == std::u16string_view::npos || key.empty())
+            Refuse(line, "the line is not of the form Key=Value");
+        const std::u16string_view value = content.substr(equals + 1);
+
+        if (key == u"Name") {
+            if (nameLine != 0)
+                Refuse(line, "a second Name line (the first is line " + std::to_string(nameLine) +
+                                 ")");
+            nameLine = line;
+            definition.name = value;
+        } else if (key == u"State") {
+            StateDefinition state = ParseState(value, line);
+            const auto [earlier, added] = stateLines.emplace(FoldName(state.name), line);
+            if (!added)
+                Refuse(line, "the state " + QuoteName(state.name) + " is already defined on line " +
+                                 std::to_string(earlier->second));
+            definition.states.push_back(std::move(state));
+        }
+    }
+    if (nameLine == 0) throw Error("Character definition: there is no Name line");
+    return definition;
+}
+
+}  // namespace character

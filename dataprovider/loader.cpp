@@ -1,0 +1,61 @@
+#include "dataprovider/loader.h"
+
+#include "platform/error.h"
+
+namespace character {
+
+namespace {
+
+constexpr ULONG kReadChunk = 64 * 1024;
+
+std::string ReadDefinition(IStorage& root) {
+    ComPtr<IStream> stream;
+    const std::u16string name(kDefinitionStream);
+    const HRESULT opened =
+        root.OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put());
+    if (opened == STG_E_FILENOTFOUND)
+        throw Error("The character file holds no Character stream (the character's definition)");
+    CheckResult(opened, "Cannot open the Character stream");
+
+    // The recorded size is not trusted: reading stops one byte past the limit whatever it says.
+    std::string text;
+    while (text.size() <= kMaxDefinitionBytes) {
+        const std::size_t before = text.size();
+        text.resize(before + kReadChunk);
+        ULONG read = 0;
+        CheckResult(stream->Read(text.data() + before, kReadChunk, &read),
+                    "Cannot read the Character stream");
+        text.resize(before + std::min<ULONG>(read, kReadChunk));
+        if (read == 0) break;
+    }
+    if (text.size() > kMaxDefinitionBytes)
+        throw Error("The Character stream is larger than 1 MiB, too large for a definition");
+    return text;
+}
+
+std::vector<std::u16string> ReadAnimationNames(IStorage& root) {
+    ComPtr<IEnumSTATSTG> elements;
+    CheckResult(root.EnumElements(0, nullptr, 0, elements.Put()),
+                "Cannot list the elements of the character file");
+    std::vector<std::u16string> names;
+    while (true) {
+        STATSTG element;
+        ULONG fetched = 0;
+        const HRESULT hr = elements->Next(1, &element, &fetched);
+        CheckResult(hr, "Cannot list the elements of the character file");
+        if (hr != S_OK || fetched == 0) break;
+        const std::u16string name = element.pwcsName ? element.pwcsName : u"";
+        CoTaskMemFree(element.pwcsName);
+        if (IsAnimationElement(name, element.type == STGTY_STREAM)) names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+Character LoadCharacter(IStorage& root) {
+    const Definition definition = ParseDefinition(ReadDefinition(root));
+    return Character(definition, ReadAnimationNames(root));
+}
+
+}  // namespace character
