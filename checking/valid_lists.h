@@ -1,0 +1,34 @@
+// Saving the valid lists to "A" + character name + ".txt" and "S" + character name + ".txt" in the
+// start-up directory, one entry per line, every line ended by CR LF.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/linelist.h"
+#include "platform/prompts.h"
+
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
+// The confirmation asked before anything is written.
+extern const char* const kSaveConfirmation;
+
+// prefix + name + ".txt" with the name cut to 255 bytes and the whole cut at 255 bytes, so an
+// extremely long name loses the extension; cuts never split a character.
+std::string ValidListFileName(char prefix, const std::u16string& characterName);
+
+struct ValidList {
+    const LineList& entries;
+    bool validated;  // its Validate command was available
+};
+
+// Changes to startDir, reports an empty list ("There are no items in valid animation list to
+// save." / "... valid states list ..."), asks for confirmation, then writes each list that has
+// entries and was available for validation, animations first. A character name holding "/", "\"
+// or a NUL cannot name a file in startDir: that file raises Error naming it. Raises Error naming
+// the file that cannot be written; an existing file is replaced atomically, so a failed write
+// leaves it as it was. Returns the file names written.
+std::vector<std::string> SaveVerifyFiles(const std::string& startDir,
+                                         const std::u16string& characterName,
+                                         const ValidList& animations, const ValidList& states,
+                                         Prompts& prompts);

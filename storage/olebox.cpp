@@ -1,0 +1,26 @@
+#include "storage/olebox.h"
+
+#include <limits>
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+
+std::unique_ptr<char16_t[]> StrToWide(const std::string& s, std::size_t& byteLength) {
+    if (s.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        throw Error("The text is too long to convert.");
+    // UTF-8 never needs more UTF-16 units than it has bytes.
+    auto wide = std::make_unique<char16_t[]>(s.size() + 1);
+    MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), wide.get(),
+                        static_cast<int>(s.size()));
+    byteLength = 2 * s.size();
+    return wide;
+}
+
+std::string WideToStr(const char16_t* w) {
+    const int length = lstrlenW(w);
+    if (length == 0) return {};
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, w, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w, length, text.data(), bytes, nullptr, nullptr);
+    return text;
+}

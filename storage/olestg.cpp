@@ -1,0 +1,123 @@
+#include "storage/olestg.h"
+
+#include <memory>
+#include <vector>
+
+#include "platform/error.h"
+#include "storage/StrBox.h"
+#include "storage/olebox.h"
+
+namespace {
+
+constexpr DWORD kRootMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x12
+constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;      // 0x10
+
+const char* TypeName(DWORD type) {
+    switch (type) {
+        case STGTY_STORAGE: return "Storage";
+        case STGTY_STREAM: return "Stream";
+        case STGTY_LOCKBYTES: return "LockBytes";
+        case STGTY_PROPERTY: return "Property";
+        default: return "Unknown";
+    }
+}
+
+// Frees the task-memory name of an element record however the loop body is left.
+struct ElementRecord {
+    STATSTG stat{};
+    ElementRecord() = default;
+    ElementRecord(const ElementRecord&) = delete;
+    ElementRecord& operator=(const ElementRecord&) = delete;
+    ~ElementRecord() { CoTaskMemFree(stat.pwcsName); }
+};
+
+// One storage whose elements are being listed, with its enumerator.
+struct OpenLevel {
+    ComPtr<IStorage> storage;
+    ComPtr<IEnumSTATSTG> elements;
+};
+
+}  // namespace
+
+bool CheckEnumResult(HRESULT result, Prompts& prompts) {
+    if (SUCCEEDED(result)) return true;
+    prompts.ShowMessage("Enum Failed");
+    return false;
+}
+
+TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts) : prompts_(prompts) {
+    OpenFile(path);
+}
+
+void TOpenStorage::OpenFile(const std::string& path) {
+    ComPtr<IStorage> root;
+    {
+        std::size_t byteLength = 0;
+        const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
+        if (StgIsStorageFile(widePath.get()) != S_OK) throw Error("Not a valid storage file.");
+        Lines.Add("Storage " + path);
+        const HRESULT opened =
+            StgOpenStorage(widePath.get(), nullptr, kRootMode, nullptr, 0, root.Put());
+        if (FAILED(opened) || !root) throw Error("Call to StgOpenStorage failed");
+    }
+    ListStorage(root.Get());
+}
+
+// Depth first over an explicit stack of open storages rather than by recursion, so that storages
+// nested as deep as the file allows cannot exhaust the call stack. The lines come out as a
+// recursive walk would give them: a storage's line, its elements, its closing line, then its next
+// sibling.
+void TOpenStorage::ListStorage(IStorage* root) {
+    std::vector<OpenLevel> levels;
+    auto enter = [&](ComPtr<IStorage> storage) {
+        OpenLevel level{std::move(storage), {}};
+        if (!CheckEnumResult(level.storage->EnumElements(0, nullptr, 0, level.elements.Put()),
+                             prompts_) ||
+            !level.elements)
+            return;
+        levels.push_back(std::move(level));
+    };
+    root->AddRef();
+    enter(ComPtr<IStorage>::Attach(root));
+    while (!levels.empty()) {
+        ElementRecord element;
+        const HRESULT fetched = levels.back().elements->Next(1, &element.stat, nullptr);
+        if (FAILED(fetched)) RaiseFailure("Reading the storage elements failed", fetched);
+        if (fetched != S_OK) {
+            CoTaskMemFree(element.stat.pwcsName);
+            element.stat = STATSTG{};
+        }
+        const std::string typeName = TypeName(element.stat.type);
+        AddElementLine(typeName, element.stat);
+        if (fetched != S_OK) {
+            levels.pop_back();
+            continue;
+        }
+        if (typeName == "Storage") {
+            ComPtr<IStorage> child = OpenSubStorage(levels.back().storage.Get(), element.stat);
+            if (child) enter(std::move(child));
+        }
+    }
+}
+
+void TOpenStorage::AddElementLine(const std::string& typeName, const STATSTG& element) {
+    if (typeName == "Unknown") {
+        Lines.Add("End Storage (Unknown)");
+        return;
+    }
+    std::string body = WideToStr(element.pwcsName) + " Size: " + std::to_string(element.cbSize);
+    const auto code = static_cast<unsigned char>(body[0]);
+    if (code == 5) body = "(Property) " + StrDropLeft(body, 1);
+    else if (code >= 1 && code <= 6) body = "(Special: " + std::to_string(code) + ") " + StrDropLeft(body, 1);
+    Lines.Add(typeName + " " + body);
+}
+
+ComPtr<IStorage> TOpenStorage::OpenSubStorage(IStorage* parent, const STATSTG& element) {
+    ComPtr<IStorage> child;
+    const char16_t* name = element.pwcsName ? element.pwcsName : u"";
+    if (FAILED(parent->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put())) || !child) {
+        prompts_.ShowMessage("Count not open subStorage");
+        return {};
+    }
+    return child;
+}

@@ -1,0 +1,141 @@
+// The platform's text services: line lists, code-page conversion, BSTRs, GUIDs and paths.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/bstr.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/guid.h"
+#include "platform/linelist.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::vector<std::string> Split(std::string_view text) {
+    LineList list;
+    list.SetText(text);
+    return list.Lines();
+}
+
+TEST(LineList, SplitsAtEveryKindOfLineBreak) {
+    EXPECT_EQ(Split("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(Split("a\n\nb"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(Split("a\r\r\nb"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(Split("\n\r"), (std::vector<std::string>{"", ""}));
+}
+
+TEST(LineList, FinalBreakAddsNoLineAndNulEndsTheText) {
+    EXPECT_EQ(Split("a\r\n"), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(Split("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(Split("last line"), (std::vector<std::string>{"last line"}));
+    EXPECT_EQ(Split(""), std::vector<std::string>{});
+    EXPECT_EQ(Split(std::string_view("a\nb\0c\nd", 7)), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(LineList, SavesEveryLineWithCrLfAndLoadsItBack) {
+    TempDir dir;
+    LineList list;
+    list.Add("Wave");
+    list.Add("");
+    list.Add("Bow");
+    list.SaveToFile(dir.File("out.txt"));
+    EXPECT_EQ(ReadWholeFile(dir.File("out.txt")), "Wave\r\n\r\nBow\r\n");
+    LineList loaded;
+    loaded.LoadFromFile(dir.File("out.txt"));
+    EXPECT_EQ(loaded, list);
+}
+
+TEST(LineList, ErrorsNameTheFile) {
+    TempDir dir;
+    LineList list;
+    try {
+        list.LoadFromFile(dir.File("missing.txt"));
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos) << e.what();
+    }
+    list.Add("x");
+    EXPECT_THROW(list.SaveToFile(dir.File("no-such-dir/out.txt")), Error);
+}
+
+TEST(WriteFileAtomically, ReplacesAndLeavesNoTemporaryBehind) {
+    TempDir dir;
+    WriteFileAtomically(dir.File("f.txt"), "old");
+    WriteFileAtomically(dir.File("f.txt"), "new");
+    EXPECT_EQ(ReadWholeFile(dir.File("f.txt")), "new");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(CodePage, RoundTripsUtf8AndReplacesWhatCannotBeRepresented) {
+    EXPECT_EQ(AnsiToWide("Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80"), u"Grüße 😀");
+    EXPECT_EQ(WideToAnsi(u"Grüße 😀"), "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80");
+    EXPECT_EQ(AnsiToWide("a\xFF" "b\xC3"), u"a?b?");
+    EXPECT_EQ(AnsiToWide("\xE2\x82z"), u"?z");  // truncated sequence, next character kept
+    EXPECT_EQ(AnsiToWide("\xED\xA0\x80"), u"?");  // an encoded surrogate is not UTF-8
+    const char16_t lone[] = {u'x', 0xD800, u'y', 0};
+    EXPECT_EQ(WideToAnsi(lone), "x?y");
+    EXPECT_EQ(AnsiToWide(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+}
+
+TEST(CodePage, WindowsStyleCallsCountAndRefuseSmallBuffers) {
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", -1, nullptr, 0), 4);
+    char16_t wide[2];
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", 3, wide, 2), 0);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"é", 1, nullptr, 0, nullptr, nullptr), 2);
+    BOOL usedDefault = 0;
+    char text[8] = {};
+    const char16_t lone[] = {0xDC00, 0};
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, lone, -1, text, 8, nullptr, &usedDefault), 2);
+    EXPECT_STREQ(text, "?");
+    EXPECT_TRUE(usedDefault);
+    EXPECT_EQ(lstrlenW(u"four"), 4);
+    EXPECT_EQ(lstrlenW(nullptr), 0);
+}
+
+TEST(Bstr, KeepsLengthAndTreatsNullAsEmpty) {
+    BSTR text = SysAllocStringLen(u"a\0b", 3);
+    EXPECT_EQ(SysStringLen(text), 3u);
+    EXPECT_EQ(BstrToString(text), std::u16string(u"a\0b", 3));
+    SysFreeString(text);
+    EXPECT_EQ(SysStringLen(nullptr), 0u);
+    EXPECT_EQ(BstrToString(nullptr), u"");
+    EXPECT_EQ(AllocBstr(u""), nullptr);
+}
+
+TEST(Guid, ParsesAndFormatsTheBracedForm) {
+    const auto parsed = ParseGuid("{bb64df2f-88e4-11d0-9e87-00c04fd7081f}");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(*parsed, MakeGuid("{BB64DF2F-88E4-11D0-9E87-00C04FD7081F}"));
+    EXPECT_EQ(FormatGuid(*parsed), "{BB64DF2F-88E4-11D0-9E87-00C04FD7081F}");
+    EXPECT_FALSE(ParseGuid("BB64DF2F-88E4-11D0-9E87-00C04FD7081F"));
+    EXPECT_FALSE(ParseGuid("{BB64DF2F-88E4-11D0-9E87-00C04FD7081G}"));
+    EXPECT_FALSE(ParseGuid("{BB64DF2F+88E4-11D0-9E87-00C04FD7081F}"));
+}
+
+TEST(Paths, ExpandAndSplit) {
+    TempDir dir;
+    ChangeDir(dir.Path());
+    const std::string here = GetCurrentDir();
+    EXPECT_EQ(ExpandFileName("Quorvel.exe"), here + "/Quorvel.exe");
+    EXPECT_EQ(ExpandFileName("/a/./b//c/../d"), "/a/b/d");
+    EXPECT_EQ(ExpandFileName("/.."), "/");
+    EXPECT_EQ(ExtractFilePath("/a/b/c.acs"), "/a/b/");
+    EXPECT_EQ(ExtractFilePath("c.acs"), "");
+    EXPECT_EQ(ExtractFileName("/a/b/c.acs"), "c.acs");
+    EXPECT_FALSE(FileExists(here));  // a directory is not a file
+    EXPECT_THROW(ChangeDir(dir.File("missing")), Error);
+}
+
+TEST(Results, FailuresCarryMessageAndCode) {
+    EXPECT_EQ(DescribeFailure("Opening x failed", STG_E_DOCFILECORRUPT),
+              "Opening x failed: The docfile has been corrupted. (0x80030109)");
+    EXPECT_EQ(HResultMessage(MakeHResult(0x80001234)), "Unknown error");
+    EXPECT_THROW(CheckResult(E_FAIL, "x"), Error);
+    EXPECT_EQ(CheckResult(S_FALSE, "x"), S_FALSE);
+}
+
+}  // namespace

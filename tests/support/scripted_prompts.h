@@ -1,0 +1,41 @@
+// Prompts for tests: records every message and error in order and answers the confirmation and
+// the file-open dialog with answers set before the command runs.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/prompts.h"
+
+class ScriptedPrompts : public Prompts {
+public:
+    // Everything shown, in order: "message: ...", "error: ...", "confirm: ...", "open: ...".
+    std::vector<std::string> shown;
+    std::vector<std::string> messages;
+    std::vector<std::string> errors;
+    bool confirmAnswer = true;
+    std::deque<std::optional<std::string>> fileChoices;  // empty: the dialog is cancelled
+    std::string lastInitialName;
+
+    void ShowMessage(const std::string& text) override {
+        messages.push_back(text);
+        shown.push_back("message: " + text);
+    }
+    void ShowError(const std::string& text) override {
+        errors.push_back(text);
+        shown.push_back("error: " + text);
+    }
+    bool ConfirmYesCancel(const std::string& text) override {
+        shown.push_back("confirm: " + text);
+        return confirmAnswer;
+    }
+    std::optional<std::string> ChooseCharacterFile(const std::string& initialName) override {
+        lastInitialName = initialName;
+        shown.push_back("open: " + initialName);
+        if (fileChoices.empty()) return std::nullopt;
+        auto choice = fileChoices.front();
+        fileChoices.pop_front();
+        return choice;
+    }
+};
