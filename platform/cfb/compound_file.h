@@ -1,0 +1,89 @@
+// An open compound file, shared by the root storage and every object opened from it: the
+// descriptor (and its lock, both released with the last reference), the header's geometry, the
+// FAT, the mini FAT and the directory, all read and checked when the file is opened. Every
+// count and sector number is checked against the sectors the file really holds before anything
+// is allocated for it. Stream data is read only on demand; a stream's chain is walked and
+// checked the first time it is laid out.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/hresult.h"
+#include "platform/cfb/directory.h"
+
+namespace cfb {
+
+// Where the bytes of one stream lie: the sectors of its chain in order, in the FAT's sectors
+// or, for a small stream, in the mini stream's 64-byte sectors.
+struct StreamLayout {
+    bool mini = false;
+    std::uint64_t size = 0;
+    std::vector<std::uint32_t> sectors;
+};
+
+class CompoundFile {
+public:
+    // Takes `fd` (a descriptor open for reading; closed, and any lock on it dropped, when the
+    // object goes away, or at once when opening fails). STG_E_INVALIDHEADER for a header this
+    // reader does not accept, STG_E_DOCFILECORRUPT for damaged tables or directory,
+    // STG_E_READFAULT when the file cannot be read, E_OUTOFMEMORY.
+    static HRESULT Open(int fd, std::shared_ptr<CompoundFile>* file);
+
+    CompoundFile(const CompoundFile&) = delete;
+    CompoundFile& operator=(const CompoundFile&) = delete;
+    ~CompoundFile();
+
+    const Directory& Dir() const { return directory_; }
+
+    // REQUIRES: Dir().IsStream(id). Walks and checks the stream's chain: a loop, a sector past
+    // the end of the file or a chain shorter than the size is STG_E_DOCFILECORRUPT.
+    HRESULT LayOutStream(std::uint32_t id, StreamLayout* layout) const;
+
+    // Reads up to `size` bytes of a stream from `offset`; *read is short only at the stream's
+    // end. A small stream whose sectors lie outside the mini stream is STG_E_DOCFILECORRUPT.
+    HRESULT ReadStream(const StreamLayout& layout, std::uint64_t offset, void* buffer,
+                       std::size_t size, std::size_t* read) const;
+
+private:
+    explicit CompoundFile(int fd) : fd_(fd) {}
+
+    HRESULT ReadHeader();
+    HRESULT LoadFat();
+    HRESULT LoadMiniFat();
+    HRESULT LoadDirectory();
+    // Follows a chain through `table`, whose entries index `limit` sectors, from `first`:
+    // to its end when `wanted` is kWholeChain, else exactly `wanted` links.
+    HRESULT WalkChain(const std::vector<std::uint32_t>& table, std::uint64_t limit,
+                      std::uint32_t first, std::uint64_t wanted,
+                      std::vector<std::uint32_t>* chain) const;
+    // Reads whole sectors into `out`, resized to hold them.
+    HRESULT ReadSectors(const std::vector<std::uint32_t>& sectors, std::vector<unsigned char>* out) const;
+    // Reads `length` bytes at `offset` of the file; the part past the end of the file (the tail
+    // of a last, partial sector) reads as zeros.
+    HRESULT ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
+    HRESULT ReadRegular(const std::vector<std::uint32_t>& sectors, std::uint64_t offset,
+                        unsigned char* buffer, std::size_t size) const;
+    HRESULT ReadMini(const StreamLayout& layout, std::uint64_t offset, unsigned char* buffer,
+                     std::size_t size) const;
+
+    static constexpr std::uint64_t kWholeChain = ~std::uint64_t{0};
+
+    int fd_;
+    std::uint64_t fileSize_ = 0;
+    bool version3_ = true;
+    unsigned sectorShift_ = 9;
+    std::uint64_t sectorSize_ = 512;
+    std::uint64_t sectorCount_ = 0;  // sectors the file holds, a last partial one included
+    unsigned char header_[kHeaderSize] = {};
+    std::vector<std::uint32_t> fat_;
+    std::vector<std::uint32_t> miniFat_;
+    Directory directory_;
+    // The mini stream (the root entry's stream), laid out at the first read of a small stream.
+    mutable bool miniStreamLaidOut_ = false;
+    mutable HRESULT miniStreamStatus_ = S_OK;
+    mutable StreamLayout miniStream_;
+};
+
+}  // namespace cfb

@@ -1,0 +1,172 @@
+#include "directory.h"
+
+#include <algorithm>
+#include <new>
+
+namespace cfb {
+namespace {
+
+// Below this many children a linear scan is as fast as building an index.
+constexpr std::uint32_t kIndexThreshold = 16;
+// Entry ids above this are link markers, not entries.
+constexpr std::size_t kMaxEntries = 0xFFFFFFFA;
+
+GUID LoadGuid(const unsigned char* p) {
+    GUID g;
+    g.Data1 = Load32(p);
+    g.Data2 = Load16(p + 4);
+    g.Data3 = Load16(p + 6);
+    std::copy(p + 8, p + 16, g.Data4.begin());
+    return g;
+}
+
+FILETIME LoadFiletime(const unsigned char* p) {
+    return FILETIME{Load32(p), Load32(p + 4)};
+}
+
+// The name field holds at most 31 units and a terminator; a length that is odd, 0, larger than
+// the field or longer than the text before the first NUL is cut to what the field really holds.
+void ParseName(const unsigned char* record, DirEntry& e) {
+    const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
+    std::size_t units = lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0;
+    units = std::min(units, kMaxNameUnits);
+    std::size_t n = 0;
+    for (; n < units; ++n) {
+        const char16_t unit = Load16(record + entry::kName + 2 * n);
+        if (unit == 0) break;
+        e.name[n] = unit;
+    }
+    e.nameUnits = static_cast<std::uint8_t>(n);
+}
+
+DirEntry ParseEntry(const unsigned char* record, bool version3) {
+    DirEntry e;
+    ParseName(record, e);
+    e.type = record[entry::kObjectType];
+    e.left = Load32(record + entry::kLeft);
+    e.right = Load32(record + entry::kRight);
+    e.child = Load32(record + entry::kChild);
+    e.clsid = LoadGuid(record + entry::kClsid);
+    e.stateBits = Load32(record + entry::kStateBits);
+    e.created = LoadFiletime(record + entry::kCreationTime);
+    e.modified = LoadFiletime(record + entry::kModifiedTime);
+    e.startSector = Load32(record + entry::kStartSector);
+    // Old writers of version 3 files left garbage in the high half of the size.
+    e.size = version3 ? Load32(record + entry::kStreamSize) : Load64(record + entry::kStreamSize);
+    return e;
+}
+
+}  // namespace
+
+HRESULT Directory::Build(std::string_view bytes, bool version3, Directory* directory) {
+    const std::size_t count = std::min(bytes.size() / kDirEntrySize, kMaxEntries);
+    if (count == 0) return STG_E_DOCFILECORRUPT;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (data[entry::kObjectType] != kTypeRoot) return STG_E_DOCFILECORRUPT;
+    try {
+        Directory d;
+        d.entries_.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            d.entries_.push_back(ParseEntry(data + i * kDirEntrySize, version3));
+        d.WalkTree();
+        *directory = std::move(d);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+bool Directory::IsStorage(std::uint32_t id) const {
+    return id == 0 || entries_[id].type == kTypeStorage;
+}
+
+std::span<const std::uint32_t> Directory::Children(std::uint32_t id) const {
+    const ChildSpan& s = lists_[id];
+    return {children_.data() + s.begin, s.count};
+}
+
+void Directory::WalkTree() {
+    lists_.assign(entries_.size(), ChildSpan{});
+    children_.reserve(entries_.size());
+    std::vector<bool> visited(entries_.size());
+    visited[0] = true;
+    std::vector<std::uint32_t> pending{0};  // storages whose children are still to be listed
+    std::vector<std::uint32_t> path;        // the in-order walk's stack of open left subtrees
+    while (!pending.empty()) {
+        const std::uint32_t storage = pending.back();
+        pending.pop_back();
+        ListChildren(storage, visited, pending, path);
+    }
+}
+
+// Each entry is reached at most once (the visited bitmap), so the walk over all storages is
+// linear in the number of entries, and `path` never holds more than that many ids.
+void Directory::ListChildren(std::uint32_t storage, std::vector<bool>& visited,
+                             std::vector<std::uint32_t>& pending,
+                             std::vector<std::uint32_t>& path) {
+    ChildSpan& span = lists_[storage];
+    span.begin = static_cast<std::uint32_t>(children_.size());
+    auto usable = [&](std::uint32_t id) {
+        return id < entries_.size() && entries_[id].type != kTypeUnused && !visited[id];
+    };
+    auto finish = [&](ChildList state) {
+        span.count = static_cast<std::uint32_t>(children_.size()) - span.begin;
+        span.state = state;
+    };
+
+    std::uint32_t current = entries_[storage].child;
+    if (current == kNoStream) return finish(ChildList::Complete);
+    if (!usable(current)) return finish(ChildList::BadChildLink);
+    visited[current] = true;
+    path.clear();
+    for (;;) {
+        for (;;) {  // descend to the leftmost entry of the subtree at `current`
+            path.push_back(current);
+            const std::uint32_t left = entries_[current].left;
+            if (left == kNoStream) break;
+            if (!usable(left)) return finish(ChildList::BadSiblingLink);
+            visited[left] = true;
+            current = left;
+        }
+        for (;;) {  // deliver entries until one has a right subtree to descend into
+            if (path.empty()) return finish(ChildList::Complete);
+            const std::uint32_t node = path.back();
+            path.pop_back();
+            children_.push_back(node);
+            if (entries_[node].type == kTypeStorage) pending.push_back(node);
+            const std::uint32_t right = entries_[node].right;
+            if (right == kNoStream) continue;
+            if (!usable(right)) return finish(ChildList::BadSiblingLink);
+            visited[right] = true;
+            current = right;
+            break;
+        }
+    }
+}
+
+std::uint32_t Directory::FindChild(std::uint32_t id, std::u16string_view name) const {
+    const std::span<const std::uint32_t> children = Children(id);
+    if (children.size() < kIndexThreshold) {
+        for (std::uint32_t child : children)
+            if (CompareNames(entries_[child].Name(), name) == 0) return child;
+        return kNoStream;
+    }
+    auto found = nameIndex_.find(id);
+    if (found == nameIndex_.end()) {
+        std::vector<std::uint32_t> sorted(children.begin(), children.end());
+        // Stable, so that of two children with the same name the one listed first is found.
+        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return CompareNames(entries_[a].Name(), entries_[b].Name()) < 0;
+        });
+        found = nameIndex_.emplace(id, std::move(sorted)).first;
+    }
+    const std::vector<std::uint32_t>& sorted = found->second;
+    auto it = std::lower_bound(sorted.begin(), sorted.end(), name,
+                               [&](std::uint32_t a, std::u16string_view key) {
+                                   return CompareNames(entries_[a].Name(), key) < 0;
+                               });
+    if (it != sorted.end() && CompareNames(entries_[*it].Name(), name) == 0) return *it;
+    return kNoStream;
+}
+
+}  // namespace cfb

@@ -1,0 +1,85 @@
+// The directory of a compound file: its 128-byte entries and, for every storage, the list of its
+// children in the in-order walk of their sibling tree (left subtree, entry, right subtree).
+// The tree is walked once, iteratively (an explicit stack and one visited bitmap over entry
+// ids), so a cycle, an entry reached twice or a link to an unused entry is found without
+// recursion, and a sibling chain or a nesting 100,000 deep costs no call stack.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/guid.h"
+#include "platform/hresult.h"
+#include "platform/cfb/format.h"
+
+namespace cfb {
+
+struct DirEntry {
+    char16_t name[kMaxNameUnits] = {};
+    std::uint8_t nameUnits = 0;
+    std::uint8_t type = kTypeUnused;
+    std::uint32_t left = kNoStream;
+    std::uint32_t right = kNoStream;
+    std::uint32_t child = kNoStream;
+    std::uint32_t startSector = kEndOfChain;
+    std::uint64_t size = 0;  // version 3: the low 32 bits of the field only
+    CLSID clsid;
+    std::uint32_t stateBits = 0;
+    FILETIME created;
+    FILETIME modified;
+
+    std::u16string_view Name() const { return {name, nameUnits}; }
+};
+
+// How far the child list of a storage could be built.
+enum class ChildList : std::uint8_t {
+    Complete,
+    BadChildLink,    // the storage's own child link is unusable: nothing can be listed
+    BadSiblingLink,  // the list holds the children before a bad link in the sibling tree
+};
+
+class Directory {
+public:
+    // Parses the entries in `bytes` (whole 128-byte records; a trailing partial record is
+    // ignored) and walks the tree from the root entry (id 0). STG_E_DOCFILECORRUPT when there
+    // is no entry or the root entry is not of the root type; E_OUTOFMEMORY.
+    static HRESULT Build(std::string_view bytes, bool version3, Directory* directory);
+
+    std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
+    // REQUIRES: id < Count().
+    const DirEntry& Entry(std::uint32_t id) const { return entries_[id]; }
+
+    // The root entry, or a reachable entry of the storage type.
+    bool IsStorage(std::uint32_t id) const;
+    bool IsStream(std::uint32_t id) const { return entries_[id].type == kTypeStream; }
+
+    // REQUIRES: IsStorage(id). The children in sibling-tree order, up to any damage.
+    std::span<const std::uint32_t> Children(std::uint32_t id) const;
+    ChildList ChildListState(std::uint32_t id) const { return lists_[id].state; }
+
+    // The first child of storage `id` whose name matches (CompareNames == 0), or kNoStream.
+    // Large storages are searched through an index built on the first look-up.
+    std::uint32_t FindChild(std::uint32_t id, std::u16string_view name) const;
+
+private:
+    struct ChildSpan {
+        std::uint32_t begin = 0;
+        std::uint32_t count = 0;
+        ChildList state = ChildList::Complete;
+    };
+
+    void WalkTree();
+    void ListChildren(std::uint32_t storage, std::vector<bool>& visited,
+                      std::vector<std::uint32_t>& pending, std::vector<std::uint32_t>& path);
+
+    std::vector<DirEntry> entries_;
+    std::vector<ChildSpan> lists_;         // one per entry; used for storages only
+    std::vector<std::uint32_t> children_;  // every storage's list, one after another
+    // Children of a storage sorted by name, for storages with many children.
+    mutable std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> nameIndex_;
+};
+
+}  // namespace cfb
