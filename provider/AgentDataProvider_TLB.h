@@ -4,6 +4,7 @@
 // that the used operations sit at the slots callers rely on.
 #pragma once
 
+#include "platform/bstr.h"
 #include "platform/unknown.h"
 
 inline constexpr CLSID CLSID_AgentDataProvider = MakeGuid("{BB64DF2F-88E4-11D0-9E87-00C04FD7081F}");

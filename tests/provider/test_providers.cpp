@@ -1,0 +1,161 @@
+// The test-only providers of test_components.h: one object type whose behaviour is chosen by the
+// class it was created for.
+#include <atomic>
+#include <string>
+
+#include "platform/com/com.h"
+#include "provider/AgentDataProvider_TLB.h"
+#include "tests/provider/test_components.h"
+
+namespace {
+
+using namespace testcomponents;
+
+std::atomic<long> liveObjects{0};
+std::u16string lastOpenedPath;
+
+HRESULT Answer(BSTR name) {
+    const std::u16string text = BstrToString(name);
+    if (text.starts_with(u"ok")) return S_OK;
+    if (text.starts_with(u"maybe")) return S_FALSE;
+    return E_FAIL;
+}
+
+// Counts itself among the live objects from construction to destruction.
+class Counted {
+protected:
+    Counted() { ++liveObjects; }
+    ~Counted() { --liveObjects; }
+    std::atomic<ULONG> references_{1};
+};
+
+class DocFileObject final : public WithoutLateBinding<IAgentDocFileObject>, Counted {
+public:
+    explicit DocFileObject(bool fails) : fails_(fails) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IAgentDocFileObject) return E_NOINTERFACE;
+        *object = static_cast<IAgentDocFileObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT ActivateObject() override {
+        if (!fails_) return S_OK;
+        SetErrorDescription(kActivateFailure);
+        return E_FAIL;
+    }
+
+private:
+    bool fails_;
+};
+
+class TestProvider final : public WithoutLateBinding<IAgentDocFileProvider>,
+                           public AgentCharacterProviderBase,
+                           Counted {
+public:
+    explicit TestProvider(const CLSID& behaviour) : behaviour_(behaviour) {}
+
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid == IID_IUnknown || (iid == IID_IAgentDocFileProvider && behaviour_ != kNoDocFile))
+            *object = static_cast<IAgentDocFileProvider*>(this);
+        else if (iid == IID_IAgentCharacterProvider && behaviour_ != kNoCharacter)
+            *object = static_cast<IAgentCharacterProvider*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT OpenDocFile(BSTR path) override {
+        lastOpenedPath = BstrToString(path);
+        return behaviour_ == kOpenDocFileFails ? E_FAIL : S_OK;
+    }
+    HRESULT GetDocFileObjects(IAgentDocFileObject** first, IUnknown** second) override {
+        if (!first || !second) return E_POINTER;
+        *first = nullptr;
+        *second = nullptr;
+        if (behaviour_ == kGetDocFileObjectsFails) return E_FAIL;
+        if (behaviour_ != kNullFirstObject)
+            *first = new DocFileObject(behaviour_ == kActivateObjectFails);
+        *second = static_cast<IAgentDocFileObject*>(new DocFileObject(false));
+        return S_OK;
+    }
+    HRESULT GetCharacterName(BSTR* name) override {
+        if (!name) return E_POINTER;
+        *name = nullptr;
+        if (behaviour_ == kGetCharacterNameFails) return E_FAIL;
+        *name = AllocBstr(u"Probe");
+        return S_OK;
+    }
+    HRESULT VerifyAnimation(BSTR name) override { return Answer(name); }
+    HRESULT VerifyState(BSTR name) override { return Answer(name); }
+
+private:
+    CLSID behaviour_;
+};
+
+class TestFactory final : public IClassFactory {
+public:
+    explicit TestFactory(const CLSID& behaviour) : behaviour_(behaviour) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+        *object = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        auto* provider = new TestProvider(behaviour_);
+        const HRESULT hr = static_cast<IAgentDocFileProvider*>(provider)->QueryInterface(iid, object);
+        static_cast<IAgentDocFileProvider*>(provider)->Release();
+        return hr;
+    }
+    HRESULT LockServer(BOOL) override { return S_OK; }
+
+private:
+    std::atomic<ULONG> references_{1};
+    CLSID behaviour_;
+};
+
+}  // namespace
+
+extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    bool known = false;
+    for (const auto& served : TestClasses()) known = known || served == clsid;
+    if (!known) return CLASS_E_CLASSNOTAVAILABLE;
+    auto* factory = new TestFactory(clsid);
+    const HRESULT hr = factory->QueryInterface(iid, object);
+    factory->Release();
+    return hr;
+}
+
+extern "C" long QuorvelTestLiveObjects() { return liveObjects; }
+
+extern "C" const char16_t* QuorvelTestLastOpenedPath() { return lastOpenedPath.c_str(); }
