@@ -29,8 +29,24 @@ std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
     return (value + divisor - 1) / divisor;
 }
 
+// The name as a message can show it: control characters (a NUL among them) as \xNN.
+std::string DisplayName(std::u16string_view name) {
+    std::string shown;
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && name[i] >= 0x20) continue;
+        shown += WideToAnsi(name.substr(plainFrom, i - plainFrom));
+        if (i < name.size()) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            shown += {'\\', 'x', kHex[name[i] >> 4], kHex[name[i] & 15]};
+        }
+        plainFrom = i + 1;
+    }
+    return shown;
+}
+
 [[noreturn]] void RaiseBadName(std::u16string_view name, const std::string& why) {
-    throw Error("Cannot add \"" + WideToAnsi(name) + "\" to the compound file: " + why);
+    throw Error("Cannot add \"" + DisplayName(name) + "\" to the compound file: " + why);
 }
 
 void CheckName(std::u16string_view name) {
