@@ -1,0 +1,219 @@
+// The character data provider as callers meet it: created through the registry, opening real
+// character files and answering about the character in them.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "dataprovider/definition.h"
+#include "platform/cfb/writer.h"
+#include "platform/codepage.h"
+#include "platform/com/com.h"
+#include "platform/storage.h"
+#include "provider/AgentDataProvider_TLB.h"
+#include "tests/provider/test_components.h"
+
+namespace {
+
+using cfb::CompoundFileWriter;
+
+class ProviderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(OleInitialize(nullptr), S_OK);
+        ComPtr<IUnknown> provider;
+        ASSERT_EQ(CoCreateInstance(CLSID_AgentDataProvider, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IUnknown, provider.PutVoid()),
+                  S_OK);
+        ASSERT_EQ(provider->QueryInterface(IID_IAgentDocFileProvider, docFile_.PutVoid()), S_OK);
+        ASSERT_EQ(provider->QueryInterface(IID_IAgentCharacterProvider, character_.PutVoid()),
+                  S_OK);
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("quorvel-provider-" + std::to_string(::getpid()) + ".acs"))
+                    .string();
+    }
+    void TearDown() override {
+        docFile_.Reset();
+        character_.Reset();
+        std::filesystem::remove(path_);
+        OleUninitialize();
+    }
+
+    void WriteFile(const std::string& definition, std::vector<std::u16string> streams = {},
+                   std::vector<std::u16string> storages = {}) {
+        CompoundFileWriter writer;
+        writer.AddStream(CompoundFileWriter::kRoot, u"Character", definition);
+        for (const auto& name : streams) writer.AddStream(CompoundFileWriter::kRoot, name, "frames");
+        for (const auto& name : storages) writer.AddStorage(CompoundFileWriter::kRoot, name);
+        writer.SaveToFile(path_);
+    }
+    void WriteWithoutDefinition() {
+        CompoundFileWriter writer;
+        writer.AddStream(CompoundFileWriter::kRoot, u"Wave", "frames");
+        writer.SaveToFile(path_);
+    }
+
+    HRESULT Open() {
+        BSTR path = AllocBstr(AnsiToWide(path_));
+        const HRESULT hr = docFile_->OpenDocFile(path);
+        SysFreeString(path);
+        return hr;
+    }
+    // Opens the file and activates its definition; the error description on failure.
+    HRESULT Activate() {
+        HRESULT hr = Open();
+        if (FAILED(hr)) return hr;
+        ComPtr<IAgentDocFileObject> definition;
+        ComPtr<IUnknown> second;
+        hr = docFile_->GetDocFileObjects(definition.Put(), second.Put());
+        if (FAILED(hr)) return hr;
+        return definition->ActivateObject();
+    }
+    std::string Description() {
+        ComPtr<IErrorInfo> info;
+        if (GetErrorInfo(0, info.Put()) != S_OK) return "(none)";
+        BstrHolder text;
+        info->GetDescription(text.Put());
+        return WideToAnsi(text.Text());
+    }
+    HRESULT Animation(std::u16string_view name) { return Ask(&IAgentCharacterProvider::VerifyAnimation, name); }
+    HRESULT State(std::u16string_view name) { return Ask(&IAgentCharacterProvider::VerifyState, name); }
+    std::u16string Name() {
+        BstrHolder name;
+        EXPECT_EQ(character_->GetCharacterName(name.Put()), S_OK);
+        return name.Text();
+    }
+
+    testcomponents::ComponentFolder folder_{true};
+    ComPtr<IAgentDocFileProvider> docFile_;
+    ComPtr<IAgentCharacterProvider> character_;
+    std::string path_;
+
+private:
+    HRESULT Ask(HRESULT (IAgentCharacterProvider::*operation)(BSTR), std::u16string_view name) {
+        BSTR text = AllocBstr(name);
+        const HRESULT hr = (character_.Get()->*operation)(text);
+        SysFreeString(text);
+        return hr;
+    }
+};
+
+TEST_F(ProviderTest, AnswersAboutTheCharacterWithoutRegardToCase) {
+    WriteFile("Name=Tobin\nState=Resting:Idle,Blink\nState=Talking:Speak\n",
+              {u"Idle", u"Blink", u"Speak", u"Wave"});
+    ASSERT_EQ(Activate(), S_OK);
+    EXPECT_EQ(Name(), u"Tobin");
+    EXPECT_EQ(Animation(u"wave"), S_OK);
+    EXPECT_EQ(Animation(u"SPEAK"), S_OK);
+    EXPECT_TRUE(FAILED(Animation(u"Dance")));
+    EXPECT_TRUE(FAILED(Animation(u"Character")));
+    EXPECT_TRUE(FAILED(Animation(u"")));
+    EXPECT_EQ(State(u"resting"), S_OK);
+    EXPECT_TRUE(FAILED(State(u"Idle")));
+    EXPECT_TRUE(FAILED(State(u"")));
+}
+
+TEST_F(ProviderTest, EmptyNameComesBackAsNullBstr) {
+    WriteFile("Name=\n");
+    ASSERT_EQ(Activate(), S_OK);
+    BSTR name = reinterpret_cast<BSTR>(this);
+    EXPECT_EQ(character_->GetCharacterName(&name), S_OK);
+    EXPECT_EQ(name, nullptr);
+}
+
+TEST_F(ProviderTest, StoragesAndControlNamedStreamsAreNotAnimations) {
+    WriteFile("Name=Tobin\n", {u"Wave", u"\x05SummaryInformation", u"\x01" u"CompObj"},
+              {u"Frames"});
+    ASSERT_EQ(Activate(), S_OK);
+    EXPECT_EQ(Animation(u"Wave"), S_OK);
+    EXPECT_TRUE(FAILED(Animation(u"Frames")));
+    EXPECT_TRUE(FAILED(Animation(u"\x05SummaryInformation")));
+
+    WriteFile("Name=Tobin\nState=Resting:Frames\n", {u"Wave"}, {u"Frames"});
+    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Description(),
+              "Character definition, line 2: the state \"Resting\" names the animation "
+              "\"Frames\", which the file does not hold");
+}
+
+TEST_F(ProviderTest, NothingIsAnsweredBeforeASuccessfulActivation) {
+    BstrHolder name;
+    EXPECT_EQ(character_->GetCharacterName(name.Put()), E_UNEXPECTED);
+    EXPECT_EQ(Animation(u"Wave"), E_UNEXPECTED);
+
+    WriteFile("Name=Tobin\n", {u"Wave"});
+    ASSERT_EQ(Activate(), S_OK);
+    WriteFile("Name=Tobin\nName=Again\n", {u"Wave"});
+    EXPECT_TRUE(FAILED(Activate()));
+    EXPECT_EQ(Animation(u"Wave"), E_UNEXPECTED);
+    EXPECT_EQ(character_->GetCharacterName(name.Put()), E_UNEXPECTED);
+}
+
+TEST_F(ProviderTest, ActivationFailuresSayWhy) {
+    WriteWithoutDefinition();
+    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Description(),
+              "The character file holds no Character stream (the character's definition)");
+
+    WriteFile("# only a comment\n");
+    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Description(), "Character definition: there is no Name line");
+
+    WriteFile("Name=Tobin\n\nVoice=\xC3\x28\n");
+    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Description(), "Character definition, line 3: the text is not valid UTF-8");
+
+    WriteFile("Name=Tobin\n" + std::string(character::kMaxDefinitionBytes, '#'));
+    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Description(), "The Character stream is larger than 1 MiB, too large for a definition");
+
+    WriteFile("Name=Tobin\n#" + std::string(character::kMaxDefinitionBytes - 12, '#'));
+    EXPECT_EQ(Activate(), S_OK);
+}
+
+TEST_F(ProviderTest, FailureTextReachesTheCallerOfRaiseCallFailure) {
+    WriteFile("Name=Tobin\nState=Resting:Nap\n", {u"Idle"});
+    const HRESULT hr = Activate();
+    ASSERT_TRUE(FAILED(hr));
+    try {
+        RaiseCallFailure("ActivateObject", hr);
+        FAIL();
+    } catch (const Error& error) {
+        EXPECT_STREQ(error.what(),
+                     "ActivateObject: Character definition, line 2: the state \"Resting\" names "
+                     "the animation \"Nap\", which the file does not hold");
+    }
+}
+
+TEST_F(ProviderTest, OpeningAMissingFileFailsNamingIt) {
+    std::filesystem::remove(path_);
+    const HRESULT hr = Open();
+    EXPECT_EQ(hr, STG_E_FILENOTFOUND);
+    EXPECT_NE(Description().find("Cannot open the character file " + path_), std::string::npos);
+}
+
+TEST_F(ProviderTest, TheFileIsLetGoOnceActivated) {
+    WriteFile("Name=Tobin\nState=Resting:Nap\n");
+    auto openExclusively = [&] {
+        ComPtr<IStorage> root;
+        return StgOpenStorage(AnsiToWide(path_).c_str(), nullptr,
+                              STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Put());
+    };
+    ASSERT_EQ(Open(), S_OK);
+    EXPECT_TRUE(FAILED(openExclusively()));  // held from OpenDocFile on
+    ComPtr<IAgentDocFileObject> definition;
+    ComPtr<IUnknown> second;
+    ASSERT_EQ(docFile_->GetDocFileObjects(definition.Put(), second.Put()), S_OK);
+    EXPECT_TRUE(FAILED(definition->ActivateObject()));
+    EXPECT_EQ(openExclusively(), S_OK);
+
+    // A later activation opens the file again.
+    WriteFile("Name=Tobin\nState=Resting:Nap\n", {u"Nap"});
+    EXPECT_EQ(definition->ActivateObject(), S_OK);
+    EXPECT_EQ(openExclusively(), S_OK);
+    ComPtr<IAgentCharacterProvider> fromSecond;
+    EXPECT_EQ(second->QueryInterface(IID_IAgentCharacterProvider, fromSecond.PutVoid()), S_OK);
+    EXPECT_EQ(fromSecond.Get(), character_.Get());
+}
+
+}  // namespace
