@@ -219,7 +219,11 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
         }
     }
 
-    std::string bytes(kHeaderSize + layout.Total() * kSectorSize, '\0');
+    // Everything before the large streams is built in place; the large streams are appended
+    // afterwards, so their sectors are written once rather than zeroed first.
+    std::string bytes;
+    bytes.reserve(kHeaderSize + layout.Total() * kSectorSize);
+    bytes.resize(kHeaderSize + layout.FirstLarge() * kSectorSize);
     auto* const file = reinterpret_cast<unsigned char*>(bytes.data());
     auto sectorAt = [file](std::uint64_t sector) { return file + kHeaderSize + sector * kSectorSize; };
 
@@ -271,7 +275,7 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     FillIds(miniFat, layout.miniFatSectors * kIdsPerSector, kFreeSect);
     unsigned char* const miniStream = sectorAt(layout.FirstMiniStream());
 
-    // Stream contents and their chains.
+    // Small stream contents and the chains of all streams.
     for (std::size_t id = 1; id < count; ++id) {
         const Element& element = elements_[id];
         const std::uint64_t size = element.content.size();
@@ -282,7 +286,6 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
         } else {
             start[id] += layout.FirstLarge();
             StoreChain(fat, start[id], CeilDiv(size, kSectorSize));
-            std::memcpy(sectorAt(start[id]), element.content.data(), size);
         }
     }
 
@@ -312,6 +315,14 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
             Store32(e + entry::kStartSector, static_cast<std::uint32_t>(start[id]));
             Store64(e + entry::kStreamSize, element.content.size());
         }
+    }
+
+    // Large streams in the order their start sectors were given out, each padded to a sector.
+    for (std::size_t id = 1; id < count; ++id) {
+        const Element& element = elements_[id];
+        if (element.isStorage || element.content.size() < kMiniStreamCutoff) continue;
+        bytes += element.content;
+        bytes.append(CeilDiv(element.content.size(), kSectorSize) * kSectorSize - element.content.size(), '\0');
     }
     return bytes;
 }
