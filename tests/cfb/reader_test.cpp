@@ -1,0 +1,404 @@
+// The reader through its public interfaces: the compound-file test, the root open and its
+// refusals, enumeration records, look-ups by name, stream reads, and trees far deeper than any
+// call stack.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "crafted_file.h"
+#include "explore.h"
+#include "platform/cfb/writer.h"
+#include "platform/files.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr DWORD kRootMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
+
+class Reader : public testing::Test {
+protected:
+    std::string Write(const std::string& bytes, const std::string& name = "file.acs") {
+        const std::string path = dir_.File(name);
+        WriteFileAtomically(path, bytes);
+        return path;
+    }
+    static HRESULT Open(const std::string& path, ComPtr<IStorage>& root, DWORD mode = kRootMode) {
+        return StgOpenStorage(AnsiToWide(path).c_str(), nullptr, mode, nullptr, 0, root.Put());
+    }
+    static ComPtr<IStorage> OpenOrFail(const std::string& path) {
+        ComPtr<IStorage> root;
+        EXPECT_EQ(Open(path, root), S_OK);
+        return root;
+    }
+    static HRESULT IsStorage(const std::string& path) { return StgIsStorageFile(AnsiToWide(path).c_str()); }
+
+    TempDir dir_;
+};
+
+std::string Name(const STATSTG& s) { return s.pwcsName ? WideToAnsi(s.pwcsName) : "(null)"; }
+
+bool IsZeroed(const STATSTG& s) {
+    return !s.pwcsName && s.type == 0 && s.cbSize == 0 && s.clsid == CLSID{} && s.mtime.dwLowDateTime == 0;
+}
+
+ComPtr<IStream> OpenStream(IStorage* storage, const char16_t* name) {
+    ComPtr<IStream> stream;
+    EXPECT_EQ(storage->OpenStream(name, nullptr, kChildMode, 0, stream.Put()), S_OK);
+    return stream;
+}
+
+std::string ReadRest(IStream* stream, ULONG chunk = 1000) {
+    std::string all;
+    std::string buffer(chunk, '\0');
+    for (;;) {
+        ULONG got = 0;
+        EXPECT_EQ(stream->Read(buffer.data(), chunk, &got), S_OK);
+        if (got == 0) return all;
+        all.append(buffer, 0, got);
+    }
+}
+
+TEST_F(Reader, StorageFileTestLooksAtTheHeaderOnly) {
+    const std::string baseline = crafted::Baseline();
+    EXPECT_EQ(IsStorage(Write(baseline)), S_OK);
+    EXPECT_EQ(IsStorage(Write(baseline.substr(0, 512))), S_OK);
+    EXPECT_EQ(IsStorage(Write(baseline.substr(0, 511))), S_FALSE);
+    EXPECT_EQ(IsStorage(Write("")), S_FALSE);
+    EXPECT_EQ(IsStorage(Write(std::string(2000, 'x'))), S_FALSE);
+    EXPECT_EQ(IsStorage(dir_.File("missing.acs")), STG_E_FILENOTFOUND);
+    EXPECT_EQ(IsStorage(dir_.File("missing/file.acs")), STG_E_PATHNOTFOUND);
+    EXPECT_EQ(IsStorage(dir_.Path()), STG_E_ACCESSDENIED);
+    EXPECT_EQ(StgIsStorageFile(nullptr), STG_E_INVALIDNAME);
+}
+
+TEST_F(Reader, EnumerationDeliversRecordsThenAZeroedEnd) {
+    std::string bytes = crafted::Baseline();
+    const std::size_t s = crafted::EntryOffset(1);
+    for (int i = 0; i < 16; ++i) crafted::Put8(bytes, s + cfb::entry::kClsid + i, static_cast<std::uint8_t>(i + 1));
+    crafted::Put32(bytes, s + cfb::entry::kStateBits, 0x55);
+    crafted::Put32(bytes, s + cfb::entry::kModifiedTime, 0x12345678);
+    ComPtr<IStorage> root = OpenOrFail(Write(bytes));
+    ComPtr<IEnumSTATSTG> elements;
+    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+
+    STATSTG e;
+    ULONG fetched = 0;
+    ASSERT_EQ(elements->Next(1, &e, &fetched), S_OK);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(Name(e), "S");
+    EXPECT_EQ(e.type, STGTY_STORAGE);
+    EXPECT_EQ(e.cbSize, 0u);
+    EXPECT_EQ(FormatGuid(e.clsid), "{04030201-0605-0807-090A-0B0C0D0E0F10}");
+    EXPECT_EQ(e.grfStateBits, 0x55u);
+    EXPECT_EQ(e.mtime.dwLowDateTime, 0x12345678u);
+    CoTaskMemFree(e.pwcsName);
+
+    ASSERT_EQ(elements->Next(1, &e, nullptr), S_OK);
+    EXPECT_EQ(Name(e), "Big");
+    EXPECT_EQ(e.type, STGTY_STREAM);
+    EXPECT_EQ(e.cbSize, 4096u);
+    CoTaskMemFree(e.pwcsName);
+
+    for (int twice = 0; twice < 2; ++twice) {
+        e.type = 77;
+        EXPECT_EQ(elements->Next(1, &e, &fetched), S_FALSE);
+        EXPECT_EQ(fetched, 0u);
+        EXPECT_TRUE(IsZeroed(e));
+    }
+}
+
+TEST_F(Reader, NextFetchesSeveralAtOnce) {
+    ComPtr<IStorage> root = OpenOrFail(Write(crafted::Baseline()));
+    ComPtr<IEnumSTATSTG> elements;
+    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    STATSTG batch[3];
+    ULONG fetched = 0;
+    EXPECT_EQ(elements->Next(2, batch, nullptr), E_INVALIDARG);
+    EXPECT_EQ(elements->Next(3, batch, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_EQ(Name(batch[0]), "S");
+    EXPECT_EQ(Name(batch[1]), "Big");
+    EXPECT_TRUE(IsZeroed(batch[2]));
+    CoTaskMemFree(batch[0].pwcsName);
+    CoTaskMemFree(batch[1].pwcsName);
+}
+
+// A damaged sibling tree: what comes before the damage is delivered, then Next fails.
+TEST_F(Reader, BatchStopsBeforeTheDamageAndTheNextCallFails) {
+    std::string bytes = crafted::Baseline();
+    crafted::Put32(bytes, crafted::EntryOffset(2) + cfb::entry::kLeft, 1);
+    crafted::Put32(bytes, crafted::EntryOffset(1) + cfb::entry::kRight, 2);
+    ComPtr<IStorage> root = OpenOrFail(Write(bytes));
+    ComPtr<IEnumSTATSTG> elements;
+    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    STATSTG batch[4];
+    ULONG fetched = 9;
+    EXPECT_EQ(elements->Next(4, batch, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(Name(batch[0]), "S");
+    CoTaskMemFree(batch[0].pwcsName);
+    EXPECT_EQ(elements->Next(4, batch, &fetched), STG_E_DOCFILECORRUPT);
+    EXPECT_EQ(fetched, 0u);
+    EXPECT_TRUE(IsZeroed(batch[0]));
+}
+
+TEST_F(Reader, OpensChildrenByNameIgnoringCase) {
+    ComPtr<IStorage> root = OpenOrFail(Write(crafted::Baseline()));
+    ComPtr<IStorage> s;
+    ComPtr<IStream> stream;
+    EXPECT_EQ(root->OpenStorage(u"s", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+    EXPECT_EQ(root->OpenStream(u"bIG", nullptr, kChildMode, 0, stream.Put()), S_OK);
+    EXPECT_EQ(root->OpenStorage(u"Big", nullptr, kChildMode, nullptr, 0, s.Put()), STG_E_FILENOTFOUND);
+    EXPECT_EQ(root->OpenStream(u"S", nullptr, kChildMode, 0, stream.Put()), STG_E_FILENOTFOUND);
+    EXPECT_EQ(root->OpenStream(u"a", nullptr, kChildMode, 0, stream.Put()), STG_E_FILENOTFOUND);
+    EXPECT_EQ(root->OpenStream(u"", nullptr, kChildMode, 0, stream.Put()), STG_E_INVALIDNAME);
+    EXPECT_EQ(root->OpenStream(u"Big", nullptr, STGM_READ, 0, stream.Put()), STG_E_INVALIDFLAG);
+    EXPECT_EQ(root->OpenStorage(u"S", nullptr, STGM_SHARE_DENY_WRITE, nullptr, 0, s.Put()), STG_E_INVALIDFLAG);
+    EXPECT_EQ(root->OpenStorage(nullptr, nullptr, kChildMode, nullptr, 0, s.Put()), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(root->OpenStorage(u"S", root.Get(), kChildMode, nullptr, 0, s.Put()), STG_E_INVALIDPARAMETER);
+
+    STATSTG stat;
+    ASSERT_EQ(root->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+    EXPECT_EQ(Name(stat), "Root Entry");
+    EXPECT_EQ(stat.type, STGTY_STORAGE);
+    EXPECT_EQ(stat.grfMode, kRootMode);
+    CoTaskMemFree(stat.pwcsName);
+    ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+    ASSERT_EQ(s->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.pwcsName, nullptr);
+    EXPECT_EQ(s->Stat(&stat, 7), STG_E_INVALIDFLAG);
+}
+
+TEST_F(Reader, ChildrenOfAReadOnlyRootCannotBeOpenedForWriting) {
+    const std::string path = Write(crafted::Baseline());
+    ComPtr<IStorage> root;
+    ASSERT_EQ(Open(path, root, STGM_READ | STGM_SHARE_DENY_WRITE), S_OK);
+    ComPtr<IStorage> s;
+    EXPECT_EQ(root->OpenStorage(u"S", nullptr, kRootMode, nullptr, 0, s.Put()), STG_E_ACCESSDENIED);
+}
+
+TEST_F(Reader, StreamsReadSeekAndStat) {
+    ComPtr<IStorage> root = OpenOrFail(Write(crafted::Baseline()));
+    ComPtr<IStream> big = OpenStream(root.Get(), u"Big");
+    EXPECT_EQ(ReadRest(big.Get(), 333), crafted::BigContent());
+
+    std::uint64_t position = 0;
+    EXPECT_EQ(big->Seek(-10, STREAM_SEEK_END, &position), S_OK);
+    EXPECT_EQ(position, 4086u);
+    EXPECT_EQ(ReadRest(big.Get()), crafted::BigContent().substr(4086));
+    EXPECT_EQ(big->Seek(500, STREAM_SEEK_SET, nullptr), S_OK);
+    EXPECT_EQ(big->Seek(100, STREAM_SEEK_CUR, &position), S_OK);
+    EXPECT_EQ(position, 600u);
+    EXPECT_EQ(ReadRest(big.Get(), 4096), crafted::BigContent().substr(600));
+    EXPECT_EQ(big->Seek(-1, STREAM_SEEK_SET, &position), STG_E_INVALIDFUNCTION);
+    EXPECT_EQ(big->Seek(0, 9, &position), STG_E_INVALIDFUNCTION);
+    EXPECT_EQ(big->Seek(10000, STREAM_SEEK_SET, nullptr), S_OK);
+    EXPECT_EQ(ReadRest(big.Get()), "");
+
+    ComPtr<IStorage> s;
+    ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+    ComPtr<IStream> a = OpenStream(s.Get(), u"A");
+    EXPECT_EQ(ReadRest(a.Get(), 3), "abcdefghij");
+    STATSTG stat;
+    ASSERT_EQ(a->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+    EXPECT_EQ(Name(stat), "a");
+    EXPECT_EQ(stat.type, STGTY_STREAM);
+    EXPECT_EQ(stat.cbSize, 10u);
+    CoTaskMemFree(stat.pwcsName);
+}
+
+TEST_F(Reader, OpenChecksItsArguments) {
+    const std::u16string path = AnsiToWide(Write(crafted::Baseline()));
+    IStorage* root = reinterpret_cast<IStorage*>(1);
+    EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kRootMode, nullptr, 0, nullptr), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(StgOpenStorage(nullptr, nullptr, kRootMode, nullptr, 0, &root), STG_E_INVALIDNAME);
+    EXPECT_EQ(root, nullptr);
+    EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kRootMode, nullptr, 1, &root), STG_E_INVALIDPARAMETER);
+    EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_DENY_NONE, nullptr, 0, &root),
+              STG_E_INVALIDFLAG);
+    EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, 0x3 | STGM_SHARE_EXCLUSIVE, nullptr, 0, &root), STG_E_INVALIDFLAG);
+    EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, 0x50, nullptr, 0, &root), STG_E_INVALIDFLAG);
+    EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, kRootMode | 0x1000, nullptr, 0, &root), STG_E_INVALIDFLAG);
+    const std::u16string missing = AnsiToWide(dir_.File("none.acs"));
+    EXPECT_EQ(StgOpenStorage(missing.c_str(), nullptr, kRootMode, nullptr, 0, &root), STG_E_FILENOTFOUND);
+    EXPECT_EQ(root, nullptr);
+}
+
+struct FileState {
+    std::string content;
+    timespec modified;
+};
+
+FileState StateOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return {ReadWholeFile(path), st.st_mtim};
+}
+
+TEST_F(Reader, OpeningForWritingLeavesTheFileAsItWas) {
+    for (const std::string& bytes : {crafted::Baseline(), [] {
+             cfb::CompoundFileWriter writer;
+             const auto s = writer.AddStorage(cfb::CompoundFileWriter::kRoot, u"Anims");
+             writer.AddStream(s, u"Wave", std::string(70000, 'w'));
+             writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
+             return writer.SaveToBytes();
+         }()}) {
+        const std::string path = Write(bytes);
+        timespec past{1000000000, 123456789};
+        const timespec times[2] = {past, past};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        const FileState before = StateOf(path);
+        EXPECT_EQ(explore::File(path).find("!"), std::string::npos);
+        const FileState after = StateOf(path);
+        EXPECT_EQ(after.content, before.content);
+        EXPECT_EQ(after.modified.tv_sec, before.modified.tv_sec);
+        EXPECT_EQ(after.modified.tv_nsec, before.modified.tv_nsec);
+    }
+}
+
+// Tests run as root, which may write any file: the permission bits themselves must refuse it.
+TEST_F(Reader, RootIsRefusedForAFileWithoutWritePermission) {
+    const std::string path = Write(crafted::Baseline());
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    ComPtr<IStorage> root;
+    EXPECT_EQ(Open(path, root), STG_E_ACCESSDENIED);
+    EXPECT_EQ(Open(path, root, STGM_READ | STGM_SHARE_EXCLUSIVE), S_OK);
+    root.Reset();
+    ASSERT_EQ(chmod(path.c_str(), 0200), 0);
+    EXPECT_EQ(Open(path, root), S_OK);
+}
+
+TEST_F(Reader, RootIsRefusedWhileAnotherHolderHasTheFileLocked) {
+    const std::string path = Write(crafted::Baseline());
+    for (int operation : {LOCK_SH, LOCK_EX}) {
+        const int other = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        ASSERT_EQ(flock(other, operation), 0);
+        ComPtr<IStorage> root;
+        EXPECT_EQ(Open(path, root), STG_E_SHAREVIOLATION);
+        // Denying only writers is compatible with a shared holder.
+        EXPECT_EQ(Open(path, root, STGM_READ | STGM_SHARE_DENY_WRITE), operation == LOCK_SH ? S_OK : STG_E_SHAREVIOLATION);
+        close(other);
+        EXPECT_EQ(Open(path, root), S_OK);
+    }
+}
+
+TEST_F(Reader, LockLastsUntilTheLastObjectOpenedFromTheRootIsReleased) {
+    const std::string path = Write(crafted::Baseline());
+    ComPtr<IStorage> root = OpenOrFail(path);
+    ComPtr<IStorage> s;
+    ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements;
+    ASSERT_EQ(s->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    root.Reset();
+    s.Reset();
+    ComPtr<IStorage> second;
+    EXPECT_EQ(Open(path, second), STG_E_SHAREVIOLATION);
+    STATSTG e;
+    ASSERT_EQ(elements->Next(1, &e, nullptr), S_OK);
+    EXPECT_EQ(Name(e), "a");
+    CoTaskMemFree(e.pwcsName);
+    elements.Reset();
+    EXPECT_EQ(Open(path, second), S_OK);
+}
+
+TEST_F(Reader, ObjectsAnswerForTheirOwnInterfacesOnly) {
+    ComPtr<IStorage> root = OpenOrFail(Write(crafted::Baseline()));
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(root->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
+    ComPtr<IStorage> again;
+    EXPECT_EQ(root->QueryInterface(IID_IStorage, again.PutVoid()), S_OK);
+    EXPECT_EQ(again.Get(), root.Get());
+    ComPtr<IStream> stream = OpenStream(root.Get(), u"Big");
+    ComPtr<IStorage> notStorage;
+    EXPECT_EQ(stream->QueryInterface(IID_IStorage, notStorage.PutVoid()), E_NOINTERFACE);
+    EXPECT_FALSE(notStorage);
+}
+
+std::u16string Numbered(std::uint32_t i) {
+    std::u16string name = u"s000000";
+    for (int d = 6; d >= 1; --d, i /= 10) name[d] = static_cast<char16_t>(u'0' + i % 10);
+    return name;
+}
+
+// Real writers link a storage's children as one chain of right links: 100,000 deep.
+TEST_F(Reader, ChainsOfAHundredThousandSiblingsEnumerateInOrder) {
+    constexpr std::uint32_t kCount = 100000;
+    for (bool rightChain : {true, false}) {
+        std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+        for (std::uint32_t i = 1; i <= kCount; ++i) {
+            crafted::EntrySpec e{Numbered(rightChain ? i : kCount + 1 - i)};
+            (rightChain ? e.right : e.left) = i < kCount ? i + 1 : cfb::kNoStream;
+            entries.push_back(e);
+        }
+        ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(entries)));
+        ComPtr<IEnumSTATSTG> elements;
+        ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+        std::vector<STATSTG> batch(1000);
+        std::uint32_t seen = 0;
+        bool inOrder = true;
+        for (;;) {
+            ULONG fetched = 0;
+            const HRESULT hr = elements->Next(static_cast<ULONG>(batch.size()), batch.data(), &fetched);
+            ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
+            for (ULONG i = 0; i < fetched; ++i) {
+                inOrder = inOrder && batch[i].pwcsName == Numbered(++seen);
+                CoTaskMemFree(batch[i].pwcsName);
+            }
+            if (hr == S_FALSE) break;
+        }
+        EXPECT_EQ(seen, kCount);
+        EXPECT_TRUE(inOrder);
+        ComPtr<IStream> last = OpenStream(root.Get(), Numbered(kCount).c_str());
+        ComPtr<IStream> first = OpenStream(root.Get(), u"S000001");
+    }
+}
+
+TEST_F(Reader, StoragesNestedAHundredThousandDeepOpenToTheBottom) {
+    constexpr std::uint32_t kDepth = 100000;
+    std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+    for (std::uint32_t i = 1; i <= kDepth; ++i)
+        entries.push_back({u"level", cfb::kTypeStorage, cfb::kNoStream, cfb::kNoStream,
+                           i < kDepth ? i + 1 : cfb::kNoStream, 0, 0});
+    ComPtr<IStorage> storage = OpenOrFail(Write(crafted::DirectoryOnly(entries)));
+    std::uint32_t depth = 0;
+    for (;;) {
+        ComPtr<IStorage> child;
+        if (storage->OpenStorage(u"LEVEL", nullptr, kChildMode, nullptr, 0, child.Put()) != S_OK) break;
+        storage = child;
+        ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(explore::Storage(storage.Get()), "[]");
+}
+
+// Files from our writer: small and large streams, nested storages, and a FAT big enough to need
+// DIFAT sectors beyond the header's 109.
+TEST_F(Reader, ReadsBackWhatTheWriterStored) {
+    auto content = [](std::size_t size, char seed) {
+        std::string s(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>(seed + i * 13 + (i >> 9));
+        return s;
+    };
+    const std::vector<std::size_t> sizes{0, 1, 63, 64, 65, 4095, 4096, 4097, 70001, 7500000};
+    cfb::CompoundFileWriter writer;
+    const auto nested = writer.AddStorage(cfb::CompoundFileWriter::kRoot, u"Nested");
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::u16string name = u"n" + AnsiToWide(std::to_string(sizes[i]));
+        writer.AddStream(i % 2 ? nested : cfb::CompoundFileWriter::kRoot, name, content(sizes[i], char('a' + i)));
+    }
+    ComPtr<IStorage> root = OpenOrFail(Write(writer.SaveToBytes(cfb::SiblingShape::RightChain)));
+    ComPtr<IStorage> inner;
+    ASSERT_EQ(root->OpenStorage(u"Nested", nullptr, kChildMode, nullptr, 0, inner.Put()), S_OK);
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::u16string name = u"n" + AnsiToWide(std::to_string(sizes[i]));
+        ComPtr<IStream> stream = OpenStream(i % 2 ? inner.Get() : root.Get(), name.c_str());
+        EXPECT_EQ(ReadRest(stream.Get(), 65536) == content(sizes[i], char('a' + i)), true) << sizes[i];
+    }
+}
+
+}  // namespace
