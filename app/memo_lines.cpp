@@ -13,10 +13,11 @@ namespace {
 // which means no wrapping at all. Deliver the resizes it would get when shown: the scroll area
 // lays out its viewport, and the viewport's resize lays out the text at its width.
 void BringLayoutToWidth(QPlainTextEdit& memo) {
-    QResizeEvent outer(memo.size(), memo.size());
+    // An invalid old size makes the edit lay its text out again at the new width.
+    QResizeEvent outer(memo.size(), QSize());
     QCoreApplication::sendEvent(&memo, &outer);
     QWidget* viewport = memo.viewport();
-    QResizeEvent inner(viewport->size(), viewport->size());
+    QResizeEvent inner(viewport->size(), QSize());
     QCoreApplication::sendEvent(viewport, &inner);
 }
 

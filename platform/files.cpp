@@ -108,7 +108,9 @@ std::string ReadWholeFile(const std::string& path) {
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     auto fail = [&](int err) { return Error("Cannot write the file " + path + ": " + Reason(err)); };
-    std::string temp = ExtractFilePath(path) + "." + ExtractFileName(path) + ".XXXXXX";
+    // A fixed short name, so that a target name of the longest length a folder allows still has
+    // a temporary beside it.
+    std::string temp = ExtractFilePath(path) + ".quorvel-save-XXXXXX";
     std::vector<char> pattern(temp.begin(), temp.end());
     pattern.push_back('\0');
     FileDescriptor fd(::mkstemp(pattern.data()));

@@ -1,0 +1,301 @@
+// The main window driven headless through its commands, with scripted dialogs: the Open command
+// with the storage listing, the expected-name lists and the provider connection, validation runs
+// and the Save command.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <sys/stat.h>
+
+#include "app/DProv.h"
+#include "app/list_box.h"
+#include "app/memo_lines.h"
+#include "platform/cfb/writer.h"
+#include "platform/com/com.h"
+#include "platform/files.h"
+#include "tests/support/cfb_patch.h"
+#include "tests/support/character_files.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using cfb::CompoundFileWriter;
+
+std::string Text(QLabel* label) { return label->text().toStdString(); }
+
+class Window : public ::testing::Test {
+protected:
+    Window() { ChangeDir(startDir.Path()); }
+    ~Window() override { RestoreDefaultComponentFolders(); }
+
+    TForm1& Form() {
+        if (!form) form = std::make_unique<TForm1>(prompts);
+        return *form;
+    }
+    void WriteStartFile(const std::string& name, const std::string& content) {
+        WriteFileAtomically(startDir.File(name), content);
+    }
+    // Opens `path` through the Open command as if it had been chosen in the dialog.
+    void Open(const std::string& path) {
+        prompts.fileChoices.push_back(path);
+        Form().Open1->trigger();
+    }
+    void NoProvider() { SetComponentFolders({startDir.File("no-components")}); }
+
+    TempDir startDir;
+    TempDir characterDir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(Window, StartsWithItsPagesCaptionsAndDisabledButtons) {
+    TForm1& w = Form();
+    EXPECT_EQ(w.windowTitle(), "Animation Validate");
+    EXPECT_EQ(w.PageControl1->geometry(), QRect(8, 8, 289, 297));
+    EXPECT_EQ(w.PageControl1->count(), 5);
+    EXPECT_EQ(w.PageControl1->currentIndex(), 0);
+    const QStringList tabs{"Animations", "States", "Stats", "StoFile", "About"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(w.PageControl1->tabText(i), tabs[i]);
+    EXPECT_EQ(w.Memo1->geometry(), QRect(8, 16, 121, 241));
+    EXPECT_EQ(w.ListBox1->geometry(), QRect(144, 16, 129, 217));
+    EXPECT_EQ(w.Button1->geometry(), QRect(168, 240, 75, 25));
+    EXPECT_EQ(w.ListBox3->geometry(), QRect(8, 56, 265, 177));
+    EXPECT_EQ(w.Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(w.Memo2->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_FALSE(w.Button1->isEnabled());
+    EXPECT_FALSE(w.Button2->isEnabled());
+    EXPECT_EQ(Text(w.Label11), "None");
+    EXPECT_EQ(Text(w.Label12), "0 ");
+    EXPECT_EQ(Text(w.Label22), "(First unknown animation may be mouth animation)");
+    EXPECT_EQ(w.Path1->text(), "Path:");
+    EXPECT_EQ(w.StartDir, GetCurrentDir() + "/");
+}
+
+TEST_F(Window, CancellingTheDialogChangesNothing) {
+    Form().Open1->trigger();
+    EXPECT_EQ(prompts.lastInitialName, Form().StartDir + "*.acs");
+    EXPECT_TRUE(Form().Open1->isEnabled());
+    EXPECT_EQ(Form().ListBox3->Count(), 0);
+    EXPECT_TRUE(prompts.errors.empty());
+}
+
+TEST_F(Window, FileThatIsNotACompoundFileKeepsTheStartUpState) {
+    WriteStartFile("AvailAnim.txt", "Wave\r\n");
+    const std::string text = characterDir.File("notes.acs");
+    WriteFileAtomically(text, "just text");
+    Form().Memo1->setPlainText("typed by hand");
+    Open(text);
+    EXPECT_EQ(prompts.errors, Lines{"Not a valid storage file."});
+    EXPECT_FALSE(Form().Open1->isEnabled());
+    EXPECT_EQ(Form().ListBox3->Count(), 0);
+    EXPECT_EQ(Text(Form().Label12), "0 ");
+    EXPECT_EQ(Text(Form().Label13), "0 ");
+    EXPECT_EQ(Form().Path1->text(), "Path:");
+    EXPECT_EQ(Form().Memo1->toPlainText(), "typed by hand");
+
+    prompts.errors.clear();
+    Form().Open1->trigger();  // the command is spent for this run
+    EXPECT_TRUE(prompts.errors.empty());
+}
+
+TEST_F(Window, TypedNameOfAMissingFileFailsTheListing) {
+    Open(characterDir.File("nowhere.acs"));
+    EXPECT_EQ(prompts.errors, Lines{"Not a valid storage file."});
+    EXPECT_FALSE(Form().Open1->isEnabled());
+    EXPECT_EQ(Form().Path1->text(), "Path:");
+}
+
+TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndEleven) {
+    NoProvider();
+    CharacterSpec spec;
+    for (int i = 0; i < 11; ++i) spec.animations.push_back("Anim" + std::to_string(i));
+    const std::string path = characterDir.File("flat.acs");
+    WriteCharacterFile(path, spec);
+    Open(path);
+    EXPECT_EQ(Text(Form().Label12), "12");
+    EXPECT_EQ(Text(Form().Label13), "11");
+    EXPECT_EQ(Form().ListBox3->Count(), 14);
+    EXPECT_EQ(Form().ElementLines.Count(), 14);
+    EXPECT_EQ(Form().Path1->text().toStdString(), "Path: " + path);
+    EXPECT_EQ(Form().CharFileDir, characterDir.Path());
+    EXPECT_EQ(Form().OpenedStorage, nullptr);
+}
+
+TEST_F(Window, RootThatCannotBeEnumeratedShowsMinusOneAndMinusTwo) {
+    NoProvider();
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
+    CfbPatch patch(writer.SaveToBytes());
+    patch.SetEntry32(CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
+    const std::string path = characterDir.File("broken.acs");
+    WriteFileAtomically(path, patch.Bytes());
+    Open(path);
+    EXPECT_EQ(prompts.messages.front(), "Enum Failed");
+    EXPECT_EQ(Text(Form().Label12), "-1");
+    EXPECT_EQ(Text(Form().Label13), "-2");
+    EXPECT_EQ(Form().ListBox3->Count(), 1);
+}
+
+TEST_F(Window, NestedFileShowsItsSevenLines) {
+    NoProvider();
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"X", std::string(10, 'x'));
+    writer.AddStream(writer.AddStorage(CompoundFileWriter::kRoot, u"Sub"), u"Y", std::string(20, 'y'));
+    writer.AddStream(CompoundFileWriter::kRoot, u"Zeta", std::string(30, 'z'));
+    const std::string path = characterDir.File("nested.acs");
+    writer.SaveToFile(path);
+    Open(path);
+    EXPECT_EQ(Form().ListBox3->Lines().Lines(),
+              (Lines{"Storage " + path, "Stream X Size: 10", "Storage Sub Size: 0", "Stream Y Size: 20",
+                     "End Storage (Unknown)", "Stream Zeta Size: 30", "End Storage (Unknown)"}));
+    EXPECT_EQ(Text(Form().Label12), "5");
+}
+
+TEST_F(Window, OnlyTheStateListPresentEnablesOnlyItsButton) {
+    NoProvider();
+    WriteStartFile("AvailState.txt", "Resting\r\nTalking");  // no break after the last line
+    const std::string path = characterDir.File("c.acs");
+    WriteCharacterFile(path, {});
+    Open(path);
+    EXPECT_EQ(prompts.messages, (Lines{"AvailAnim file not found.",
+                                       "Error - Cannot connect to data provider."}));
+    EXPECT_FALSE(Form().Button1->isEnabled());
+    EXPECT_TRUE(Form().Button2->isEnabled());
+    EXPECT_EQ(Form().Memo1->toPlainText(), "");
+    EXPECT_EQ(Form().Memo2->toPlainText(), "Resting\nTalking");
+    EXPECT_EQ(Text(Form().Label11), "None");
+    EXPECT_EQ(GetCurrentDir() + "/", characterDir.Path());  // the provider step changed it
+
+    Form().Button2->click();  // without a provider nothing is valid
+    EXPECT_EQ(Form().ListBox2->Count(), 0);
+    EXPECT_EQ(Text(Form().Label16), "0");
+}
+
+class WindowWithProvider : public Window {
+protected:
+    // A character of 37 animations and 40 expected names, three of them unknown to it.
+    void OpenFortyNames() {
+        CharacterSpec spec;
+        std::string expected;
+        for (int i = 0; i < 40; ++i) {
+            const std::string name = "Anim" + std::to_string(i);
+            if (i % 13 != 5) spec.animations.push_back(name);
+            expected += name + "\r\n";
+        }
+        spec.stateLines = {"Resting:Anim0", "Talking:Anim1,Anim2"};
+        WriteStartFile("AvailAnim.txt", expected);
+        WriteStartFile("AvailState.txt", "Resting\r\nresting\r\n\r\nTalking\r\nSleeping\r\n");
+        charPath = characterDir.File("max.acs");
+        WriteCharacterFile(charPath, spec);
+        Open(charPath);
+    }
+    std::string charPath;
+};
+
+TEST_F(WindowWithProvider, OpenConnectsAndShowsTheCharacterName) {
+    OpenFortyNames();
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(prompts.errors.empty());
+    EXPECT_EQ(Text(Form().Label11), "Max");
+    EXPECT_EQ(Text(Form().Label13), "37");
+    EXPECT_TRUE(Form().Connection.Character);
+}
+
+TEST_F(WindowWithProvider, ValidationListsTheAcceptedNamesInOrderWithCounts) {
+    OpenFortyNames();
+    Form().Button1->click();
+    const Lines valid = Form().ListBox1->Lines().Lines();
+    ASSERT_EQ(valid.size(), 37u);
+    EXPECT_EQ(valid.front(), "Anim0");
+    EXPECT_EQ(valid[5], "Anim6");  // Anim5 is unknown to the character
+    EXPECT_EQ(Text(Form().Label15), "37");
+    EXPECT_EQ(Text(Form().Label14), "0");  // 37 in storage, 37 verified
+
+    Form().Button2->click();
+    EXPECT_EQ(Form().ListBox2->Lines().Lines(), (Lines{"Resting", "resting", "Talking"}));
+    EXPECT_EQ(Text(Form().Label16), "3");
+}
+
+TEST_F(WindowWithProvider, RunsUseTheEditedMemoAndRepeatFromScratch) {
+    OpenFortyNames();
+    Form().Memo1->setPlainText("Anim1\nAnim1\nNope\n\nAnim2");
+    Form().Button1->click();
+    EXPECT_EQ(Form().ListBox1->Lines().Lines(), (Lines{"Anim1", "Anim1", "Anim2"}));
+    EXPECT_EQ(Text(Form().Label14), "34");
+    Form().Button1->click();
+    EXPECT_EQ(Form().ListBox1->Count(), 3);
+}
+
+TEST_F(Window, LongStateNameWrapsIntoSeveralNamesEachTestedOnItsOwn) {
+    // The states page is never shown; its memo still wraps at its real width.
+    const std::string longName = "TalkingWalkingRestingSleepingReading";
+    Form().Memo2->setPlainText(QString::fromStdString(longName));
+    const Lines pieces = MemoLines(*Form().Memo2).Lines();
+    ASSERT_GE(pieces.size(), 2u);
+    std::string joined;
+    for (const auto& piece : pieces) joined += piece;
+    EXPECT_EQ(joined, longName);
+
+    // A character whose states are exactly those pieces accepts every one of them.
+    CharacterSpec spec;
+    spec.animations = {"Wave"};
+    for (const auto& piece : pieces) spec.stateLines.push_back(piece + ":Wave");
+    WriteStartFile("AvailState.txt", longName + "\r\n");
+    const std::string path = characterDir.File("wrap.acs");
+    WriteCharacterFile(path, spec);
+    Open(path);
+    Form().Button2->click();
+    EXPECT_EQ(Form().ListBox2->Lines().Lines(), pieces);
+    EXPECT_EQ(Text(Form().Label16), std::to_string(pieces.size()));
+}
+
+TEST_F(WindowWithProvider, SaveWritesNamedListsInTheStartDirectory) {
+    OpenFortyNames();
+    Form().Button1->click();
+    Form().Button2->click();
+    Form().Save1->trigger();
+    EXPECT_TRUE(prompts.errors.empty());
+    EXPECT_EQ(prompts.shown.back().rfind("confirm: Animation and state list files", 0), 0u);
+    const std::string animations = ReadWholeFile(startDir.File("AMax.txt"));
+    EXPECT_EQ(animations.substr(0, 14), "Anim0\r\nAnim1\r\n");
+    EXPECT_EQ(ReadWholeFile(startDir.File("SMax.txt")), "Resting\r\nresting\r\nTalking\r\n");
+    EXPECT_FALSE(FileExists(characterDir.File("AMax.txt")));
+}
+
+TEST_F(WindowWithProvider, CharacterFileIsUnchangedAndUnlockedOnceTheWindowCloses) {
+    const std::string before = [&] {
+        OpenFortyNames();
+        return ReadWholeFile(charPath);
+    }();
+    struct stat st {};
+    ::stat(charPath.c_str(), &st);
+    const auto modified = st.st_mtim;
+    form.reset();
+    EXPECT_EQ(ReadWholeFile(charPath), before);
+    ::stat(charPath.c_str(), &st);
+    EXPECT_EQ(st.st_mtim.tv_sec, modified.tv_sec);
+    EXPECT_EQ(st.st_mtim.tv_nsec, modified.tv_nsec);
+    // An exclusive open succeeds only when nobody holds the file any more.
+    IStorage* storage = nullptr;
+    const std::u16string widePath(charPath.begin(), charPath.end());
+    EXPECT_EQ(StgOpenStorage(widePath.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                             nullptr, 0, &storage),
+              S_OK);
+    if (storage) storage->Release();
+}
+
+TEST_F(Window, SaveRightAfterStartUpWritesNothing) {
+    Form().Save1->trigger();
+    EXPECT_EQ(prompts.shown.size(), 3u);
+    EXPECT_EQ(prompts.messages, (Lines{"There are no items in valid animation list to save.",
+                                       "There are no items in valid states list to save."}));
+    EXPECT_FALSE(FileExists(startDir.File("A.txt")));
+    EXPECT_FALSE(FileExists(startDir.File("S.txt")));
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+// Saving the valid lists: the messages and the confirmation, which files are written where, the
+// file names' cut, and what survives a failed write.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <filesystem>
+
+#include "checking/valid_lists.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+LineList ListOf(const Lines& lines) {
+    LineList list;
+    for (const auto& line : lines) list.Add(line);
+    return list;
+}
+
+class Save : public ::testing::Test {
+protected:
+    std::vector<std::string> Run(const std::u16string& name, const LineList& animations,
+                                 const LineList& states, bool animationsValidated = true,
+                                 bool statesValidated = true) {
+        return SaveVerifyFiles(startDir.Path(), name, {animations, animationsValidated},
+                               {states, statesValidated}, prompts);
+    }
+    std::vector<std::string> FilesInStartDir() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(startDir.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir startDir;
+    TempDir elsewhere;
+    ScriptedPrompts prompts;
+    const LineList anims = ListOf({"Wave", "Bow", "Wave"});
+    const LineList states = ListOf({"Resting"});
+    const LineList none;
+};
+
+TEST_F(Save, EmptyListsAreReportedThenConfirmedAndNothingIsWritten) {
+    EXPECT_TRUE(Run(u"", none, none).empty());
+    EXPECT_EQ(prompts.shown, (Lines{"message: There are no items in valid animation list to save.",
+                                    "message: There are no items in valid states list to save.",
+                                    std::string("confirm: ") + kSaveConfirmation}));
+    EXPECT_TRUE(FilesInStartDir().empty());
+}
+
+TEST_F(Save, ConfirmationHasItsSevenLines) {
+    LineList lines;
+    lines.SetText(kSaveConfirmation);
+    EXPECT_EQ(lines.Lines(), (Lines{"Animation and state list files will now be updated.", "",
+                                    "Valid animation list - A(character name).txt", "",
+                                    "Valid state list - S(character name).txt", "", "Proceed ?"}));
+    EXPECT_EQ(std::string(kSaveConfirmation).find('\n'), std::string(kSaveConfirmation).find("\r\n") + 1);
+}
+
+TEST_F(Save, CancelWritesNothing) {
+    prompts.confirmAnswer = false;
+    EXPECT_TRUE(Run(u"Max", anims, states).empty());
+    EXPECT_TRUE(FilesInStartDir().empty());
+}
+
+TEST_F(Save, WritesBothListsNamedAfterTheCharacterInTheStartDirectory) {
+    ChangeDir(elsewhere.Path());  // where the character file lies, say
+    EXPECT_EQ(Run(u"Max", anims, states), (Lines{"AMax.txt", "SMax.txt"}));
+    EXPECT_EQ(FilesInStartDir(), (Lines{"AMax.txt", "SMax.txt"}));
+    EXPECT_EQ(ReadWholeFile(startDir.File("AMax.txt")), "Wave\r\nBow\r\nWave\r\n");
+    EXPECT_EQ(ReadWholeFile(startDir.File("SMax.txt")), "Resting\r\n");
+    EXPECT_EQ(GetCurrentDir() + "/", startDir.Path());
+}
+
+TEST_F(Save, UnreadNameGivesAAndSAndSavingTwiceReplaces) {
+    Run(u"", anims, states);
+    EXPECT_EQ(FilesInStartDir(), (Lines{"A.txt", "S.txt"}));
+    Run(u"", ListOf({"Nod"}), ListOf({"Talking", "Walking"}));
+    EXPECT_EQ(ReadWholeFile(startDir.File("A.txt")), "Nod\r\n");
+    EXPECT_EQ(ReadWholeFile(startDir.File("S.txt")), "Talking\r\nWalking\r\n");
+}
+
+TEST_F(Save, OnlyListsWithEntriesThatWereValidatedAreWritten) {
+    EXPECT_EQ(Run(u"Max", anims, none), Lines{"AMax.txt"});
+    EXPECT_EQ(prompts.messages, Lines{"There are no items in valid states list to save."});
+    WriteFileAtomically(startDir.File("SMax.txt"), "earlier\r\n");
+    EXPECT_EQ(Run(u"Max", anims, states, true, false), Lines{"AMax.txt"});
+    EXPECT_EQ(ReadWholeFile(startDir.File("SMax.txt")), "earlier\r\n");
+}
+
+TEST_F(Save, LongNamesAreCutAt255BytesWithoutSplittingACharacter) {
+    EXPECT_EQ(ValidListFileName('A', std::u16string(300, u'x')), "A" + std::string(254, 'x'));
+    EXPECT_EQ(ValidListFileName('S', std::u16string(250, u'x')), "S" + std::string(250, 'x') + ".txt");
+    EXPECT_EQ(ValidListFileName('S', std::u16string(251, u'x')), "S" + std::string(251, 'x') + ".tx");
+    const std::string cut = ValidListFileName('A', std::u16string(200, u'é'));
+    EXPECT_EQ(cut, "A" + [] { std::string s; for (int i = 0; i < 127; ++i) s += "é"; return s; }());
+    Run(std::u16string(300, u'x'), anims, none);
+    EXPECT_TRUE(FileExists(startDir.File("A" + std::string(254, 'x'))));
+}
+
+TEST_F(Save, NameWithAPathSeparatorOrNulWritesNothingAnywhere) {
+    const std::filesystem::path parent = std::filesystem::path(startDir.Path()).parent_path().parent_path();
+    for (const std::u16string& name : {std::u16string(u"../escape"), std::u16string(u"a\\b"),
+                                       std::u16string(u"Ma\0x", 4)}) {
+        prompts.errors.clear();
+        try {
+            Run(name, anims, states);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Cannot create the file A", 0), 0u) << e.what();
+        }
+    }
+    EXPECT_TRUE(FilesInStartDir().empty());
+    EXPECT_FALSE(std::filesystem::exists(parent / "escape.txt"));
+}
+
+TEST_F(Save, FailedWriteKeepsTheEarlierFileAndSkipsTheStateList) {
+    WriteFileAtomically(startDir.File("AMax.txt"), "earlier\r\n");
+    // A file size limit makes the write itself fail, as a full disk would.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tiny = old;
+    tiny.rlim_cur = 4;
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
+    std::string error;
+    try {
+        Run(u"Max", anims, states);
+    } catch (const Error& e) {
+        error = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_NE(error.find("AMax.txt"), std::string::npos) << error;
+    EXPECT_EQ(ReadWholeFile(startDir.File("AMax.txt")), "earlier\r\n");
+    EXPECT_EQ(FilesInStartDir(), Lines{"AMax.txt"});  // no state file, no temporary left
+}
+
+}  // namespace

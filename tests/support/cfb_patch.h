@@ -1,0 +1,35 @@
+// Damages files made by our writer on purpose. The writer lays its directory out as one run of
+// sectors with entry i holding the element of id i, so an entry's bytes are found from the
+// header's first directory sector alone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/cfb/format.h"
+
+class CfbPatch {
+public:
+    explicit CfbPatch(std::string bytes) : bytes_(std::move(bytes)) {}
+
+    // REQUIRES: the entry lies inside the file.
+    std::size_t EntryOffset(std::uint32_t id) const {
+        const auto* header = reinterpret_cast<const unsigned char*>(bytes_.data());
+        const std::uint32_t firstDirSector = cfb::Load32(header + cfb::header::kFirstDirSector);
+        return cfb::kHeaderSize + std::size_t{firstDirSector} * 512 + std::size_t{id} * cfb::kDirEntrySize;
+    }
+    void SetEntry32(std::uint32_t id, std::size_t field, std::uint32_t value) {
+        cfb::Store32(At(EntryOffset(id) + field), value);
+    }
+    void SetEntry16(std::uint32_t id, std::size_t field, std::uint16_t value) {
+        cfb::Store16(At(EntryOffset(id) + field), value);
+    }
+    void SetEntry8(std::uint32_t id, std::size_t field, std::uint8_t value) {
+        *At(EntryOffset(id) + field) = value;
+    }
+    const std::string& Bytes() const { return bytes_; }
+
+private:
+    unsigned char* At(std::size_t offset) { return reinterpret_cast<unsigned char*>(bytes_.data() + offset); }
+    std::string bytes_;
+};
