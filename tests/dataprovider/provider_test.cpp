@@ -6,9 +6,11 @@
 #include <filesystem>
 
 #include "dataprovider/definition.h"
+#include "dataprovider/loader.h"
 #include "platform/cfb/writer.h"
 #include "platform/codepage.h"
 #include "platform/com/com.h"
+#include "platform/linelist.h"
 #include "platform/storage.h"
 #include "provider/AgentDataProvider_TLB.h"
 #include "tests/provider/test_components.h"
@@ -214,6 +216,35 @@ TEST_F(ProviderTest, TheFileIsLetGoOnceActivated) {
     ComPtr<IAgentCharacterProvider> fromSecond;
     EXPECT_EQ(second->QueryInterface(IID_IAgentCharacterProvider, fromSecond.PutVoid()), S_OK);
     EXPECT_EQ(fromSecond.Get(), character_.Get());
+}
+
+}  // namespace
+
+namespace {
+
+// The bundled sample: its name lists hold names the character has, in another case too, and
+// names it has not.
+TEST(SampleCharacter, LoadsAndMatchesItsNameLists) {
+    const std::string samples = QUORVEL_SAMPLES_DIR;
+    ComPtr<IStorage> root;
+    ASSERT_EQ(StgOpenStorage(AnsiToWide(samples + "/Tobin.acs").c_str(), nullptr,
+                             STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, root.Put()),
+              S_OK);
+    const character::Character tobin = character::LoadCharacter(*root.Get());
+    EXPECT_EQ(tobin.Name(), u"Tobin");
+    auto count = [](const std::string& file, auto has) {
+        LineList lines;
+        lines.LoadFromFile(file);
+        int valid = 0;
+        for (const auto& line : lines.Lines()) valid += has(AnsiToWide(line)) ? 1 : 0;
+        return std::pair(valid, lines.Count());
+    };
+    EXPECT_EQ(count(samples + "/AvailAnim.txt",
+                    [&](const std::u16string& name) { return tobin.HasAnimation(name); }),
+              std::pair(7, 9));
+    EXPECT_EQ(count(samples + "/AvailState.txt",
+                    [&](const std::u16string& name) { return tobin.HasState(name); }),
+              std::pair(4, 6));
 }
 
 }  // namespace
