@@ -17,7 +17,7 @@ constexpr std::uint16_t kByteOrderMark = 0xFFFE;
 constexpr std::uint16_t kSectorShift = 9;
 constexpr std::uint64_t kSectorSize = 1u << kSectorShift;
 constexpr std::uint64_t kMiniSectorSize = 1u << kMiniSectorShift;
-constexpr std::uint64_t kIdsPerSector = kSectorSize / 4;  // FAT and mini FAT entries
+constexpr std::uint64_t kIdsPerSector = kSectorSize / 4;         // FAT and mini FAT entries
 constexpr std::uint64_t kDifatIdsPerSector = kIdsPerSector - 1;  // the last one links on
 constexpr std::uint64_t kEntriesPerSector = kSectorSize / kDirEntrySize;
 // Version 3 readers take only the low 32 bits of a size, and many treat it as signed.
@@ -51,8 +51,7 @@ std::string DisplayName(std::u16string_view name) {
 
 void CheckName(std::u16string_view name) {
     if (name.empty()) RaiseBadName(name, "the name is empty");
-    if (name.size() > kMaxNameUnits)
-        RaiseBadName(name, "the name is longer than 31 characters");
+    if (name.size() > kMaxNameUnits) RaiseBadName(name, "the name is longer than 31 characters");
     for (const char16_t unit : name) {
         if (unit == u'/' || unit == u'\\' || unit == u':' || unit == u'!')
             RaiseBadName(name, "a name may not contain /, \\, : or !");
@@ -83,11 +82,11 @@ struct Layout {
 // The FAT must describe every sector, its own and the DIFAT's included: grow both counts until
 // they cover the total they are part of.
 void SizeAllocationTables(Layout& layout) {
-    const std::uint64_t others = layout.dirSectors + layout.miniFatSectors +
-                                 layout.miniStreamSectors + layout.largeSectors;
+    const std::uint64_t others =
+        layout.dirSectors + layout.miniFatSectors + layout.miniStreamSectors + layout.largeSectors;
     for (;;) {
-        const std::uint64_t fat = CeilDiv(others + layout.fatSectors + layout.difatSectors,
-                                          kIdsPerSector);
+        const std::uint64_t fat =
+            CeilDiv(others + layout.fatSectors + layout.difatSectors, kIdsPerSector);
         const std::uint64_t difat =
             fat > kHeaderDifatEntries ? CeilDiv(fat - kHeaderDifatEntries, kDifatIdsPerSector) : 0;
         if (fat == layout.fatSectors && difat == layout.difatSectors) return;
@@ -106,9 +105,8 @@ struct Links {
 // Builds a balanced tree over sorted[lo, hi) by taking middles; returns its root. Subtree sizes
 // differ by at most one at every node, so every level but the deepest is full: colouring the
 // deepest level red (below a black root) gives equal black heights and no red pair.
-std::uint32_t LinkBalanced(const std::vector<std::uint32_t>& sorted, std::size_t lo,
-                           std::size_t hi, unsigned depth, unsigned deepest,
-                           std::vector<Links>& links) {
+std::uint32_t LinkBalanced(const std::vector<std::uint32_t>& sorted, std::size_t lo, std::size_t hi,
+                           unsigned depth, unsigned deepest, std::vector<Links>& links) {
     if (lo == hi) return kNoStream;
     const std::size_t mid = lo + (hi - lo) / 2;
     Links& node = links[sorted[mid]];
@@ -143,11 +141,9 @@ CompoundFileWriter::EntryId CompoundFileWriter::AddStorage(EntryId parent,
     return Add(parent, name, true, {});
 }
 
-CompoundFileWriter::EntryId CompoundFileWriter::AddStream(EntryId parent,
-                                                          std::u16string_view name,
+CompoundFileWriter::EntryId CompoundFileWriter::AddStream(EntryId parent, std::u16string_view name,
                                                           std::string content) {
-    if (content.size() > kMaxStreamSize)
-        RaiseBadName(name, "the stream is larger than 2 GB");
+    if (content.size() > kMaxStreamSize) RaiseBadName(name, "the stream is larger than 2 GB");
     return Add(parent, name, false, std::move(content));
 }
 
@@ -199,7 +195,9 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     layout.miniFatSectors = CeilDiv(layout.miniSectors, kIdsPerSector);
     layout.miniStreamSectors = CeilDiv(layout.miniSectors * kMiniSectorSize, kSectorSize);
     SizeAllocationTables(layout);
-    if (layout.Total() > kMaxRegSect) throw Error("The compound file would be too large to write");
+    // The mini stream is the root's stream and has the same size limit as any other.
+    if (layout.Total() > kMaxRegSect || layout.miniSectors * kMiniSectorSize > kMaxStreamSize)
+        throw Error("The compound file would be too large to write");
 
     std::vector<Links> links(count);
     std::vector<std::uint32_t> sorted;
@@ -215,7 +213,8 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
                 LinkBalanced(sorted, 0, sorted.size(), 0, FloorLog2(sorted.size()), links);
         } else {
             links[id].child = sorted.front();
-            for (std::size_t i = 0; i + 1 < sorted.size(); ++i) links[sorted[i]].right = sorted[i + 1];
+            for (std::size_t i = 0; i + 1 < sorted.size(); ++i)
+                links[sorted[i]].right = sorted[i + 1];
         }
     }
 
@@ -225,7 +224,9 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     bytes.reserve(kHeaderSize + layout.Total() * kSectorSize);
     bytes.resize(kHeaderSize + layout.FirstLarge() * kSectorSize);
     auto* const file = reinterpret_cast<unsigned char*>(bytes.data());
-    auto sectorAt = [file](std::uint64_t sector) { return file + kHeaderSize + sector * kSectorSize; };
+    auto sectorAt = [file](std::uint64_t sector) {
+        return file + kHeaderSize + sector * kSectorSize;
+    };
 
     // Header.
     std::memcpy(file, kSignature, sizeof kSignature);
@@ -237,8 +238,9 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     Store32(file + header::kNumFatSectors, static_cast<std::uint32_t>(layout.fatSectors));
     Store32(file + header::kFirstDirSector, static_cast<std::uint32_t>(layout.FirstDir()));
     Store32(file + header::kMiniStreamCutoff, kMiniStreamCutoff);
-    Store32(file + header::kFirstMiniFatSector,
-            layout.miniFatSectors ? static_cast<std::uint32_t>(layout.FirstMiniFat()) : kEndOfChain);
+    Store32(
+        file + header::kFirstMiniFatSector,
+        layout.miniFatSectors ? static_cast<std::uint32_t>(layout.FirstMiniFat()) : kEndOfChain);
     Store32(file + header::kNumMiniFatSectors, static_cast<std::uint32_t>(layout.miniFatSectors));
     Store32(file + header::kFirstDifatSector,
             layout.difatSectors ? static_cast<std::uint32_t>(layout.FirstDifat()) : kEndOfChain);
@@ -258,8 +260,9 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
             Store32(sector + 4 * i, static_cast<std::uint32_t>(fatSector));
         }
         Store32(sector + 4 * kDifatIdsPerSector,
-                d + 1 == layout.difatSectors ? kEndOfChain
-                                             : static_cast<std::uint32_t>(layout.FirstDifat() + d + 1));
+                d + 1 == layout.difatSectors
+                    ? kEndOfChain
+                    : static_cast<std::uint32_t>(layout.FirstDifat() + d + 1));
     }
 
     // FAT: the FAT sectors are contiguous from sector 0, so its entries are one array.
@@ -301,7 +304,9 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
         for (std::size_t i = 0; i < element.name.size(); ++i)
             Store16(e + entry::kName + 2 * i, element.name[i]);
         Store16(e + entry::kNameLength, static_cast<std::uint16_t>(2 * (element.name.size() + 1)));
-        e[entry::kObjectType] = id == kRoot ? kTypeRoot : element.isStorage ? kTypeStorage : kTypeStream;
+        e[entry::kObjectType] = id == kRoot         ? kTypeRoot
+                                : element.isStorage ? kTypeStorage
+                                                    : kTypeStream;
         e[entry::kColor] = links[id].color;
         Store32(e + entry::kLeft, links[id].left);
         Store32(e + entry::kRight, links[id].right);
@@ -322,7 +327,9 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
         const Element& element = elements_[id];
         if (element.isStorage || element.content.size() < kMiniStreamCutoff) continue;
         bytes += element.content;
-        bytes.append(CeilDiv(element.content.size(), kSectorSize) * kSectorSize - element.content.size(), '\0');
+        bytes.append(
+            CeilDiv(element.content.size(), kSectorSize) * kSectorSize - element.content.size(),
+            '\0');
     }
     return bytes;
 }

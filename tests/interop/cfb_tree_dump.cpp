@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
         for (const ListedElement& e : ListTree(argv[1])) {
             std::printf("%d\t%s\t%s\t%llu", e.depth, e.isStorage ? "storage" : "stream",
                         EscapeName(e.name).c_str(), static_cast<unsigned long long>(e.size));
-            if (!e.isStorage) std::printf("\t%016llx", static_cast<unsigned long long>(Fnv1a64(e.content)));
+            if (!e.isStorage)
+                std::printf("\t%016llx", static_cast<unsigned long long>(Fnv1a64(e.content)));
             std::printf("\n");
         }
     } catch (const std::exception& e) {

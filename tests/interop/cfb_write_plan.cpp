@@ -39,7 +39,8 @@ void WritePlan(const std::string& planPath, const std::string& outPath, cfb::Sib
     std::ifstream plan(planPath, std::ios::binary);
     if (!plan) throw Error("Cannot read the plan " + planPath);
     cfb::CompoundFileWriter writer;
-    std::map<std::string, cfb::CompoundFileWriter::EntryId> storages{{"", cfb::CompoundFileWriter::kRoot}};
+    std::map<std::string, cfb::CompoundFileWriter::EntryId> storages{
+        {"", cfb::CompoundFileWriter::kRoot}};
     for (std::string line; std::getline(plan, line);) {
         if (line.empty()) continue;
         const auto fields = SplitTabs(line);

@@ -11,9 +11,9 @@ namespace {
 
 std::string ReadAll(IStorage& parent, const std::u16string& name, std::uint64_t size) {
     ComPtr<IStream> stream;
-    CheckResult(parent.OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
-                                  stream.Put()),
-                "OpenStream " + WideToAnsi(name));
+    CheckResult(
+        parent.OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put()),
+        "OpenStream " + WideToAnsi(name));
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -62,10 +62,10 @@ std::vector<ListedElement> ListTree(const std::string& path) {
         IStorage& parent = *stack.back().storage.Get();
         if (element.isStorage) {
             Level child{{}, {}, element.depth + 1};
-            CheckResult(parent.OpenStorage(element.name.c_str(), nullptr,
-                                           STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                           child.storage.Put()),
-                        "OpenStorage " + WideToAnsi(element.name));
+            CheckResult(
+                parent.OpenStorage(element.name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE,
+                                   nullptr, 0, child.storage.Put()),
+                "OpenStorage " + WideToAnsi(element.name));
             CheckResult(child.storage->EnumElements(0, nullptr, 0, child.elements.Put()),
                         "EnumElements " + WideToAnsi(element.name));
             listing.push_back(std::move(element));

@@ -1,4 +1,6 @@
 // Our writer read back by our reader, the shape of the directory it writes, and its refusals.
+#include "platform/cfb/writer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <functional>
 
 #include "platform/cfb/format.h"
-#include "platform/cfb/writer.h"
 #include "platform/error.h"
 #include "sample_content.h"
 #include "tests/support/temp_dir.h"
@@ -38,9 +39,8 @@ void AddAll(CompoundFileWriter& writer, CompoundFileWriter::EntryId parent,
 void Expect(const std::vector<Node>& nodes, int depth, std::vector<ListedElement>& out) {
     std::vector<const Node*> sorted;
     for (const Node& node : nodes) sorted.push_back(&node);
-    std::sort(sorted.begin(), sorted.end(), [](const Node* a, const Node* b) {
-        return cfb::CompareNames(a->name, b->name) < 0;
-    });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Node* a, const Node* b) { return cfb::CompareNames(a->name, b->name) < 0; });
     for (const Node* node : sorted) {
         out.push_back({depth, node->isStorage, node->name, node->content.size(), node->content});
         if (node->isStorage) Expect(node->children, depth + 1, out);
@@ -69,7 +69,9 @@ std::vector<Node> EdgeTree() {
     anims.push_back(Storage(u"L1", {Storage(u"L2", {Stream(u"leaf", 3000, 50)})}));
     return {
         Stream(u"\x05SummaryInformation", 300, 40),
-        Stream(u"\x01" u"CompObj", 90, 41),
+        Stream(u"\x01"
+               u"CompObj",
+               90, 41),
         Stream(u"Character", 5000, 42),
         Stream(u"\u00e9t\u00e9", 10, 43),
         Storage(u"Anims", std::move(anims)),
@@ -104,7 +106,8 @@ TEST(WriterRoundTrip, LargeFilesUseChainedDifatSectors) {
     std::vector<Node> tree{Stream(u"Huge", 17'000'000, 7)};
     std::vector<Node> many;
     for (int i = 0; i < 3000; ++i)
-        many.push_back(Stream(u"s" + Digits(i * 7919 % 3000), std::size_t(i % 200), std::uint32_t(i)));
+        many.push_back(
+            Stream(u"s" + Digits(i * 7919 % 3000), std::size_t(i % 200), std::uint32_t(i)));
     tree.push_back(Storage(u"Many", std::move(many)));
     std::vector<ListedElement> expected;
     Expect(tree, 0, expected);
@@ -124,18 +127,24 @@ TEST(WriterRoundTrip, LargeFilesUseChainedDifatSectors) {
 // The directory of written bytes, entry by entry, found through the header and the FAT.
 class Directory {
 public:
-    explicit Directory(const std::string& bytes) : file_(reinterpret_cast<const unsigned char*>(bytes.data())) {
+    explicit Directory(const std::string& bytes)
+        : file_(reinterpret_cast<const unsigned char*>(bytes.data())) {
         std::uint32_t sector = cfb::Load32(file_ + cfb::header::kFirstDirSector);
         for (std::size_t steps = 0; sector != cfb::kEndOfChain; ++steps) {
             if (steps > bytes.size() / 512) throw std::runtime_error("directory chain loops");
             sectors_.push_back(sector);
-            const std::uint32_t fatSector = cfb::Load32(file_ + cfb::header::kDifat + 4 * (sector / 128));
+            const std::uint32_t fatSector =
+                cfb::Load32(file_ + cfb::header::kDifat + 4 * (sector / 128));
             sector = cfb::Load32(Sector(fatSector) + 4 * (sector % 128));
         }
     }
     std::size_t Capacity() const { return sectors_.size() * 4; }
-    const unsigned char* Entry(std::uint32_t id) const { return Sector(sectors_.at(id / 4)) + 128 * (id % 4); }
-    std::uint32_t Link(std::uint32_t id, std::size_t field) const { return cfb::Load32(Entry(id) + field); }
+    const unsigned char* Entry(std::uint32_t id) const {
+        return Sector(sectors_.at(id / 4)) + 128 * (id % 4);
+    }
+    std::uint32_t Link(std::uint32_t id, std::size_t field) const {
+        return cfb::Load32(Entry(id) + field);
+    }
     std::u16string Name(std::uint32_t id) const {
         std::u16string name(cfb::Load16(Entry(id) + cfb::entry::kNameLength) / 2 - 1, u'\0');
         for (std::size_t i = 0; i < name.size(); ++i) name[i] = cfb::Load16(Entry(id) + 2 * i);
@@ -144,7 +153,9 @@ public:
     bool IsRed(std::uint32_t id) const { return Entry(id)[cfb::entry::kColor] == 0; }
 
 private:
-    const unsigned char* Sector(std::uint32_t n) const { return file_ + 512 + std::size_t(n) * 512; }
+    const unsigned char* Sector(std::uint32_t n) const {
+        return file_ + 512 + std::size_t(n) * 512;
+    }
     const unsigned char* file_;
     std::vector<std::uint32_t> sectors_;
 };
@@ -247,19 +258,24 @@ TEST(WriterNames, RefusesWhatReadersCannotStoreOrFindBack) {
     for (const char16_t* bad : {u"a/b", u"a\\b", u"a:b", u"Hi!"})
         EXPECT_NE(ErrorOf([&] { writer.AddStorage(root, bad); }).find("may not contain /"),
                   std::string::npos);
-    EXPECT_EQ(ErrorOf([&] { writer.AddStream(root, std::u16string(u"a\0b", 3), ""); }),
-              "Cannot add \"a\\x00b\" to the compound file: a name may not contain a NUL character");
+    EXPECT_EQ(
+        ErrorOf([&] { writer.AddStream(root, std::u16string(u"a\0b", 3), ""); }),
+        "Cannot add \"a\\x00b\" to the compound file: a name may not contain a NUL character");
     // Case-insensitive, Latin-1 letters included, and storages and streams share one namespace.
     EXPECT_EQ(ErrorOf([&] { writer.AddStorage(root, u"STREAM\u00c4"); }),
-              "Cannot add \"STREAM\u00c4\" to the compound file: an element of that name is already there");
-    EXPECT_NE(ErrorOf([&] { writer.AddStream(root, u"sub", ""); }).find("already"), std::string::npos);
-    EXPECT_NE(ErrorOf([&] { writer.AddStream(stream, u"x", ""); }).find("parent"), std::string::npos);
+              "Cannot add \"STREAM\u00c4\" to the compound file: an element of that name is "
+              "already there");
+    EXPECT_NE(ErrorOf([&] { writer.AddStream(root, u"sub", ""); }).find("already"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { writer.AddStream(stream, u"x", ""); }).find("parent"),
+              std::string::npos);
     EXPECT_NE(ErrorOf([&] { writer.AddStream(99, u"x", ""); }).find("parent"), std::string::npos);
 
     // Allowed: the same name under another parent, 31 units, a leading control character.
     EXPECT_EQ(ErrorOf([&] { writer.AddStream(storage, u"sub", ""); }), "(no error)");
     EXPECT_EQ(ErrorOf([&] { writer.AddStream(root, std::u16string(31, u'x'), ""); }), "(no error)");
-    EXPECT_EQ(ErrorOf([&] { writer.AddStream(root, u"\x05SummaryInformation", ""); }), "(no error)");
+    EXPECT_EQ(ErrorOf([&] { writer.AddStream(root, u"\x05SummaryInformation", ""); }),
+              "(no error)");
     // A refused name leaves nothing behind: the tree still round-trips.
     TempDir dir;
     writer.SaveToFile(dir.File("names.cfb"));
@@ -269,7 +285,8 @@ TEST(WriterNames, RefusesWhatReadersCannotStoreOrFindBack) {
 TEST(WriterFile, FailureToWriteNamesTheFile) {
     TempDir dir;
     const std::string path = dir.File("missing/sub/x.cfb");
-    EXPECT_NE(ErrorOf([&] { CompoundFileWriter().SaveToFile(path); }).find(path), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { CompoundFileWriter().SaveToFile(path); }).find(path),
+              std::string::npos);
 }
 
 }  // namespace
