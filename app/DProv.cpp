@@ -177,7 +177,10 @@ void TForm1::CreateNoticePage() {
     PageControl1->addTab(TabSheet5, "About");
     Bevel3 = MakeFramedBevel(TabSheet5, 8, 24, 257, 233);
     Label19 = MakeLabel(TabSheet5, 88, 48, "Quorvel.exe");
-    QFont bold = Label19->font();
+    // The classic font is a bitmap font without a bold face; the program name takes a scalable
+    // sans font that has one.
+    QFont bold("Liberation Sans");
+    bold.setStyleHint(QFont::SansSerif);
     bold.setBold(true);
     bold.setPixelSize(13);
     Label19->setFont(bold);

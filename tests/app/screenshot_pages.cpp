@@ -1,0 +1,48 @@
+// Opens a character file in the real window, as the Open command does, and saves a picture of
+// each of the five pages: screenshot_pages START_DIR CHARACTER_FILE OUT_DIR. Run under a display
+// (scripts/screenshots.sh uses Xvfb) to see what a user sees.
+#include <QApplication>
+#include <QAction>
+#include <QDir>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <iostream>
+
+#include "app/DProv.h"
+#include "app/look.h"
+#include "platform/files.h"
+#include "tests/support/scripted_prompts.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 4) {
+        std::cerr << "usage: screenshot_pages START_DIR CHARACTER_FILE OUT_DIR\n";
+        return 2;
+    }
+    QApplication::setApplicationName("Quorvel");
+    ApplyWindowLook(app);
+    const std::string character = ExpandFileName(argv[2]);
+    const std::string outDir = ExpandFileName(argv[3]);
+    ChangeDir(argv[1]);
+    ScriptedPrompts prompts;
+    prompts.fileChoices.push_back(character);
+    TForm1 window(prompts);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::cerr << "the window was not exposed\n";
+    window.Open1->trigger();
+    window.Button1->click();
+    window.Button2->click();
+    for (const auto& text : prompts.shown) std::cerr << text << '\n';
+    QDir().mkpath(QString::fromStdString(outDir));
+    for (int page = 0; page < window.PageControl1->count(); ++page) {
+        window.PageControl1->setCurrentIndex(page);
+        QTest::qWait(50);
+        const QString file = QString("%1/page-%2.png").arg(QString::fromStdString(outDir)).arg(page + 1);
+        if (!window.grab().save(file)) {
+            std::cerr << "cannot save " << file.toStdString() << '\n';
+            return 1;
+        }
+    }
+    return 0;
+}
