@@ -134,10 +134,17 @@ HRESULT CompoundFile::LoadDirectory() {
     const std::uint32_t first = Load32(header_ + header::kFirstDirSector);
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, &chain); FAILED(hr))
         return hr;
+    // Read and parsed in batches, so that the raw directory is never held in memory whole.
+    constexpr std::size_t kBatchSectors = 64;
+    directory_.Reserve(chain.size() * (sectorSize_ / kDirEntrySize));
+    std::vector<std::uint32_t> batch;
     std::vector<unsigned char> bytes;
-    if (HRESULT hr = ReadSectors(chain, &bytes); FAILED(hr)) return hr;
-    const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return Directory::Build(view, version3_, &directory_);
+    for (std::size_t i = 0; i < chain.size(); i += kBatchSectors) {
+        batch.assign(chain.begin() + i, chain.begin() + std::min(chain.size(), i + kBatchSectors));
+        if (HRESULT hr = ReadSectors(batch, &bytes); FAILED(hr)) return hr;
+        directory_.AddEntries({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, version3_);
+    }
+    return directory_.Finish();
 }
 
 HRESULT CompoundFile::LoadMiniFat() {

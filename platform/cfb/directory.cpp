@@ -1,7 +1,6 @@
 #include "directory.h"
 
 #include <algorithm>
-#include <new>
 
 namespace cfb {
 namespace {
@@ -58,21 +57,16 @@ DirEntry ParseEntry(const unsigned char* record, bool version3) {
 
 }  // namespace
 
-HRESULT Directory::Build(std::string_view bytes, bool version3, Directory* directory) {
-    const std::size_t count = std::min(bytes.size() / kDirEntrySize, kMaxEntries);
-    if (count == 0) return STG_E_DOCFILECORRUPT;
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (data[entry::kObjectType] != kTypeRoot) return STG_E_DOCFILECORRUPT;
-    try {
-        Directory d;
-        d.entries_.reserve(count);
-        for (std::size_t i = 0; i < count; ++i)
-            d.entries_.push_back(ParseEntry(data + i * kDirEntrySize, version3));
-        d.WalkTree();
-        *directory = std::move(d);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+void Directory::AddEntries(std::string_view records, bool version3) {
+    const auto* data = reinterpret_cast<const unsigned char*>(records.data());
+    const std::size_t count = records.size() / kDirEntrySize;
+    for (std::size_t i = 0; i < count && entries_.size() < kMaxEntries; ++i)
+        entries_.push_back(ParseEntry(data + i * kDirEntrySize, version3));
+}
+
+HRESULT Directory::Finish() {
+    if (entries_.empty() || entries_[0].type != kTypeRoot) return STG_E_DOCFILECORRUPT;
+    WalkTree();
     return S_OK;
 }
 

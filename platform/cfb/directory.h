@@ -43,10 +43,14 @@ enum class ChildList : std::uint8_t {
 
 class Directory {
 public:
-    // Parses the entries in `bytes` (whole 128-byte records; a trailing partial record is
-    // ignored) and walks the tree from the root entry (id 0). STG_E_DOCFILECORRUPT when there
-    // is no entry or the root entry is not of the root type; E_OUTOFMEMORY.
-    static HRESULT Build(std::string_view bytes, bool version3, Directory* directory);
+    // Room for `count` entries, so that adding them allocates once.
+    void Reserve(std::size_t count) { entries_.reserve(count); }
+    // Parses the whole 128-byte records in `records`, in the directory's order; a trailing
+    // partial record is ignored.
+    void AddEntries(std::string_view records, bool version3);
+    // Walks the tree from the root entry (id 0) once every entry is added.
+    // STG_E_DOCFILECORRUPT when there is no entry or the root entry is not of the root type.
+    HRESULT Finish();
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
     // REQUIRES: id < Count().
