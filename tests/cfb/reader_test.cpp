@@ -376,6 +376,36 @@ TEST_F(Reader, StoragesNestedAHundredThousandDeepOpenToTheBottom) {
     EXPECT_EQ(explore::Storage(storage.Get()), "[]");
 }
 
+// Version 4: 4096-byte sectors and 64 mini sectors to a sector. Sectors 0 and 1 are the FAT and
+// the directory; 2-3 hold "Data", 4 the mini stream, 5 the mini FAT.
+TEST_F(Reader, ReadsVersion4Sectors) {
+    using namespace crafted;
+    std::string f = DirectoryOnly({{u"Root Entry", cfb::kTypeRoot, cfb::kNoStream, cfb::kNoStream, 1, 4, 128},
+                                   {u"Data", cfb::kTypeStream, cfb::kNoStream, 2, cfb::kNoStream, 2, 5000},
+                                   {u"small", cfb::kTypeStream, cfb::kNoStream, cfb::kNoStream, cfb::kNoStream, 0, 100}});
+    std::string data(5000, '\0'), small(100, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i % 251);
+    for (std::size_t i = 0; i < small.size(); ++i) small[i] = static_cast<char>('A' + i % 26);
+    f.resize(4096 * 7, '\0');
+    f.replace(4096 * 3, data.size(), data);
+    f.replace(4096 * 5, small.size(), small);
+    const std::size_t fat = 4096, miniFat = 4096 * 6;
+    Put32(f, fat + 4 * 2, 3);
+    for (std::uint32_t s : {3u, 4u, 5u}) Put32(f, fat + 4 * s, cfb::kEndOfChain);
+    for (std::size_t i = 0; i < 1024; ++i) Put32(f, miniFat + 4 * i, cfb::kFreeSect);
+    Put32(f, miniFat, 1);
+    Put32(f, miniFat + 4, cfb::kEndOfChain);
+    Put32(f, cfb::header::kFirstMiniFatSector, 5);
+    Put32(f, cfb::header::kNumMiniFatSectors, 1);
+
+    ComPtr<IStorage> root = OpenOrFail(Write(f));
+    EXPECT_EQ(explore::Storage(root.Get()), "[Data:5000=ok small:100=ok]");
+    EXPECT_EQ(ReadRest(OpenStream(root.Get(), u"Data").Get(), 777), data);
+    ComPtr<IStream> mini = OpenStream(root.Get(), u"small");
+    ASSERT_EQ(mini->Seek(60, STREAM_SEEK_SET, nullptr), S_OK);  // across the mini sector boundary
+    EXPECT_EQ(ReadRest(mini.Get(), 7), small.substr(60));
+}
+
 // Files from our writer: small and large streams, nested storages, and a FAT big enough to need
 // DIFAT sectors beyond the header's 109.
 TEST_F(Reader, ReadsBackWhatTheWriterStored) {
