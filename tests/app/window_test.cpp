@@ -16,6 +16,7 @@
 #include "platform/cfb/writer.h"
 #include "platform/com/com.h"
 #include "platform/files.h"
+#include "tests/provider/test_components.h"
 #include "tests/support/cfb_patch.h"
 #include "tests/support/character_files.h"
 #include "tests/support/scripted_prompts.h"
@@ -287,6 +288,35 @@ TEST_F(WindowWithProvider, CharacterFileIsUnchangedAndUnlockedOnceTheWindowClose
                              nullptr, 0, &storage),
               S_OK);
     if (storage) storage->Release();
+}
+
+TEST_F(Window, ProviderFailuresReachTheErrorBoxAndLeaveNone) {
+    testcomponents::ComponentFolder folder;
+    testcomponents::ServeAsProvider(folder, testcomponents::kActivateObjectFails);
+    const std::string path = characterDir.File("probe.acs");
+    WriteCharacterFile(path, {});
+    Open(path);
+    EXPECT_EQ(prompts.errors, Lines{std::string("Loading the character failed: ") +
+                                    testcomponents::kActivateFailure});
+    EXPECT_EQ(Text(Form().Label11), "None");
+    EXPECT_FALSE(Form().Connection.Character);
+}
+
+TEST_F(Window, FailedNameReadLeavesNoneButValidates) {
+    testcomponents::ComponentFolder folder;
+    testcomponents::ServeAsProvider(folder, testcomponents::kGetCharacterNameFails);
+    WriteStartFile("AvailAnim.txt", "ok-wave\r\nnope\r\nmaybe-bow\r\n");
+    const std::string path = characterDir.File("probe.acs");
+    WriteCharacterFile(path, {});
+    Open(path);
+    EXPECT_EQ(prompts.errors.size(), 1u);
+    EXPECT_EQ(Text(Form().Label11), "None");
+    Form().Button1->click();
+    EXPECT_EQ(Form().ListBox1->Lines().Lines(), (Lines{"ok-wave", "maybe-bow"}));  // S_FALSE counts
+    prompts.shown.clear();
+    Form().Save1->trigger();
+    EXPECT_TRUE(FileExists(startDir.File("A.txt")));
+    EXPECT_FALSE(FileExists(startDir.File("S.txt")));
 }
 
 TEST_F(Window, SaveRightAfterStartUpWritesNothing) {

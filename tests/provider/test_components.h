@@ -103,6 +103,14 @@ inline long LiveTestObjects() {
     return reinterpret_cast<long (*)()>(TestProvidersSymbol("QuorvelTestLiveObjects"))();
 }
 
+// Registers the test module under the real provider's class in `folder`, serving `behaviour`;
+// for code that always creates the real provider.
+inline void ServeAsProvider(const ComponentFolder& folder, const CLSID& behaviour) {
+    folder.Write("as-provider.component",
+                 "clsid={BB64DF2F-88E4-11D0-9E87-00C04FD7081F}\nmodule=" + TestProvidersModule() + "\n");
+    reinterpret_cast<void (*)(const CLSID*)>(TestProvidersSymbol("QuorvelTestServeAsProvider"))(&behaviour);
+}
+
 // The path of the last OpenDocFile call on any test provider ("" before the first).
 inline std::u16string LastOpenedPath() {
     return reinterpret_cast<const char16_t* (*)()>(TestProvidersSymbol("QuorvelTestLastOpenedPath"))();

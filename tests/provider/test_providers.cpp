@@ -142,20 +142,32 @@ private:
     CLSID behaviour_;
 };
 
+// The behaviour served under the real provider's class, for code that always creates that class;
+// none until a test chooses one.
+CLSID servedAsProvider{};
+bool servingAsProvider = false;
+
 }  // namespace
 
 extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
+    CLSID behaviour = clsid;
+    if (clsid == CLSID_AgentDataProvider && servingAsProvider) behaviour = servedAsProvider;
     bool known = false;
-    for (const auto& served : TestClasses()) known = known || served == clsid;
+    for (const auto& served : TestClasses()) known = known || served == behaviour;
     if (!known) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new TestFactory(clsid);
+    auto* factory = new TestFactory(behaviour);
     const HRESULT hr = factory->QueryInterface(iid, object);
     factory->Release();
     return hr;
 }
 
 extern "C" long QuorvelTestLiveObjects() { return liveObjects; }
+
+extern "C" void QuorvelTestServeAsProvider(const CLSID* behaviour) {
+    servingAsProvider = behaviour != nullptr;
+    if (behaviour) servedAsProvider = *behaviour;
+}
 
 extern "C" const char16_t* QuorvelTestLastOpenedPath() { return lastOpenedPath.c_str(); }
