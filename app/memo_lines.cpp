@@ -9,16 +9,18 @@
 
 namespace {
 
-// A hidden memo has received no resize yet: its viewport, and with it the text width, is 0,
-// which means no wrapping at all. Deliver the resizes it would get when shown: the scroll area
-// lays out its viewport, and the viewport's resize lays out the text at its width.
+// A memo that has not been shown has received no resize yet: its viewport, and with it the text
+// width, is still 0, which means no wrapping at all. Deliver the resizes it would get when shown,
+// as Qt does for pending ones: the scroll area lays out its viewport, and the viewport's resize
+// lays out the text at its width. Once delivered they are no longer pending, so the layout is
+// done once, not on every run.
 void BringLayoutToWidth(QPlainTextEdit& memo) {
-    // An invalid old size makes the edit lay its text out again at the new width.
-    QResizeEvent outer(memo.size(), QSize());
-    QCoreApplication::sendEvent(&memo, &outer);
-    QWidget* viewport = memo.viewport();
-    QResizeEvent inner(viewport->size(), QSize());
-    QCoreApplication::sendEvent(viewport, &inner);
+    for (QWidget* widget : {static_cast<QWidget*>(&memo), memo.viewport()}) {
+        if (!widget->testAttribute(Qt::WA_PendingResizeEvent)) continue;
+        QResizeEvent resize(widget->size(), QSize());
+        QCoreApplication::sendEvent(widget, &resize);
+        widget->setAttribute(Qt::WA_PendingResizeEvent, false);
+    }
 }
 
 }  // namespace
