@@ -3,7 +3,8 @@
 // FAT, the mini FAT and the directory, all read and checked when the file is opened. Every
 // count and sector number is checked against the sectors the file really holds before anything
 // is allocated for it. Stream data is read only on demand; a stream's chain is walked and
-// checked the first time it is laid out.
+// checked the first time it is laid out. The objects of one file are used from one thread: the
+// few caches filled on demand (name indexes, the mini stream's layout) are not locked.
 #pragma once
 
 #include <cstdint>
