@@ -12,6 +12,7 @@
 #include "app/list_box.h"
 #include "app/memo_lines.h"
 #include "checking/name_lists.h"
+#include "checking/start_dir.h"
 #include "checking/storage_totals.h"
 #include "checking/valid_lists.h"
 #include "checking/validation.h"
@@ -194,7 +195,7 @@ void TForm1::CreateNoticePage() {
 
 void TForm1::FormCreate() {
     OleInitialize(nullptr);
-    StartDir = ExtractFilePath(ExpandFileName("Quorvel.exe"));
+    StartDir = StartUpDirectory();
     ElementLines.Clear();
 }
 

@@ -1,8 +1,12 @@
-// Prompts for the command line: messages and errors go to standard error, one per line; the
-// confirmation is answered by the caller's choice, since asking makes no sense in a script.
+// Prompts for the command line: messages and errors go to standard error, one per line, after
+// the subject they concern (the file being checked); the confirmation is answered by the caller's
+// choice, since asking makes no sense in a script. What was shown is also kept for the report.
 #pragma once
 
 #include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/prompts.h"
 
@@ -11,12 +15,25 @@ public:
     explicit ConsolePrompts(std::ostream& out = std::cerr, bool confirm = true)
         : out_(out), confirm_(confirm) {}
 
-    void ShowMessage(const std::string& text) override { out_ << text << '\n'; }
-    void ShowError(const std::string& text) override { out_ << "error: " << text << '\n'; }
+    void ShowMessage(const std::string& text) override { Show(text); }
+    void ShowError(const std::string& text) override { Show("error: " + text); }
     bool ConfirmYesCancel(const std::string&) override { return confirm_; }
     std::optional<std::string> ChooseCharacterFile(const std::string&) override { return std::nullopt; }
 
+    // Printed before every later message and error, followed by ": "; empty for none.
+    void SetSubject(std::string subject) { subject_ = std::move(subject); }
+    // Everything shown since the last call, without the subject; errors start with "error: ".
+    std::vector<std::string> TakeShown() { return std::exchange(shown_, {}); }
+
 private:
+    void Show(const std::string& line) {
+        if (!subject_.empty()) out_ << subject_ << ": ";
+        out_ << line << '\n';
+        shown_.push_back(line);
+    }
+
     std::ostream& out_;
     bool confirm_;
+    std::string subject_;
+    std::vector<std::string> shown_;
 };

@@ -1,5 +1,6 @@
 // quorvel-check: the character file checker for scripts and CI.
-//   quorvel-check list FILE   prints the storage listing the window shows, one line each.
+//   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
+//   quorvel-check list FILE               prints the storage listing the window shows.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -7,19 +8,21 @@
 
 #include "platform/error.h"
 #include "storage/olestg.h"
+#include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
+#include "tools/check/options.h"
+#include "tools/check/reports.h"
 
 namespace {
 
-constexpr int kListingFailed = 2;
+constexpr int kCouldNotUse = 2;
 constexpr int kUsageError = 3;
 
-const char* const kUsage =
-    "usage: quorvel-check list FILE\n"
-    "  Prints the storage elements of the compound file FILE, one line each, as the window's\n"
-    "  StoFile page shows them. Messages and errors go to standard error. Exit status: 0 when the\n"
-    "  listing succeeded, 2 when it failed, 3 for a usage error.\n"
-    "  example: quorvel-check list samples/Quill.acs\n";
+// Standard output may be a closed pipe or a full disk: that is a failure, not a success.
+bool Print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
 
 int List(const std::string& path) {
     ConsolePrompts prompts;
@@ -30,23 +33,43 @@ int List(const std::string& path) {
             out += line;
             out += '\n';
         }
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : kListingFailed;
+        return Print(out) ? 0 : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(e.what());
-        return kListingFailed;
+        return kCouldNotUse;
+    }
+}
+
+int Check(const CheckOptions& options) {
+    ConsolePrompts prompts;
+    try {
+        const CheckRun run = RunCheck(options, prompts);
+        const std::string report = options.json ? JsonReport(run) : TextReport(run);
+        return Print(report) ? ExitStatus(run) : kCouldNotUse;
+    } catch (const std::exception& e) {
+        prompts.ShowError(e.what());
+        return kCouldNotUse;
     }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << kUsage;
-        return 0;
+    const Command command = ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
+    switch (command.kind) {
+        case Command::Kind::Help:
+            return Print(kCheckUsage) ? 0 : kCouldNotUse;
+        case Command::Kind::List:
+            return List(command.listFile);
+        case Command::Kind::Check:
+            return Check(command.check);
+        case Command::Kind::Usage:
+            break;
     }
-    if (args.size() == 2 && args[0] == "list") return List(args[1]);
-    std::cerr << kUsage;
+    std::cerr << "quorvel-check: " << command.problem << "\n"
+              << "usage: quorvel-check [--animations LIST] [--states LIST] [--json] [--save] "
+                 "FILE.acs...\n"
+                 "       quorvel-check list FILE\n"
+                 "Try 'quorvel-check --help' for more.\n";
     return kUsageError;
 }

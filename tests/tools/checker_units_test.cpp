@@ -1,0 +1,108 @@
+// The checker's own logic without a provider: sorting a list's names by the validation's answer,
+// escaping untrusted names for JSON and the terminal, and reading the command line.
+#include <gtest/gtest.h>
+
+#include "tools/check/escaping.h"
+#include "tools/check/name_sorting.h"
+#include "tools/check/options.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+LineList Lines(const Strings& lines) {
+    LineList list;
+    for (const auto& line : lines) list.Add(line);
+    return list;
+}
+
+TEST(SortNames, SplitsTheListIntoValidMissingDuplicateAndBlank) {
+    const SortedNames sorted =
+        SortNames(Lines({"Wave", "wave", "", "Dance", "Bow", "Dance", "", "WAVE"}),
+                  Lines({"Wave", "wave", "Bow", "WAVE"}));
+    EXPECT_EQ(sorted.names.Count(), 8);
+    EXPECT_EQ(sorted.valid.Lines(), (Strings{"Wave", "wave", "Bow", "WAVE"}));
+    EXPECT_EQ(sorted.missing, (Strings{"Dance", "Dance"}));
+    EXPECT_EQ(sorted.duplicates, (Strings{"wave", "Dance", "WAVE"}));
+    EXPECT_EQ(sorted.blankLines, (std::vector<int>{3, 7}));
+}
+
+TEST(SortNames, AcceptedBlankLineIsValidButStillOnlyBlank) {
+    const SortedNames sorted = SortNames(Lines({"", "x", ""}), Lines({"", ""}));
+    EXPECT_EQ(sorted.valid.Count(), 2);
+    EXPECT_EQ(sorted.missing, Strings{"x"});
+    EXPECT_TRUE(sorted.duplicates.empty());
+    EXPECT_EQ(sorted.blankLines, (std::vector<int>{1, 3}));
+}
+
+TEST(SortNames, DuplicatesFoldCaseBeyondAscii) {
+    const SortedNames sorted = SortNames(Lines({"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}), {});
+    EXPECT_EQ(sorted.duplicates, Strings{"\xC3\x89T\xC3\x89"});
+    EXPECT_EQ(sorted.missing.size(), 2u);
+}
+
+TEST(Escaping, JsonKeepsUtf8AndEscapesControlsQuotesAndBadBytes) {
+    EXPECT_EQ(JsonString("Wave"), "\"Wave\"");
+    EXPECT_EQ(JsonString("caf\xC3\xA9 \xF0\x9F\x98\x80"), "\"caf\xC3\xA9 \xF0\x9F\x98\x80\"");
+    EXPECT_EQ(JsonString("a\"b\\c/d"), "\"a\\\"b\\\\c/d\"");
+    EXPECT_EQ(JsonString(std::string("\x01\t\n\r\x1F\x7F", 6)), "\"\\u0001\\t\\n\\r\\u001f\\u007f\"");
+    EXPECT_EQ(JsonString(std::string("a\0b", 3)), "\"a\\u0000b\"");
+    // A lone continuation byte, a cut sequence, an overlong slash, a surrogate, beyond U+10FFFF.
+    EXPECT_EQ(JsonString("\x80"), "\"\\ufffd\"");
+    EXPECT_EQ(JsonString("\xC3"), "\"\\ufffd\"");
+    EXPECT_EQ(JsonString("\xE2\x82"), "\"\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xC0\xAF"), "\"\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xF4\x90\x80\x80"), "\"\\ufffd\\ufffd\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("\xF4\x8F\xBF\xBF"), "\"\xF4\x8F\xBF\xBF\"");
+}
+
+TEST(Escaping, TerminalTextCannotCarryEscapeSequences) {
+    EXPECT_EQ(TerminalText("Wave caf\xC3\xA9"), "Wave caf\xC3\xA9");
+    EXPECT_EQ(TerminalText("\x1B[2J"), "\\x1b[2J");
+    EXPECT_EQ(TerminalText("\xC2\x9B" "31m"), "\\xc2\\x9b31m");  // C1 control sequence introducer
+    EXPECT_EQ(TerminalText("a\\x41"), "a\\x5cx41");
+    EXPECT_EQ(TerminalText("\xFF\r"), "\\xff\\x0d");
+}
+
+Command Parse(const Strings& args) { return ParseCommand(args); }
+
+TEST(Options, ReadsFilesAndOptionsInAnyOrder) {
+    const Command command = Parse({"a.acs", "--json", "--animations", "x.txt", "--states=y.txt",
+                                   "b.acs", "--save", "--", "--odd.acs"});
+    ASSERT_EQ(command.kind, Command::Kind::Check);
+    EXPECT_EQ(command.check.files, (Strings{"a.acs", "b.acs", "--odd.acs"}));
+    EXPECT_EQ(command.check.animationList, "x.txt");
+    EXPECT_EQ(command.check.stateList, "y.txt");
+    EXPECT_TRUE(command.check.json);
+    EXPECT_TRUE(command.check.save);
+
+    const Command defaults = Parse({"a.acs"});
+    EXPECT_EQ(defaults.check.animationList, "AvailAnim.txt");
+    EXPECT_EQ(defaults.check.stateList, "AvailState.txt");
+    EXPECT_FALSE(defaults.check.json || defaults.check.save);
+
+    EXPECT_EQ(Parse({"list", "a.acs"}).kind, Command::Kind::List);
+    EXPECT_EQ(Parse({"a.acs", "--help"}).kind, Command::Kind::Help);
+}
+
+TEST(Options, RejectsWhatCannotBeMeant) {
+    const std::vector<std::pair<Strings, std::string>> cases = {
+        {{}, "no character file given"},
+        {{"--json"}, "no character file given"},
+        {{"a.acs", "--animations"}, "option --animations needs a list file"},
+        {{"a.acs", "--states="}, "option --states needs a list file"},
+        {{"a.acs", "--states", "x", "--states", "y"}, "option --states given twice"},
+        {{"a.acs", "--json=yes"}, "option --json takes no value"},
+        {{"a.acs", "-x"}, "unknown option -x"},
+        {{"list"}, "list takes exactly one file"},
+        {{"list", "a", "b"}, "list takes exactly one file"},
+    };
+    for (const auto& [args, problem] : cases) {
+        const Command command = Parse(args);
+        EXPECT_EQ(command.kind, Command::Kind::Usage) << problem;
+        EXPECT_EQ(command.problem, problem);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// One run of the checker: every character file in turn goes through the window's steps (storage
+// listing, provider connection, validation of both expected-name lists, and saving on request),
+// each through the checking library, with one provider connection per file, released before the
+// next file.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/linelist.h"
+#include "tools/check/console_prompts.h"
+#include "tools/check/name_sorting.h"
+#include "tools/check/options.h"
+
+// An expected-name list of the run, loaded once for all files.
+struct ExpectedList {
+    std::string path;                // full path
+    std::optional<LineList> names;   // nothing when the file was not found
+};
+
+struct FileCheck {
+    enum class Outcome { AllValid, SomeMissing, Failed };
+
+    std::string path;  // full path
+    Outcome outcome = Outcome::Failed;
+    std::string error;                  // the error that ended the check; empty when none did
+    std::vector<std::string> messages;  // everything shown while checking it, errors included
+    bool connected = false;             // the provider opened the file and gave the name
+    std::u16string character;
+    int storageElements = 0;
+    int animationsInStorage = 0;
+    std::optional<int> unknownAnimations;  // once the animations were validated
+    std::optional<SortedNames> animations, states;
+    std::vector<std::string> saved;  // file names written in the start-up directory
+};
+
+struct CheckRun {
+    std::string startDir;  // with its trailing separator
+    ExpectedList animations, states;
+    std::vector<std::string> messages;  // from loading the lists
+    std::vector<FileCheck> files;
+};
+
+// Checks every file of `options`. Relative names are taken against the current directory when
+// the run starts, which is also the start-up directory for saving. Messages and errors go
+// through `prompts`, each after the file it concerns. Initialises the component services for
+// the run. Leaves the current directory changed.
+CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts);
+
+// 0 when every name is valid, 1 when some are missing, 2 when a file, a list or the provider
+// could not be used.
+int ExitStatus(const CheckRun& run);

@@ -1,0 +1,22 @@
+// Sorting the names of one expected-name list by what a validation run made of them: valid,
+// missing, duplicate and blank. A report is built from this, never from the provider directly, so
+// the valid names are exactly those the validation run returned.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/linelist.h"
+
+struct SortedNames {
+    LineList names;                       // the list as loaded, one name per line
+    LineList valid;                       // accepted, in list order, repeats included
+    std::vector<std::string> missing;     // not accepted, in list order, blank lines left out
+    std::vector<std::string> duplicates;  // each further occurrence of a name, in list order
+    std::vector<int> blankLines;          // 1-based numbers of the empty lines
+};
+
+// REQUIRES: `valid` is what the validation run answered for `names`, i.e. the accepted names in
+// their list order. Duplicates compare with the character file's case rule (each UTF-16 unit
+// upper-cased), so "Wave" repeats "wave"; blank lines are counted only as blank.
+SortedNames SortNames(LineList names, LineList valid);
