@@ -28,8 +28,8 @@ struct FileCheck {
     std::vector<std::string> messages;  // everything shown while checking it, errors included
     bool connected = false;             // the provider opened the file and gave the name
     std::u16string character;
-    int storageElements = 0;
-    int animationsInStorage = 0;
+    std::optional<int> storageElements;  // once the file was listed
+    std::optional<int> animationsInStorage;
     std::optional<int> unknownAnimations;  // once the animations were validated
     std::optional<SortedNames> animations, states;
     std::vector<std::string> saved;  // file names written in the start-up directory

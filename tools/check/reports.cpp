@@ -52,8 +52,10 @@ void TextList(std::string& out, const char* title, const ExpectedList& list,
 void TextFile(std::string& out, const CheckRun& run, const FileCheck& file) {
     out += TerminalText(file.path) + "\n";
     if (file.connected) out += "  character: " + TerminalText(WideToAnsi(file.character)) + "\n";
-    out += "  storage element total: " + std::to_string(file.storageElements) + "\n";
-    out += "  animation total in storage: " + std::to_string(file.animationsInStorage) + "\n";
+    if (file.storageElements) {
+        out += "  storage element total: " + std::to_string(*file.storageElements) + "\n";
+        out += "  animation total in storage: " + std::to_string(*file.animationsInStorage) + "\n";
+    }
     if (file.unknownAnimations)
         out += "  unknown animations: " + std::to_string(*file.unknownAnimations) + "\n";
     if (file.connected) {
@@ -121,6 +123,11 @@ private:
     bool first_ = true;
 };
 
+void OptionalNumber(Json& json, const char* key, const std::optional<int>& value) {
+    if (value) json.Number(key, *value);
+    else json.Null(key);
+}
+
 void JsonList(Json& json, const char* key, const std::optional<SortedNames>& sorted) {
     if (!sorted) return json.Null(key);
     json.Open(key, '{');
@@ -147,10 +154,9 @@ void JsonFile(Json& json, const FileCheck& file) {
     json.Strings("messages", file.messages);
     if (file.connected) json.String("character", WideToAnsi(file.character));
     else json.Null("character");
-    json.Number("storage_elements", file.storageElements);
-    json.Number("animations_in_storage", file.animationsInStorage);
-    if (file.unknownAnimations) json.Number("unknown_animations", *file.unknownAnimations);
-    else json.Null("unknown_animations");
+    OptionalNumber(json, "storage_elements", file.storageElements);
+    OptionalNumber(json, "animations_in_storage", file.animationsInStorage);
+    OptionalNumber(json, "unknown_animations", file.unknownAnimations);
     JsonList(json, "animations", file.animations);
     JsonList(json, "states", file.states);
     json.Strings("saved", file.saved);
