@@ -319,6 +319,38 @@ TEST_F(Window, FailedNameReadLeavesNoneButValidates) {
     EXPECT_FALSE(FileExists(startDir.File("S.txt")));
 }
 
+TEST_F(Window, EveryMemoLineIsAskedBlankLinesAndDuplicatesIncluded) {
+    testcomponents::ComponentFolder folder;
+    testcomponents::ServeAsProvider(folder, testcomponents::kWorking);
+    WriteStartFile("AvailAnim.txt", "ok-wave\r\n\r\nok-wave\r\nnope\r\n");
+    const std::string path = characterDir.File("probe.acs");
+    WriteCharacterFile(path, {});
+    Open(path);
+    testcomponents::ForgetAskedNames();
+    Form().Button1->click();
+    EXPECT_EQ(testcomponents::AskedNames(),
+              (std::vector<std::u16string>{u"ok-wave", u"", u"ok-wave", u"nope"}));
+    EXPECT_EQ(Form().ListBox1->Lines().Lines(), (Lines{"ok-wave", "ok-wave"}));
+    EXPECT_EQ(Text(Form().Label15), "2");
+}
+
+TEST_F(Window, TwelveStreamsWithNineVerifiedLeaveTwoUnknown) {
+    CharacterSpec spec;
+    std::string expected;
+    for (int i = 0; i < 11; ++i) {
+        spec.animations.push_back("Anim" + std::to_string(i));
+        if (i < 9) expected += "Anim" + std::to_string(i) + "\r\n";
+    }
+    WriteStartFile("AvailAnim.txt", expected + "Unknown1\r\n");
+    const std::string path = characterDir.File("twelve.acs");
+    WriteCharacterFile(path, spec);
+    Open(path);
+    Form().Button1->click();
+    EXPECT_EQ(Text(Form().Label12), "12");
+    EXPECT_EQ(Text(Form().Label15), "9");
+    EXPECT_EQ(Text(Form().Label14), "2");
+}
+
 TEST_F(Window, SaveRightAfterStartUpWritesNothing) {
     Form().Save1->trigger();
     EXPECT_EQ(prompts.shown.size(), 3u);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct Case {
     std::function<std::string()> make;
     std::string walk;
 };
+
+// Test listings name a case by its name rather than its bytes.
+inline void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 inline const std::string kBaselineWalk = "[S[a:10=ok] Big:4096=ok]";
 

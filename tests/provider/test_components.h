@@ -111,6 +111,18 @@ inline void ServeAsProvider(const ComponentFolder& folder, const CLSID& behaviou
     reinterpret_cast<void (*)(const CLSID*)>(TestProvidersSymbol("QuorvelTestServeAsProvider"))(&behaviour);
 }
 
+// The names put to VerifyAnimation and VerifyState since the last ForgetAskedNames, in order.
+inline std::vector<std::u16string> AskedNames() {
+    auto count = reinterpret_cast<std::size_t (*)()>(TestProvidersSymbol("QuorvelTestAskedNameCount"));
+    auto at = reinterpret_cast<const char16_t* (*)(std::size_t)>(TestProvidersSymbol("QuorvelTestAskedName"));
+    std::vector<std::u16string> names;
+    for (std::size_t i = 0; i < count(); ++i) names.emplace_back(at(i));
+    return names;
+}
+inline void ForgetAskedNames() {
+    reinterpret_cast<void (*)()>(TestProvidersSymbol("QuorvelTestForgetAskedNames"))();
+}
+
 // The path of the last OpenDocFile call on any test provider ("" before the first).
 inline std::u16string LastOpenedPath() {
     return reinterpret_cast<const char16_t* (*)()>(TestProvidersSymbol("QuorvelTestLastOpenedPath"))();

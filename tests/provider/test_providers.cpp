@@ -2,6 +2,7 @@
 // class it was created for.
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "platform/com/com.h"
 #include "provider/AgentDataProvider_TLB.h"
@@ -14,8 +15,12 @@ using namespace testcomponents;
 std::atomic<long> liveObjects{0};
 std::u16string lastOpenedPath;
 
+// Every name put to a test provider, in order, so tests can see what a validation run asked.
+std::vector<std::u16string> askedNames;
+
 HRESULT Answer(BSTR name) {
     const std::u16string text = BstrToString(name);
+    askedNames.push_back(text);
     if (text.starts_with(u"ok")) return S_OK;
     if (text.starts_with(u"maybe")) return S_FALSE;
     return E_FAIL;
@@ -164,6 +169,14 @@ extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) 
 }
 
 extern "C" long QuorvelTestLiveObjects() { return liveObjects; }
+
+extern "C" std::size_t QuorvelTestAskedNameCount() { return askedNames.size(); }
+
+extern "C" const char16_t* QuorvelTestAskedName(std::size_t index) {
+    return index < askedNames.size() ? askedNames[index].c_str() : nullptr;
+}
+
+extern "C" void QuorvelTestForgetAskedNames() { askedNames.clear(); }
 
 extern "C" void QuorvelTestServeAsProvider(const CLSID* behaviour) {
     servingAsProvider = behaviour != nullptr;
