@@ -19,21 +19,24 @@ constexpr int kCouldNotUse = 2;
 constexpr int kUsageError = 3;
 
 // Standard output may be a closed pipe or a full disk: that is a failure, not a success.
+bool Flushed() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
+
 bool Print(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    return Flushed();
 }
 
 int List(const std::string& path) {
     ConsolePrompts prompts;
     try {
         const TOpenStorage listing(path, prompts);
-        std::string out;
+        // Line by line through the stream's buffer: a copy of a listing of 100,000 elements in
+        // one string would add a tenth to the time and, briefly, twice its size in memory.
         for (const auto& line : listing.Lines.Lines()) {
-            out += line;
-            out += '\n';
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
         }
-        return Print(out) ? 0 : kCouldNotUse;
+        return Flushed() ? 0 : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(e.what());
         return kCouldNotUse;
