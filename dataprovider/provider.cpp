@@ -1,7 +1,6 @@
 // The character data provider component: OpenDocFile opens the character file, the definition
 // object's ActivateObject loads the character from it and lets the file go, and the character
 // interface answers from what was loaded. Every failure sets error information saying why.
-#include <atomic>
 #include <new>
 #include <optional>
 
@@ -9,6 +8,7 @@
 #include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/error.h"
+#include "platform/ref_counted.h"
 #include "provider/AgentDataProvider_TLB.h"
 
 namespace {
@@ -16,24 +16,21 @@ namespace {
 class DataProvider;
 
 // The definition of the opened file; activating it loads the character into the provider.
-class DefinitionObject final : public WithoutLateBinding<IAgentDocFileObject> {
+class DefinitionObject final : public RefCounted<WithoutLateBinding<IAgentDocFileObject>> {
 public:
     explicit DefinitionObject(DataProvider* provider);
 
     HRESULT QueryInterface(REFIID iid, void** object) override;
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override;
     HRESULT ActivateObject() override;
 
 private:
-    ~DefinitionObject();
+    ~DefinitionObject() override;
 
-    std::atomic<ULONG> references_{1};
     DataProvider* provider_;  // holds a reference
 };
 
-class DataProvider final : public WithoutLateBinding<IAgentDocFileProvider>,
-                           public AgentCharacterProviderBase {
+class DataProvider final
+    : public RefCounted<WithoutLateBinding<IAgentDocFileProvider>, AgentCharacterProviderBase> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -47,12 +44,6 @@ public:
         }
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT OpenDocFile(BSTR path) override {
@@ -142,7 +133,6 @@ private:
         return hr;
     }
 
-    std::atomic<ULONG> references_{1};
     std::u16string path_;
     ComPtr<IStorage> storage_;  // from OpenDocFile until the activation
     std::optional<character::Character> character_;
@@ -163,12 +153,6 @@ HRESULT DefinitionObject::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IAgentDocFileObject*>(this);
     AddRef();
     return S_OK;
-}
-
-ULONG DefinitionObject::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT DefinitionObject::ActivateObject() { return provider_->Activate(); }

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "platform/bstr.h"
+#include "platform/ref_counted.h"
 
 namespace cfb {
 namespace {
@@ -14,7 +15,7 @@ constexpr DWORD kShareMask = 0x70;
 constexpr DWORD kKnownModeBits = kAccessMask | kShareMask;
 
 template <class Interface, const IID& kInterfaceId>
-class ComObject : public Interface {
+class ComObject : public RefCounted<Interface> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -26,18 +27,7 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    virtual ~ComObject() = default;
-
-private:
-    ULONG references_ = 1;
+    using RefCounted<Interface>::AddRef;
 };
 
 DWORD ElementType(const Directory& dir, std::uint32_t id) {

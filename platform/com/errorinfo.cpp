@@ -1,13 +1,13 @@
 // Error information: one object per failure, kept per thread until the caller takes it.
-#include <atomic>
 
 #include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/error.h"
+#include "platform/ref_counted.h"
 
 namespace {
 
-class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
+class ErrorInfo final : public RefCounted<IErrorInfo, ICreateErrorInfo> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -21,12 +21,6 @@ public:
         }
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT GetDescription(BSTR* description) override {
@@ -43,7 +37,6 @@ public:
 private:
     ~ErrorInfo() = default;
 
-    std::atomic<ULONG> references_{1};
     std::u16string description_;
 };
 

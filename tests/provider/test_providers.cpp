@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/com/com.h"
+#include "platform/ref_counted.h"
 #include "provider/AgentDataProvider_TLB.h"
 #include "tests/provider/test_components.h"
 
@@ -31,10 +32,9 @@ class Counted {
 protected:
     Counted() { ++liveObjects; }
     ~Counted() { --liveObjects; }
-    std::atomic<ULONG> references_{1};
 };
 
-class DocFileObject final : public WithoutLateBinding<IAgentDocFileObject>, Counted {
+class DocFileObject final : public RefCounted<WithoutLateBinding<IAgentDocFileObject>>, Counted {
 public:
     explicit DocFileObject(bool fails) : fails_(fails) {}
     HRESULT QueryInterface(REFIID iid, void** object) override {
@@ -44,12 +44,6 @@ public:
         *object = static_cast<IAgentDocFileObject*>(this);
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
     HRESULT ActivateObject() override {
         if (!fails_) return S_OK;
@@ -61,9 +55,9 @@ private:
     bool fails_;
 };
 
-class TestProvider final : public WithoutLateBinding<IAgentDocFileProvider>,
-                           public AgentCharacterProviderBase,
-                           Counted {
+class TestProvider final
+    : public RefCounted<WithoutLateBinding<IAgentDocFileProvider>, AgentCharacterProviderBase>,
+      Counted {
 public:
     explicit TestProvider(const CLSID& behaviour) : behaviour_(behaviour) {}
 
@@ -78,12 +72,6 @@ public:
             return E_NOINTERFACE;
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT OpenDocFile(BSTR path) override {
@@ -114,7 +102,7 @@ private:
     CLSID behaviour_;
 };
 
-class TestFactory final : public IClassFactory {
+class TestFactory final : public RefCounted<IClassFactory> {
 public:
     explicit TestFactory(const CLSID& behaviour) : behaviour_(behaviour) {}
     HRESULT QueryInterface(REFIID iid, void** object) override {
@@ -124,12 +112,6 @@ public:
         *object = static_cast<IClassFactory*>(this);
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
     HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -143,7 +125,6 @@ public:
     HRESULT LockServer(BOOL) override { return S_OK; }
 
 private:
-    std::atomic<ULONG> references_{1};
     CLSID behaviour_;
 };
 
