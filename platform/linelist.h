@@ -9,6 +9,9 @@
 
 class LineList {
 public:
+    LineList() = default;
+    explicit LineList(std::vector<std::string> lines) : lines_(std::move(lines)) {}
+
     int Count() const { return static_cast<int>(lines_.size()); }
     // REQUIRES: 0 <= index < Count().
     const std::string& operator[](int index) const { return lines_[static_cast<std::size_t>(index)]; }

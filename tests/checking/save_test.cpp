@@ -18,11 +18,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-LineList ListOf(const Lines& lines) {
-    LineList list;
-    for (const auto& line : lines) list.Add(line);
-    return list;
-}
+LineList ListOf(Lines lines) { return LineList(std::move(lines)); }
 
 class Save : public ::testing::Test {
 protected:

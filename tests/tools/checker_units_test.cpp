@@ -10,11 +10,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-LineList Lines(const Strings& lines) {
-    LineList list;
-    for (const auto& line : lines) list.Add(line);
-    return list;
-}
+LineList Lines(Strings lines) { return LineList(std::move(lines)); }
 
 TEST(SortNames, SplitsTheListIntoValidMissingDuplicateAndBlank) {
     const SortedNames sorted =
