@@ -113,10 +113,10 @@ TEST_F(Window, TypedNameOfAMissingFileFailsTheListing) {
 
 TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndEleven) {
     NoProvider();
-    CharacterSpec spec;
-    for (int i = 0; i < 11; ++i) spec.animations.push_back("Anim" + std::to_string(i));
+    CharacterRecipe recipe;
+    for (int i = 0; i < 11; ++i) recipe.animations.push_back("Anim" + std::to_string(i));
     const std::string path = characterDir.File("flat.acs");
-    WriteCharacterFile(path, spec);
+    WriteCharacterFile(path, recipe);
     Open(path);
     EXPECT_EQ(Text(Form().Label12), "12");
     EXPECT_EQ(Text(Form().Label13), "11");
@@ -181,18 +181,18 @@ class WindowWithProvider : public Window {
 protected:
     // A character of 37 animations and 40 expected names, three of them unknown to it.
     void OpenFortyNames() {
-        CharacterSpec spec;
+        CharacterRecipe recipe;
         std::string expected;
         for (int i = 0; i < 40; ++i) {
             const std::string name = "Anim" + std::to_string(i);
-            if (i % 13 != 5) spec.animations.push_back(name);
+            if (i % 13 != 5) recipe.animations.push_back(name);
             expected += name + "\r\n";
         }
-        spec.stateLines = {"Resting:Anim0", "Talking:Anim1,Anim2"};
+        recipe.stateLines = {"Resting:Anim0", "Talking:Anim1,Anim2"};
         WriteStartFile("AvailAnim.txt", expected);
         WriteStartFile("AvailState.txt", "Resting\r\nresting\r\n\r\nTalking\r\nSleeping\r\n");
         charPath = characterDir.File("max.acs");
-        WriteCharacterFile(charPath, spec);
+        WriteCharacterFile(charPath, recipe);
         Open(charPath);
     }
     std::string charPath;
@@ -243,12 +243,12 @@ TEST_F(Window, LongStateNameWrapsIntoSeveralNamesEachTestedOnItsOwn) {
     EXPECT_EQ(joined, longName);
 
     // A character whose states are exactly those pieces accepts every one of them.
-    CharacterSpec spec;
-    spec.animations = {"Wave"};
-    for (const auto& piece : pieces) spec.stateLines.push_back(piece + ":Wave");
+    CharacterRecipe recipe;
+    recipe.animations = {"Wave"};
+    for (const auto& piece : pieces) recipe.stateLines.push_back(piece + ":Wave");
     WriteStartFile("AvailState.txt", longName + "\r\n");
     const std::string path = characterDir.File("wrap.acs");
-    WriteCharacterFile(path, spec);
+    WriteCharacterFile(path, recipe);
     Open(path);
     Form().Button2->click();
     EXPECT_EQ(Form().ListBox2->Lines().Lines(), pieces);
@@ -335,15 +335,15 @@ TEST_F(Window, EveryMemoLineIsAskedBlankLinesAndDuplicatesIncluded) {
 }
 
 TEST_F(Window, TwelveStreamsWithNineVerifiedLeaveTwoUnknown) {
-    CharacterSpec spec;
+    CharacterRecipe recipe;
     std::string expected;
     for (int i = 0; i < 11; ++i) {
-        spec.animations.push_back("Anim" + std::to_string(i));
+        recipe.animations.push_back("Anim" + std::to_string(i));
         if (i < 9) expected += "Anim" + std::to_string(i) + "\r\n";
     }
     WriteStartFile("AvailAnim.txt", expected + "Unknown1\r\n");
     const std::string path = characterDir.File("twelve.acs");
-    WriteCharacterFile(path, spec);
+    WriteCharacterFile(path, recipe);
     Open(path);
     Form().Button1->click();
     EXPECT_EQ(Text(Form().Label12), "12");

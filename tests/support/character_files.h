@@ -8,22 +8,22 @@
 #include "platform/cfb/writer.h"
 #include "platform/codepage.h"
 
-struct CharacterSpec {
+struct CharacterRecipe {
     std::string name = "Max";
     std::vector<std::string> animations;
     std::vector<std::string> stateLines;  // "Resting:Wave,Bow"
 };
 
-inline std::string CharacterDefinition(const CharacterSpec& spec) {
-    std::string text = "Name=" + spec.name + "\n";
-    for (const auto& state : spec.stateLines) text += "State=" + state + "\n";
+inline std::string CharacterDefinition(const CharacterRecipe& recipe) {
+    std::string text = "Name=" + recipe.name + "\n";
+    for (const auto& state : recipe.stateLines) text += "State=" + state + "\n";
     return text;
 }
 
-inline void WriteCharacterFile(const std::string& path, const CharacterSpec& spec) {
+inline void WriteCharacterFile(const std::string& path, const CharacterRecipe& recipe) {
     cfb::CompoundFileWriter writer;
-    writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", CharacterDefinition(spec));
-    for (const auto& animation : spec.animations)
+    writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", CharacterDefinition(recipe));
+    for (const auto& animation : recipe.animations)
         writer.AddStream(cfb::CompoundFileWriter::kRoot, AnsiToWide(animation), "frames of " + animation);
     writer.SaveToFile(path);
 }
