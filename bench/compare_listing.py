@@ -2,6 +2,7 @@
 """Times `quorvel-check list` against other compound-file listers on the same big files.
 
 Usage: /usr/bin/python3 bench/compare_listing.py [BUILD_DIR] [--runs N] [--timeout SECONDS]
+                                                 [--slow SECONDS] [--inputs NAME...]
 
 BUILD_DIR (default: build) must hold bin/quorvel-check and bin/make_listing_inputs. The inputs
 are written to a temporary folder and removed at the end. The peers are olefile (a walk of every
@@ -34,7 +35,9 @@ ole = olefile.OleFileIO(sys.argv[1])
 kinds = {olefile.STGTY_STREAM: "stream", olefile.STGTY_STORAGE: "storage"}
 out = sys.stdout
 for path in ole.listdir(streams=True, storages=True):
-    out.write("%s %d %s\n" % (kinds.get(ole.get_type(path), "other"), ole.get_size(path), "/".join(path)))
+    kind = ole.get_type(path)
+    size = ole.get_size(path) if kind == olefile.STGTY_STREAM else 0
+    out.write("%s %d %s\n" % (kinds.get(kind, "other"), size, "/".join(path)))
 ole.close()
 """
 
@@ -141,6 +144,7 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--timeout", type=float, default=900)
     parser.add_argument("--slow", type=float, default=30)
+    parser.add_argument("--inputs", nargs="+", choices=list(INPUTS), default=list(INPUTS))
     args = parser.parse_args()
 
     checker = os.path.abspath(os.path.join(args.build_dir, "bin", "quorvel-check"))
@@ -171,13 +175,13 @@ def main():
               "peers as multiples of ours: wall time, CPU time, peak memory.\n", flush=True)
 
         results = {}
-        for input_name in INPUTS:
+        for input_name in args.inputs:
             path = os.path.join(work, input_name)
             for lister, command in listers.items():
                 results[input_name, lister] = measure(command(path), input_name, work, args.runs,
                                                       args.timeout, args.slow)
                 print_row(input_name, lister, results)
-        print_verdict(results, listers)
+        print_verdict(results, listers, args.inputs)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -200,11 +204,11 @@ def print_row(input_name, lister, results):
     print(f"{input_name:18} {lister:9} {shown}", flush=True)
 
 
-def print_verdict(results, listers):
+def print_verdict(results, listers, inputs):
     print()
-    ours_complete = all(not results[i, "ours"].failure for i in INPUTS)
+    ours_complete = all(not results[i, "ours"].failure for i in inputs)
     faster, leaner, seven_zip = True, True, True
-    for input_name in INPUTS:
+    for input_name in inputs:
         ours = results[input_name, "ours"]
         if ours.failure:
             continue
