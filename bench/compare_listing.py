@@ -207,7 +207,8 @@ def print_row(input_name, lister, results):
 def print_verdict(results, listers, inputs):
     print()
     ours_complete = all(not results[i, "ours"].failure for i in inputs)
-    faster, leaner, seven_zip = True, True, True
+    # None: no input on which the goal could be judged.
+    faster, leaner, seven_zip = None, None, None
     for input_name in inputs:
         ours = results[input_name, "ours"]
         if ours.failure:
@@ -216,17 +217,18 @@ def print_verdict(results, listers, inputs):
             peer = results[input_name, lister]
             if lister == "ours" or peer.failure:
                 continue
-            faster &= peer.wall > ours.wall
-            leaner &= peer.peak_kib > ours.peak_kib
+            faster = (faster is not False) and peer.wall > ours.wall
+            leaner = (leaner is not False) and peer.peak_kib > ours.peak_kib
             if lister == "7z l" and input_name.startswith("flat-"):
-                seven_zip &= peer.wall >= 5 * ours.wall
+                seven_zip = (seven_zip is not False) and peer.wall >= 5 * ours.wall
     for holds, goal in [
         (ours_complete, "ours lists every input completely"),
         (faster, "ours is faster than every peer on every input the peer completes"),
         (seven_zip, "ours is at least 5 times faster than 7z l on the 100,000-stream files"),
         (leaner, "ours needs less peak memory than every peer on every input the peer completes"),
     ]:
-        print(f"{'holds' if holds else 'DOES NOT HOLD':14} {goal}")
+        verdict = "not judged" if holds is None else "holds" if holds else "DOES NOT HOLD"
+        print(f"{verdict:14} {goal}")
 
 
 if __name__ == "__main__":
