@@ -29,7 +29,7 @@ void ListBox::Clear() { model_.setStringList({}); }
 void ListBox::SetLines(const LineList& lines) {
     QStringList items;
     items.reserve(lines.Count());
-    for (const auto& line : lines.Lines()) items.append(QString::fromStdString(line));
+    for (std::string_view line : lines) items.append(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
     model_.setStringList(items);
 }
 

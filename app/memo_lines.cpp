@@ -28,7 +28,7 @@ void BringLayoutToWidth(QPlainTextEdit& memo) {
 void SetMemoLines(QPlainTextEdit& memo, const LineList& lines) {
     QStringList texts;
     texts.reserve(lines.Count());
-    for (const auto& line : lines.Lines()) texts.append(QString::fromStdString(line));
+    for (std::string_view line : lines) texts.append(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
     memo.setPlainText(texts.join('\n'));
 }
 

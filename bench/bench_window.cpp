@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     ChangeDir(dir);
     window = std::make_unique<TForm1>(prompts);
     std::string memoText;
-    for (const auto& line : expected.Lines()) memoText += line + "\n";
+    for (std::string_view line : expected) (memoText += line) += '\n';
     memoText.pop_back();
     window->Memo1->setPlainText(QString::fromStdString(memoText));
     window->Connection = link;

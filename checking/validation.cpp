@@ -7,7 +7,7 @@ LineList VerifyNames(IAgentCharacterProvider* character, const LineList& names, 
     LineList valid;
     const int count = names.Count();
     for (int i = 0; i < count; ++i) {
-        const std::string& name = names[i];
+        const std::string_view name = names[i];
         const BSTR wideName = AllocBstr(AnsiToWide(name));
         try {
             if (character) {

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineList names;
     names.SetText(text);
     std::size_t total = 0;
-    for (const auto& name : names.Lines()) {
+    for (std::string_view name : names) {
         // No line keeps a line break or a NUL, and no line is invented.
         if (name.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) std::abort();
         total += name.size();

@@ -1,32 +1,55 @@
-#include "linelist.h"
+#include "platform/linelist.h"
 
-#include <cstring>
+#include "platform/files.h"
 
-#include "files.h"
+LineList::LineList(const std::vector<std::string>& lines) {
+    for (const auto& line : lines) Add(line);
+}
+
+void LineList::Add(std::string_view line) {
+    text_.append(line);
+    ends_.push_back(text_.size());
+}
+
+void LineList::Clear() {
+    text_.clear();
+    ends_.clear();
+}
+
+void LineList::Reserve(std::size_t lines, std::size_t bytes) {
+    ends_.reserve(lines);
+    text_.reserve(bytes);
+}
+
+std::vector<std::string> LineList::Lines() const {
+    std::vector<std::string> lines;
+    lines.reserve(ends_.size());
+    for (std::string_view line : *this) lines.emplace_back(line);
+    return lines;
+}
 
 void LineList::SetText(std::string_view text) {
-    lines_.clear();
+    Clear();
     const std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) text = text.substr(0, nul);
+    text_.reserve(text.size());
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
-            lines_.emplace_back(text.substr(start));
+            Add(text.substr(start));
             break;
         }
-        lines_.emplace_back(text.substr(start, end - start));
+        Add(text.substr(start, end - start));
         start = end + 1;
         if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
     }
 }
 
 std::string LineList::Text() const {
-    std::size_t size = 0;
-    for (const auto& line : lines_) size += line.size() + 2;
     std::string text;
-    text.reserve(size);
-    for (const auto& line : lines_) {
+    text.reserve(text_.size() + 2 * ends_.size());
+    for (std::string_view line : *this) {
         text += line;
         text += "\r\n";
     }

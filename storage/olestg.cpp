@@ -1,6 +1,5 @@
 #include "storage/olestg.h"
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -106,27 +105,23 @@ void TOpenStorage::AddElementLine(const std::string& typeName, const STATSTG& el
         Lines.Add("End Storage (Unknown)");
         return;
     }
-    // An ordinary element's line is built in one allocation: with 100,000 elements the
-    // intermediate strings of piecewise concatenation cost as much as reading the directory.
-    std::string body = WideToStr(element.pwcsName);
-    const std::string size = std::to_string(element.cbSize);
-    const auto code = body.empty() ? 0 : static_cast<unsigned char>(body[0]);
-    std::string line;
-    // Exactly the ordinary line's length: a hundred thousand lines make every spare byte count.
-    line.reserve(typeName.size() + 1 + body.size() + std::strlen(" Size: ") + size.size());
-    line += typeName;
-    line += ' ';
+    // The line is built in one buffer kept from line to line: with a hundred thousand elements,
+    // an allocation per piece costs as much as reading the directory.
+    line_.assign(typeName);
+    line_ += ' ';
+    const std::size_t bodyStart = line_.size();
+    line_ += WideToStr(element.pwcsName);
+    line_ += " Size: ";
+    line_ += std::to_string(element.cbSize);
+    const auto code = static_cast<unsigned char>(line_[bodyStart]);
     if (code >= 1 && code <= 6) {
         // A leading control code marks a special element; it is shown by number, not as is.
-        body = StrDropLeft(body + " Size: " + size, 1);
-        line += code == 5 ? std::string("(Property) ") : "(Special: " + std::to_string(code) + ") ";
-        line += body;
-    } else {
-        line += body;
-        line += " Size: ";
-        line += size;
+        const std::string body = StrDropLeft(line_.substr(bodyStart), 1);
+        line_.resize(bodyStart);
+        line_ += code == 5 ? std::string("(Property) ") : "(Special: " + std::to_string(code) + ") ";
+        line_ += body;
     }
-    Lines.Add(std::move(line));
+    Lines.Add(line_);
 }
 
 ComPtr<IStorage> TOpenStorage::OpenSubStorage(IStorage* parent, const STATSTG& element) {

@@ -33,4 +33,5 @@ private:
     ComPtr<IStorage> OpenSubStorage(IStorage* parent, const STATSTG& element);
 
     Prompts& prompts_;
+    std::string line_;  // the line being built
 };

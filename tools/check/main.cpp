@@ -32,7 +32,7 @@ int List(const std::string& path) {
         const TOpenStorage listing(path, prompts);
         // Line by line through the stream's buffer: a copy of a listing of 100,000 elements in
         // one string would add a tenth to the time and, briefly, twice its size in memory.
-        for (const auto& line : listing.Lines.Lines()) {
+        for (std::string_view line : listing.Lines) {
             std::fwrite(line.data(), 1, line.size(), stdout);
             std::fputc('\n', stdout);
         }

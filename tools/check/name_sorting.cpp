@@ -7,7 +7,7 @@
 
 namespace {
 
-std::u16string CaseFoldedKey(const std::string& name) {
+std::u16string CaseFoldedKey(std::string_view name) {
     std::u16string key = AnsiToWide(name);
     for (char16_t& unit : key) unit = cfb::UpcaseUnit(unit);
     return key;
@@ -25,15 +25,15 @@ SortedNames SortNames(LineList names, LineList valid) {
     int nextAccepted = 0;
     std::unordered_set<std::u16string> seen;
     for (int i = 0; i < all.Count(); ++i) {
-        const std::string& name = all[i];
+        const std::string_view name = all[i];
         const bool isAccepted = nextAccepted < accepted.Count() && accepted[nextAccepted] == name;
         if (isAccepted) ++nextAccepted;
         if (name.empty()) {
             sorted.blankLines.push_back(i + 1);
             continue;
         }
-        if (!isAccepted) sorted.missing.push_back(name);
-        if (!seen.insert(CaseFoldedKey(name)).second) sorted.duplicates.push_back(name);
+        if (!isAccepted) sorted.missing.emplace_back(name);
+        if (!seen.insert(CaseFoldedKey(name)).second) sorted.duplicates.emplace_back(name);
     }
     return sorted;
 }

@@ -43,7 +43,7 @@ void TextList(std::string& out, const char* title, const ExpectedList& list,
            " valid, " + std::to_string(sorted->missing.size()) + " missing, " +
            Plural(sorted->duplicates.size(), "duplicate") + ", " +
            std::to_string(sorted->blankLines.size()) + " blank\n";
-    for (const auto& name : sorted->valid.Lines()) out += "    valid: " + TerminalText(name) + "\n";
+    for (std::string_view name : sorted->valid) out += "    valid: " + TerminalText(name) + "\n";
     for (const auto& name : sorted->missing) out += "    missing: " + TerminalText(name) + "\n";
     for (const auto& name : sorted->duplicates) out += "    duplicate: " + TerminalText(name) + "\n";
     for (int line : sorted->blankLines) out += "    blank: line " + std::to_string(line) + "\n";
