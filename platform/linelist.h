@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/large_allocator.h"
+
 class LineList {
 public:
     LineList() = default;
@@ -58,6 +60,6 @@ public:
     friend bool operator==(const LineList&, const LineList&) = default;
 
 private:
-    std::string text_;                // every line, back to back, without line breaks
-    std::vector<std::size_t> ends_;   // where each line ends in text_
+    std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> text_;  // every line, back to back
+    std::vector<std::size_t, LargeAllocator<std::size_t>> ends_;  // where each line ends in text_
 };

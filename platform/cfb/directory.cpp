@@ -23,45 +23,59 @@ FILETIME LoadFiletime(const unsigned char* p) {
     return FILETIME{Load32(p), Load32(p + 4)};
 }
 
+bool IsZero(const unsigned char* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (bytes[i] != 0) return false;
+    return true;
+}
+
+}  // namespace
+
 // The name field holds at most 31 units and a terminator; a length that is odd, 0, larger than
 // the field or longer than the text before the first NUL is cut to what the field really holds.
-void ParseName(const unsigned char* record, DirEntry& e) {
+void Directory::AddEntry(const unsigned char* record, bool version3) {
+    DirEntry e;
     const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
-    std::size_t units = lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0;
-    units = std::min(units, kMaxNameUnits);
+    const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
+    e.nameOffset = static_cast<std::uint32_t>(names_.size());
     std::size_t n = 0;
     for (; n < units; ++n) {
         const char16_t unit = Load16(record + entry::kName + 2 * n);
         if (unit == 0) break;
-        e.name[n] = unit;
+        names_.push_back(unit);
     }
     e.nameUnits = static_cast<std::uint8_t>(n);
-}
-
-DirEntry ParseEntry(const unsigned char* record, bool version3) {
-    DirEntry e;
-    ParseName(record, e);
     e.type = record[entry::kObjectType];
     e.left = Load32(record + entry::kLeft);
     e.right = Load32(record + entry::kRight);
     e.child = Load32(record + entry::kChild);
-    e.clsid = LoadGuid(record + entry::kClsid);
-    e.stateBits = Load32(record + entry::kStateBits);
-    e.created = LoadFiletime(record + entry::kCreationTime);
-    e.modified = LoadFiletime(record + entry::kModifiedTime);
     e.startSector = Load32(record + entry::kStartSector);
     // Old writers of version 3 files left garbage in the high half of the size.
     e.size = version3 ? Load32(record + entry::kStreamSize) : Load64(record + entry::kStreamSize);
-    return e;
+    // Class id, state bits and both times lie back to back from the class id on.
+    constexpr std::size_t kDetailsBytes = entry::kStartSector - entry::kClsid;
+    if (!IsZero(record + entry::kClsid, kDetailsBytes)) {
+        EntryDetails d;
+        d.clsid = LoadGuid(record + entry::kClsid);
+        d.stateBits = Load32(record + entry::kStateBits);
+        d.created = LoadFiletime(record + entry::kCreationTime);
+        d.modified = LoadFiletime(record + entry::kModifiedTime);
+        details_.emplace_back(static_cast<std::uint32_t>(entries_.size()), d);
+    }
+    entries_.push_back(e);
 }
-
-}  // namespace
 
 void Directory::AddEntries(std::string_view records, bool version3) {
     const auto* data = reinterpret_cast<const unsigned char*>(records.data());
     const std::size_t count = records.size() / kDirEntrySize;
     for (std::size_t i = 0; i < count && entries_.size() < kMaxEntries; ++i)
-        entries_.push_back(ParseEntry(data + i * kDirEntrySize, version3));
+        AddEntry(data + i * kDirEntrySize, version3);
+}
+
+EntryDetails Directory::Details(std::uint32_t id) const {
+    const auto found = std::lower_bound(details_.begin(), details_.end(), id,
+                                        [](const auto& item, std::uint32_t key) { return item.first < key; });
+    return found != details_.end() && found->first == id ? found->second : EntryDetails{};
 }
 
 HRESULT Directory::Finish() {
@@ -142,7 +156,7 @@ std::uint32_t Directory::FindChild(std::uint32_t id, std::u16string_view name) c
     const std::span<const std::uint32_t> children = Children(id);
     if (children.size() < kIndexThreshold) {
         for (std::uint32_t child : children)
-            if (CompareNames(entries_[child].Name(), name) == 0) return child;
+            if (CompareNames(Name(child), name) == 0) return child;
         return kNoStream;
     }
     auto found = nameIndex_.find(id);
@@ -150,16 +164,16 @@ std::uint32_t Directory::FindChild(std::uint32_t id, std::u16string_view name) c
         std::vector<std::uint32_t> sorted(children.begin(), children.end());
         // Stable, so that of two children with the same name the one listed first is found.
         std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return CompareNames(entries_[a].Name(), entries_[b].Name()) < 0;
+            return CompareNames(Name(a), Name(b)) < 0;
         });
         found = nameIndex_.emplace(id, std::move(sorted)).first;
     }
     const std::vector<std::uint32_t>& sorted = found->second;
     auto it = std::lower_bound(sorted.begin(), sorted.end(), name,
                                [&](std::uint32_t a, std::u16string_view key) {
-                                   return CompareNames(entries_[a].Name(), key) < 0;
+                                   return CompareNames(Name(a), key) < 0;
                                });
-    if (it != sorted.end() && CompareNames(entries_[*it].Name(), name) == 0) return *it;
+    if (it != sorted.end() && CompareNames(Name(*it), name) == 0) return *it;
     return kNoStream;
 }
 

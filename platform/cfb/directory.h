@@ -13,25 +13,31 @@
 
 #include "platform/guid.h"
 #include "platform/hresult.h"
+#include "platform/large_allocator.h"
 #include "platform/cfb/format.h"
 
 namespace cfb {
 
+// One entry in 32 bytes: a directory of 100,000 elements is read, walked and kept in a quarter
+// of the memory its 128-byte records take. The name lives in the directory's name buffer.
 struct DirEntry {
-    char16_t name[kMaxNameUnits] = {};
-    std::uint8_t nameUnits = 0;
-    std::uint8_t type = kTypeUnused;
+    std::uint64_t size = 0;  // version 3: the low 32 bits of the field only
+    std::uint32_t nameOffset = 0;
     std::uint32_t left = kNoStream;
     std::uint32_t right = kNoStream;
     std::uint32_t child = kNoStream;
     std::uint32_t startSector = kEndOfChain;
-    std::uint64_t size = 0;  // version 3: the low 32 bits of the field only
+    std::uint8_t nameUnits = 0;
+    std::uint8_t type = kTypeUnused;
+};
+
+// What few entries carry besides their place in the tree: streams almost never have any, so
+// they are kept only for the entries that do.
+struct EntryDetails {
     CLSID clsid;
     std::uint32_t stateBits = 0;
     FILETIME created;
     FILETIME modified;
-
-    std::u16string_view Name() const { return {name, nameUnits}; }
 };
 
 // How far the child list of a storage could be built.
@@ -44,7 +50,10 @@ enum class ChildList : std::uint8_t {
 class Directory {
 public:
     // Room for `count` entries, so that adding them allocates once.
-    void Reserve(std::size_t count) { entries_.reserve(count); }
+    void Reserve(std::size_t count) {
+        entries_.reserve(count);
+        names_.reserve(count * 10);  // most names are short
+    }
     // Parses the whole 128-byte records in `records`, in the directory's order; a trailing
     // partial record is ignored.
     void AddEntries(std::string_view records, bool version3);
@@ -55,6 +64,11 @@ public:
     std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
     // REQUIRES: id < Count().
     const DirEntry& Entry(std::uint32_t id) const { return entries_[id]; }
+    std::u16string_view Name(std::uint32_t id) const {
+        return {names_.data() + entries_[id].nameOffset, entries_[id].nameUnits};
+    }
+    // All zero for an entry that has none.
+    EntryDetails Details(std::uint32_t id) const;
 
     // The root entry, or a reachable entry of the storage type.
     bool IsStorage(std::uint32_t id) const;
@@ -79,9 +93,13 @@ private:
     void ListChildren(std::uint32_t storage, std::vector<bool>& visited,
                       std::vector<std::uint32_t>& pending, std::vector<std::uint32_t>& path);
 
-    std::vector<DirEntry> entries_;
-    std::vector<ChildSpan> lists_;         // one per entry; used for storages only
-    std::vector<std::uint32_t> children_;  // every storage's list, one after another
+    void AddEntry(const unsigned char* record, bool version3);
+
+    std::vector<DirEntry, LargeAllocator<DirEntry>> entries_;
+    std::vector<char16_t, LargeAllocator<char16_t>> names_;  // every entry's name, back to back
+    std::vector<std::pair<std::uint32_t, EntryDetails>> details_;  // by entry id, ascending
+    std::vector<ChildSpan, LargeAllocator<ChildSpan>> lists_;  // one per entry; for storages only
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;  // every storage's list, one after another
     // Children of a storage sorted by name, for storages with many children.
     mutable std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> nameIndex_;
 };

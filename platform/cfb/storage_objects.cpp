@@ -40,19 +40,21 @@ HRESULT FillStat(const Directory& dir, std::uint32_t id, DWORD statFlag, DWORD m
     const DirEntry& e = dir.Entry(id);
     STATSTG s;
     if (statFlag != STATFLAG_NONAME) {
-        auto* name = static_cast<char16_t*>(CoTaskMemAlloc((e.nameUnits + 1) * sizeof(char16_t)));
+        const std::u16string_view text = dir.Name(id);
+        auto* name = static_cast<char16_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(char16_t)));
         if (!name) return E_OUTOFMEMORY;
-        std::copy(e.name, e.name + e.nameUnits, name);
-        name[e.nameUnits] = 0;
+        std::copy(text.begin(), text.end(), name);
+        name[text.size()] = 0;
         s.pwcsName = name;
     }
     s.type = ElementType(dir, id);
     s.cbSize = s.type == STGTY_STORAGE ? 0 : e.size;
-    s.mtime = e.modified;
-    s.ctime = e.created;
+    const EntryDetails details = dir.Details(id);
+    s.mtime = details.modified;
+    s.ctime = details.created;
     s.grfMode = mode;
-    s.clsid = e.clsid;
-    s.grfStateBits = e.stateBits;
+    s.clsid = details.clsid;
+    s.grfStateBits = details.stateBits;
     *stat = s;
     return S_OK;
 }
