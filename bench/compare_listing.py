@@ -4,16 +4,16 @@
 Usage: /usr/bin/python3 bench/compare_listing.py [BUILD_DIR] [--runs N] [--timeout SECONDS]
                                                  [--slow SECONDS] [--inputs NAME...]
 
-BUILD_DIR (default: build) must hold bin/quorvel-check and bin/make_listing_inputs. The inputs
+BUILD_DIR (default: build) must hold bin/quorvel-check, bin/make_listing_inputs and bin/measure_run. The inputs
 are written to a temporary folder and removed at the end. The peers are olefile (a walk of every
 storage listing names, types and sizes, run by /usr/bin/python3), `gsf list` and `7z l`; p7zip-full
-and time are installed with apt-get when missing, so run this as root or with sudo at hand.
+is installed with apt-get when missing, so run this as root or with sudo at hand.
 
 Every lister runs once with its output kept, to check that it really listed the file (exit status
 0, the input's known element names present, at least one line per stream); a lister that fails
 that is reported as failed with the reason. A lister that passes is then timed --runs times with
-its output sent to /dev/null, keeping the best wall time and the lowest peak resident memory
-(/usr/bin/time's %M); a first run longer than --slow seconds is not repeated. The table gives our
+its output sent to /dev/null, keeping the best wall time and the lowest peak resident memory (the
+lister's own, as wait4 reports it); a first run longer than --slow seconds is not repeated. The table gives our
 figures and, per peer, its wall time, CPU time and peak memory as multiples of ours.
 """
 
@@ -26,8 +26,8 @@ import sys
 import tempfile
 import time
 
-TIME = "/usr/bin/time"
 PEER_PYTHON = "/usr/bin/python3"
+MEASURE_RUN = None  # bin/measure_run of the build, set by main
 
 OLEFILE_LISTING = r"""
 import sys, olefile
@@ -81,28 +81,32 @@ def last_line(path):
 
 
 def run_once(command, stdout_path, work, timeout):
-    time_file = os.path.join(work, "time.out")
     stderr_file = os.path.join(work, "stderr.out")
+    report_file = os.path.join(work, "measured.out")
     with open(stdout_path, "wb") as out, open(stderr_file, "wb") as err:
-        start = time.perf_counter()
-        # Its own session, so that a timeout kills the lister as well as /usr/bin/time.
-        process = subprocess.Popen([TIME, "-o", time_file, "-f", "%e %M %U %S"] + command,
-                                   stdout=out, stderr=err, start_new_session=True)
+        # measure_run times the lister from a small process of its own: neither a timing tool's
+        # start-up nor this script's memory is counted against it. Its own session, so that a
+        # timeout ends the lister as well.
+        process = subprocess.Popen([MEASURE_RUN, report_file] + command, stdout=out, stderr=err,
+                                   start_new_session=True)
         try:
             process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             os.killpg(process.pid, signal.SIGKILL)
             process.wait()
             return Run(failure=f"timed out after {timeout:.0f} s")
-        wall = time.perf_counter() - start
-    with open(time_file) as f:
-        report = [line.strip() for line in f if line.strip()]
     if process.returncode != 0:
-        reason = report[0] if report and not report[0][0].isdigit() else f"exit {process.returncode}"
+        return Run(failure="could not be started")
+    with open(report_file) as f:
+        status, wall, cpu, peak = f.read().split()
+    status = int(status)
+    if status > 128:
+        return Run(failure=f"Command terminated by signal {status - 128}")
+    if status != 0:
+        reason = f"Command exited with non-zero status {status}"
         detail = last_line(stderr_file)
         return Run(failure=f"{reason}: {detail[:70]}" if detail else reason)
-    _, peak, user, system = report[-1].split()
-    return Run(wall=wall, cpu=float(user) + float(system), peak_kib=int(peak))
+    return Run(wall=float(wall), cpu=float(cpu), peak_kib=int(peak))
 
 
 def listed_everything(stdout_path, names, streams):
@@ -147,12 +151,13 @@ def main():
     parser.add_argument("--inputs", nargs="+", choices=list(INPUTS), default=list(INPUTS))
     args = parser.parse_args()
 
+    global MEASURE_RUN
     checker = os.path.abspath(os.path.join(args.build_dir, "bin", "quorvel-check"))
     generator = os.path.abspath(os.path.join(args.build_dir, "bin", "make_listing_inputs"))
-    for program in (checker, generator):
+    MEASURE_RUN = os.path.abspath(os.path.join(args.build_dir, "bin", "measure_run"))
+    for program in (checker, generator, MEASURE_RUN):
         if not os.access(program, os.X_OK):
-            sys.exit(f"{program} is missing: build quorvel-check and make_listing_inputs first")
-    ensure_tool(TIME, "time")
+            sys.exit(f"{program} is missing: build quorvel-check, make_listing_inputs and measure_run first")
     ensure_tool("7z", "p7zip-full")
     ensure_tool("gsf", "libgsf-bin")
 

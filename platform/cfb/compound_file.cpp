@@ -35,12 +35,6 @@ bool HasRepeats(const std::vector<std::uint32_t>& chain, std::uint64_t limit) {
     return std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
 }
 
-std::vector<std::uint32_t> ToTable(const std::vector<unsigned char>& bytes) {
-    std::vector<std::uint32_t> table(bytes.size() / 4);
-    for (std::size_t i = 0; i < table.size(); ++i) table[i] = Load32(bytes.data() + 4 * i);
-    return table;
-}
-
 }  // namespace
 
 HRESULT CompoundFile::Open(int fd, std::shared_ptr<CompoundFile>* file) {
@@ -123,9 +117,22 @@ HRESULT CompoundFile::LoadFat() {
         next = Load32(difat.data() + 4 * perSector);
     }
 
+    return LoadTable(fatSectors, &fat_);
+}
+
+// In batches through one small buffer: the table of a big file is held once, never also as raw
+// bytes.
+HRESULT CompoundFile::LoadTable(const std::vector<std::uint32_t>& sectors, SectorTable* table) const {
+    constexpr std::size_t kBatchSectors = 64;
+    table->clear();
+    table->reserve(sectors.size() * (sectorSize_ / 4));
+    std::vector<std::uint32_t> batch;
     std::vector<unsigned char> bytes;
-    if (HRESULT hr = ReadSectors(fatSectors, &bytes); FAILED(hr)) return hr;
-    fat_ = ToTable(bytes);
+    for (std::size_t i = 0; i < sectors.size(); i += kBatchSectors) {
+        batch.assign(sectors.begin() + i, sectors.begin() + std::min(sectors.size(), i + kBatchSectors));
+        if (HRESULT hr = ReadSectors(batch, &bytes); FAILED(hr)) return hr;
+        for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) table->push_back(Load32(bytes.data() + at));
+    }
     return S_OK;
 }
 
@@ -154,13 +161,10 @@ HRESULT CompoundFile::LoadMiniFat() {
     std::vector<std::uint32_t> chain;
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, &chain); FAILED(hr))
         return hr;
-    std::vector<unsigned char> bytes;
-    if (HRESULT hr = ReadSectors(chain, &bytes); FAILED(hr)) return hr;
-    miniFat_ = ToTable(bytes);
-    return S_OK;
+    return LoadTable(chain, &miniFat_);
 }
 
-HRESULT CompoundFile::WalkChain(const std::vector<std::uint32_t>& table, std::uint64_t limit,
+HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
                                 std::uint32_t first, std::uint64_t wanted,
                                 std::vector<std::uint32_t>* chain) const {
     chain->clear();

@@ -12,9 +12,13 @@
 #include <vector>
 
 #include "platform/hresult.h"
+#include "platform/large_allocator.h"
 #include "platform/cfb/directory.h"
 
 namespace cfb {
+
+// A FAT or mini FAT: the next sector of each sector's chain.
+using SectorTable = std::vector<std::uint32_t, LargeAllocator<std::uint32_t>>;
 
 // Where the bytes of one stream lie: the sectors of its chain in order, in the FAT's sectors
 // or, for a small stream, in the mini stream's 64-byte sectors.
@@ -56,9 +60,11 @@ private:
     HRESULT LoadDirectory();
     // Follows a chain through `table`, whose entries index `limit` sectors, from `first`:
     // to its end when `wanted` is kWholeChain, else exactly `wanted` links.
-    HRESULT WalkChain(const std::vector<std::uint32_t>& table, std::uint64_t limit,
+    HRESULT WalkChain(const SectorTable& table, std::uint64_t limit,
                       std::uint32_t first, std::uint64_t wanted,
                       std::vector<std::uint32_t>* chain) const;
+    // Reads the table held in `sectors` (the FAT or the mini FAT) into `table`.
+    HRESULT LoadTable(const std::vector<std::uint32_t>& sectors, SectorTable* table) const;
     // Reads whole sectors into `out`, resized to hold them.
     HRESULT ReadSectors(const std::vector<std::uint32_t>& sectors, std::vector<unsigned char>* out) const;
     // Reads `length` bytes at `offset` of the file; the part past the end of the file (the tail
@@ -78,8 +84,8 @@ private:
     std::uint64_t sectorSize_ = 512;
     std::uint64_t sectorCount_ = 0;  // sectors the file holds, a last partial one included
     unsigned char header_[kHeaderSize] = {};
-    std::vector<std::uint32_t> fat_;
-    std::vector<std::uint32_t> miniFat_;
+    SectorTable fat_;
+    SectorTable miniFat_;
     Directory directory_;
     // The mini stream (the root entry's stream), laid out at the first read of a small stream.
     mutable bool miniStreamLaidOut_ = false;
