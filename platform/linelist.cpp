@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/error.h"
 #include "platform/files.h"
 
 LineList::LineList(const std::vector<std::string>& lines) {
@@ -26,10 +27,11 @@ void MakeRoom(Buffer& buffer, std::size_t needed) {
 }  // namespace
 
 void LineList::Add(std::string_view line) {
+    if (line.size() > UINT32_MAX - text_.size()) throw Error("A list of lines holds at most 4 GiB of text.");
     MakeRoom(text_, text_.size() + line.size());
     MakeRoom(ends_, ends_.size() + 1);
     text_.append(line);
-    ends_.push_back(text_.size());
+    ends_.push_back(static_cast<std::uint32_t>(text_.size()));
 }
 
 void LineList::Clear() {

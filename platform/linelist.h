@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,7 @@ public:
         const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
         return std::string_view(text_).substr(begin, ends_[i] - begin);
     }
+    // Raises Error past 4 GiB of text in all.
     void Add(std::string_view line);
     void Clear();
     // Room for `lines` lines of `bytes` bytes in all, so that adding them allocates once.
@@ -61,5 +63,5 @@ public:
 
 private:
     std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> text_;  // every line, back to back
-    std::vector<std::size_t, LargeAllocator<std::size_t>> ends_;  // where each line ends in text_
+    std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> ends_;  // where each line ends in text_
 };

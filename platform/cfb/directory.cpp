@@ -38,12 +38,13 @@ void Directory::AddEntry(const unsigned char* record, bool version3) {
     const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
     const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
     e.nameOffset = static_cast<std::uint32_t>(names_.size());
+    char16_t name[kMaxNameUnits];
     std::size_t n = 0;
     for (; n < units; ++n) {
-        const char16_t unit = Load16(record + entry::kName + 2 * n);
-        if (unit == 0) break;
-        names_.push_back(unit);
+        name[n] = Load16(record + entry::kName + 2 * n);
+        if (name[n] == 0) break;
     }
+    names_.insert(names_.end(), name, name + n);
     e.nameUnits = static_cast<std::uint8_t>(n);
     e.type = record[entry::kObjectType];
     e.left = Load32(record + entry::kLeft);
@@ -89,12 +90,11 @@ bool Directory::IsStorage(std::uint32_t id) const {
 }
 
 std::span<const std::uint32_t> Directory::Children(std::uint32_t id) const {
-    const ChildSpan& s = lists_[id];
-    return {children_.data() + s.begin, s.count};
+    const DirEntry& e = entries_[id];
+    return {children_.data() + e.childrenBegin, e.childrenCount};
 }
 
 void Directory::WalkTree() {
-    lists_.assign(entries_.size(), ChildSpan{});
     children_.reserve(entries_.size());
     std::vector<bool> visited(entries_.size());
     visited[0] = true;
@@ -112,14 +112,14 @@ void Directory::WalkTree() {
 void Directory::ListChildren(std::uint32_t storage, std::vector<bool>& visited,
                              std::vector<std::uint32_t>& pending,
                              std::vector<std::uint32_t>& path) {
-    ChildSpan& span = lists_[storage];
-    span.begin = static_cast<std::uint32_t>(children_.size());
+    DirEntry& span = entries_[storage];
+    span.childrenBegin = static_cast<std::uint32_t>(children_.size());
     auto usable = [&](std::uint32_t id) {
         return id < entries_.size() && entries_[id].type != kTypeUnused && !visited[id];
     };
     auto finish = [&](ChildList state) {
-        span.count = static_cast<std::uint32_t>(children_.size()) - span.begin;
-        span.state = state;
+        span.childrenCount = static_cast<std::uint32_t>(children_.size()) - span.childrenBegin;
+        span.childList = state;
     };
 
     std::uint32_t current = entries_[storage].child;

@@ -18,8 +18,16 @@
 
 namespace cfb {
 
-// One entry in 32 bytes: a directory of 100,000 elements is read, walked and kept in a quarter
-// of the memory its 128-byte records take. The name lives in the directory's name buffer.
+// How far the child list of a storage could be built.
+enum class ChildList : std::uint8_t {
+    Complete,
+    BadChildLink,    // the storage's own child link is unusable: nothing can be listed
+    BadSiblingLink,  // the list holds the children before a bad link in the sibling tree
+};
+
+// One entry in 40 bytes, its place in the storage's child list included: a directory of 100,000
+// elements is read, walked and kept in a third of the memory its 128-byte records take. The name
+// lives in the directory's name buffer.
 struct DirEntry {
     std::uint64_t size = 0;  // version 3: the low 32 bits of the field only
     std::uint32_t nameOffset = 0;
@@ -27,8 +35,11 @@ struct DirEntry {
     std::uint32_t right = kNoStream;
     std::uint32_t child = kNoStream;
     std::uint32_t startSector = kEndOfChain;
+    std::uint32_t childrenBegin = 0;  // for storages: where their children are listed
+    std::uint32_t childrenCount = 0;
     std::uint8_t nameUnits = 0;
     std::uint8_t type = kTypeUnused;
+    ChildList childList = ChildList::Complete;
 };
 
 // What few entries carry besides their place in the tree: streams almost never have any, so
@@ -38,13 +49,6 @@ struct EntryDetails {
     std::uint32_t stateBits = 0;
     FILETIME created;
     FILETIME modified;
-};
-
-// How far the child list of a storage could be built.
-enum class ChildList : std::uint8_t {
-    Complete,
-    BadChildLink,    // the storage's own child link is unusable: nothing can be listed
-    BadSiblingLink,  // the list holds the children before a bad link in the sibling tree
 };
 
 class Directory {
@@ -76,19 +80,13 @@ public:
 
     // REQUIRES: IsStorage(id). The children in sibling-tree order, up to any damage.
     std::span<const std::uint32_t> Children(std::uint32_t id) const;
-    ChildList ChildListState(std::uint32_t id) const { return lists_[id].state; }
+    ChildList ChildListState(std::uint32_t id) const { return entries_[id].childList; }
 
     // The first child of storage `id` whose name matches (CompareNames == 0), or kNoStream.
     // Large storages are searched through an index built on the first look-up.
     std::uint32_t FindChild(std::uint32_t id, std::u16string_view name) const;
 
 private:
-    struct ChildSpan {
-        std::uint32_t begin = 0;
-        std::uint32_t count = 0;
-        ChildList state = ChildList::Complete;
-    };
-
     void WalkTree();
     void ListChildren(std::uint32_t storage, std::vector<bool>& visited,
                       std::vector<std::uint32_t>& pending, std::vector<std::uint32_t>& path);
@@ -98,7 +96,6 @@ private:
     std::vector<DirEntry, LargeAllocator<DirEntry>> entries_;
     std::vector<char16_t, LargeAllocator<char16_t>> names_;  // every entry's name, back to back
     std::vector<std::pair<std::uint32_t, EntryDetails>> details_;  // by entry id, ascending
-    std::vector<ChildSpan, LargeAllocator<ChildSpan>> lists_;  // one per entry; for storages only
     std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;  // every storage's list, one after another
     // Children of a storage sorted by name, for storages with many children.
     mutable std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> nameIndex_;

@@ -30,12 +30,21 @@ int List(const std::string& path) {
     ConsolePrompts prompts;
     try {
         const TOpenStorage listing(path, prompts);
-        // Line by line through the stream's buffer: a copy of a listing of 100,000 elements in
-        // one string would add a tenth to the time and, briefly, twice its size in memory.
+        // Through a buffer of its own, written in large pieces: a copy of a listing of 100,000
+        // elements in one string would add to the time and, briefly, twice its size in memory,
+        // and a call per line costs more than the line.
+        constexpr std::size_t kChunk = 64 * 1024;
+        std::string chunk;
+        chunk.reserve(kChunk + 256);
         for (std::string_view line : listing.Lines) {
-            std::fwrite(line.data(), 1, line.size(), stdout);
-            std::fputc('\n', stdout);
+            chunk += line;
+            chunk += '\n';
+            if (chunk.size() >= kChunk) {
+                std::fwrite(chunk.data(), 1, chunk.size(), stdout);
+                chunk.clear();
+            }
         }
+        std::fwrite(chunk.data(), 1, chunk.size(), stdout);
         return Flushed() ? 0 : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(e.what());
