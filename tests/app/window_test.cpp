@@ -129,12 +129,8 @@ TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndEleven) {
 
 TEST_F(Window, RootThatCannotBeEnumeratedShowsMinusOneAndMinusTwo) {
     NoProvider();
-    CompoundFileWriter writer;
-    writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
-    CfbPatch patch(writer.SaveToBytes());
-    patch.SetEntry32(CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
     const std::string path = characterDir.File("broken.acs");
-    WriteFileAtomically(path, patch.Bytes());
+    WriteFileAtomically(path, RootThatCannotBeEnumerated());
     Open(path);
     EXPECT_EQ(prompts.messages.front(), "Enum Failed");
     EXPECT_EQ(Text(Form().Label12), "-1");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/cfb/format.h"
+#include "platform/cfb/writer.h"
 
 class CfbPatch {
 public:
@@ -33,3 +34,13 @@ private:
     unsigned char* At(std::size_t offset) { return reinterpret_cast<unsigned char*>(bytes_.data() + offset); }
     std::string bytes_;
 };
+
+// The bytes of a character file that opens but whose root cannot be enumerated: the root's child
+// link points past the directory.
+inline std::string RootThatCannotBeEnumerated() {
+    cfb::CompoundFileWriter writer;
+    writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
+    CfbPatch patch(writer.SaveToBytes());
+    patch.SetEntry32(cfb::CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
+    return patch.Bytes();
+}

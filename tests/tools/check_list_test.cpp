@@ -35,11 +35,7 @@ TEST(CheckList, PrintsExactlyTheListingLines) {
 
 TEST(CheckList, MessagesGoToStandardErrorAndFailuresExitWithTwo) {
     TempDir dir;
-    CompoundFileWriter writer;
-    writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
-    CfbPatch patch(writer.SaveToBytes());
-    patch.SetEntry32(CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
-    WriteFileAtomically(dir.File("broken.acs"), patch.Bytes());
+    WriteFileAtomically(dir.File("broken.acs"), RootThatCannotBeEnumerated());
     const ProgramResult broken = RunProgram(kChecker, {"list", dir.File("broken.acs")});
     EXPECT_EQ(broken.status, 0);
     EXPECT_EQ(broken.out, "Storage " + dir.File("broken.acs") + "\n");

@@ -31,12 +31,8 @@ protected:
     }
     ProgramResult Check(std::vector<std::string> args) { return RunProgram(kChecker, args, start.Path()); }
     std::string Damaged() {
-        CompoundFileWriter writer;
-        writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
-        CfbPatch patch(writer.SaveToBytes());
-        patch.SetEntry32(CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
         const std::string path = characters.File("broken.acs");
-        WriteFileAtomically(path, patch.Bytes());
+        WriteFileAtomically(path, RootThatCannotBeEnumerated());
         return path;
     }
 
