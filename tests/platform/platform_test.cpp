@@ -1,6 +1,8 @@
-// The platform's text services: line lists, code-page conversion, BSTRs, GUIDs and paths.
+// The platform's text services: line lists, code-page conversion, BSTRs, GUIDs and paths; and the
+// tests' own temporary folders, which every other test stands on.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "platform/bstr.h"
@@ -68,6 +70,31 @@ TEST(WriteFileAtomically, ReplacesAndLeavesNoTemporaryBehind) {
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
     EXPECT_EQ(entries, 1);
+}
+
+// A TMPDIR where nobody may create anything (not even root: /proc) fails the test that asked for
+// a folder, naming the folder and the reason; a usable one gives a folder that goes with the test.
+TEST(TempDir, RefusesAnUnusableTemporaryFolderAndCleansUpAfterAUsableOne) {
+    const char* saved = std::getenv("TMPDIR");
+    const std::string previous = saved ? saved : "";
+    ASSERT_EQ(::setenv("TMPDIR", "/proc", 1), 0);
+    std::string refusal = "(no error)";
+    try {
+        TempDir unusable;
+    } catch (const Error& error) {
+        refusal = error.what();
+    }
+    saved ? ::setenv("TMPDIR", previous.c_str(), 1) : ::unsetenv("TMPDIR");
+    EXPECT_EQ(refusal.rfind("Cannot create a temporary folder in /proc: ", 0), 0u) << refusal;
+
+    std::string made;
+    {
+        TempDir usable;
+        made = usable.Path();
+        EXPECT_TRUE(std::filesystem::is_directory(made));
+        WriteFileAtomically(usable.File("left.txt"), "x");
+    }
+    EXPECT_FALSE(std::filesystem::exists(made));
 }
 
 TEST(CodePage, RoundTripsUtf8AndReplacesWhatCannotBeRepresented) {

@@ -2,16 +2,25 @@
 // test ends. Also restores the current directory, which the commands under test change.
 #pragma once
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "platform/error.h"
 #include "platform/files.h"
 
 class TempDir {
 public:
+    // Throws Error when the folder cannot be made (an unwritable TMPDIR, say), which fails the
+    // test that asked for it with the reason instead of letting it run on without a folder.
     TempDir() : previous_(GetCurrentDir()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
+        const std::filesystem::path parent = std::filesystem::temp_directory_path();
+        std::string pattern = (parent / "quorvel-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw Error("Cannot create a temporary folder in " + parent.string() + ": " +
+                        std::strerror(errno));
+        path_ = pattern;
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
