@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The installed tree works on its own: installs the build folder given as $1 into a temporary
-# prefix, checks the layout, that no installed binary searches the build folder for libraries,
-# that the installed checker checks the installed sample, that the installed window starts
-# (headless) and stays up, and that no installed file mentions the build folder.
+# The installed tree works on its own and for a normal user: installs the build folder given as
+# $1 into a temporary prefix, checks the layout (private libraries in the program's own folder,
+# compressed manual pages), that every binary is hardened and finds its libraries relative to
+# itself, that no installed file mentions the build folder, and then, as an unprivileged user
+# (`nobody` when run by root), that the installed checker checks the installed sample, which it
+# may not write, from a folder of the user's own, and that the installed window starts (headless)
+# on a copy of the sample and stays up.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-installed-XXXXXX")
@@ -17,15 +20,33 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" --strip >/dev/null
 
-for file in bin/quorvel bin/quorvel-check bin/quorvel-pack lib/libquorvel-platform.so \
+for file in bin/quorvel bin/quorvel-check bin/quorvel-pack lib/quorvel/libquorvel-platform.so \
     lib/quorvel/libquorvel-dataprovider.so lib/quorvel/components/dataprovider.component \
     share/applications/quorvel.desktop share/mime/packages/quorvel.xml \
     share/icons/hicolor/48x48/apps/quorvel.png share/quorvel/samples/Tobin.acs \
-    share/quorvel/samples/AvailAnim.txt share/quorvel/samples/AvailState.txt; do
+    share/quorvel/samples/AvailAnim.txt share/quorvel/samples/AvailState.txt \
+    share/doc/quorvel/changelog.gz; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
+public=$(find "$prefix/lib" -maxdepth 1 -type f)
+[ -z "$public" ] || fail "libraries in the public library folder: $public"
 
-# Every ELF file finds its libraries relative to itself or in the system folders only.
+# Each program's manual page is compressed, names the program and lists every long option of
+# its --help.
+for program in quorvel quorvel-check quorvel-pack; do
+  page="$prefix/share/man/man1/$program.1.gz"
+  [ -f "$page" ] || fail "no manual page for $program"
+  text=$(gzip -dc "$page") || fail "$program.1.gz is not compressed"
+  grep -q "^$program \\\\- " <<<"$text" || fail "the manual page of $program does not name it"
+  help=$(QT_QPA_PLATFORM=offscreen timeout 20 "$prefix/bin/$program" --help 2>&1) ||
+    fail "$program --help failed: $help"
+  for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    grep -qF -- "${option//-/\\-}" <<<"$text" || fail "the manual page of $program lacks $option"
+  done
+done
+
+# Every ELF file finds its libraries relative to itself or in the system folders only, binds
+# every symbol at start-up and keeps its relocations read-only.
 while IFS= read -r -d '' file; do
   readelf -h "$file" >/dev/null 2>&1 || continue
   paths=$(readelf -d "$file" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
@@ -36,28 +57,50 @@ while IFS= read -r -d '' file; do
       *) fail "${file#$prefix/} searches $entry for libraries" ;;
     esac
   done
+  readelf -d "$file" | grep -q 'FLAGS.*\bNOW\b' || fail "${file#$prefix/} is not linked with -z now"
+  readelf -lW "$file" | grep -q 'GNU_RELRO' || fail "${file#$prefix/} is not linked with -z relro"
 done < <(find "$prefix" -type f -print0)
 
 matches=$(grep -rlF -- "$build" "$prefix" || true)
 [ -z "$matches" ] || fail "installed files name the build folder: $matches"
 
-# The installed checker on the installed sample, from a start-up directory of its own, and with
-# nothing in the environment pointing at the build.
-cp "$prefix"/share/quorvel/samples/Avail*.txt "$work"
-cd "$work"
-status=0
-env -u LD_LIBRARY_PATH "$prefix/bin/quorvel-check" --save "$prefix/share/quorvel/samples/Tobin.acs" \
-  >report.txt 2>errors.txt || status=$?
-[ "$status" -eq 1 ] || fail "checker exit status $status: $(cat errors.txt)"
-grep -qx '  character: Tobin' report.txt || fail "no character name in: $(cat report.txt)"
-grep -qx '  result: some names missing' report.txt || fail "unexpected result: $(cat report.txt)"
-[ -s ATobin.txt ] && [ -s STobin.txt ] || fail "the valid lists were not saved"
+# A normal user: root checks as `nobody`. The installed sample carries no write permission, as
+# in a package installed by root, and the user works in a folder of their own. setpriv replaces
+# itself with the program, so a program started in the background can be stopped by its id.
+chmod a-w "$prefix"/share/quorvel/samples/*
+chmod 755 "$prefix"
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  as_user=(setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups)
+fi
+give_to_user() { if [ ${#as_user[@]} -gt 0 ]; then chown -R nobody "$@"; fi; }
+run_as_user_in() {
+  local folder=$1
+  shift
+  cd "$folder" && exec "${as_user[@]}" env -u LD_LIBRARY_PATH HOME="$folder" TMPDIR="$folder" "$@"
+}
+give_to_user "$work"
+samples="$prefix/share/quorvel/samples"
 
-# The installed window starts and keeps running.
-env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen "$prefix/bin/quorvel" >window.txt 2>&1 &
+status=0
+(run_as_user_in "$work" "$prefix/bin/quorvel-check" --animations "$samples/AvailAnim.txt" \
+  --states "$samples/AvailState.txt" --save "$samples/Tobin.acs" \
+  >"$work/report.txt" 2>"$work/errors.txt") || status=$?
+[ "$status" -eq 1 ] || fail "checker exit status $status: $(cat "$work/errors.txt")"
+grep -qx '  character: Tobin' "$work/report.txt" || fail "no character name in: $(cat "$work/report.txt")"
+grep -qx '  result: some names missing' "$work/report.txt" ||
+  fail "unexpected result: $(cat "$work/report.txt")"
+[ -s "$work/ATobin.txt" ] && [ -s "$work/STobin.txt" ] || fail "the valid lists were not saved"
+
+# The window on a copy of the sample, as the README tells a normal user to try it.
+mkdir "$work/tobin"
+cp "$samples"/* "$work/tobin"
+chmod u+w "$work"/tobin/*
+give_to_user "$work/tobin"
+(run_as_user_in "$work/tobin" QT_QPA_PLATFORM=offscreen "$prefix/bin/quorvel") >"$work/window.txt" 2>&1 &
 window=$!
 sleep 2
-kill -0 "$window" 2>/dev/null || fail "the window ended early: $(cat window.txt)"
+kill -0 "$window" 2>/dev/null || fail "the window ended early: $(cat "$work/window.txt")"
 kill "$window"
 wait "$window" 2>/dev/null || true
 window=""
