@@ -1,6 +1,7 @@
 #include "directory.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace cfb {
@@ -25,10 +26,13 @@ FILETIME LoadFiletime(const unsigned char* p) {
     return FILETIME{Load32(p), Load32(p + 4)};
 }
 
-bool IsZero(const unsigned char* bytes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (bytes[i] != 0) return false;
-    return true;
+// Class id, state bits and both times lie back to back from the class id on.
+constexpr std::size_t kDetailsBytes = entry::kStartSector - entry::kClsid;
+
+// Asked for every element an enumeration delivers; nearly always all zero.
+bool NoDetails(const unsigned char* record) {
+    static constexpr unsigned char kNone[kDetailsBytes] = {};
+    return std::memcmp(record + entry::kClsid, kNone, kDetailsBytes) == 0;
 }
 
 }  // namespace
@@ -66,9 +70,7 @@ std::uint64_t Directory::Size(std::uint32_t id) const {
 
 EntryDetails Directory::Details(std::uint32_t id) const {
     const unsigned char* record = Record(id);
-    // Class id, state bits and both times lie back to back from the class id on.
-    constexpr std::size_t kDetailsBytes = entry::kStartSector - entry::kClsid;
-    if (IsZero(record + entry::kClsid, kDetailsBytes)) return {};
+    if (NoDetails(record)) return {};
     EntryDetails d;
     d.clsid = LoadGuid(record + entry::kClsid);
     d.stateBits = Load32(record + entry::kStateBits);
