@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class ListBox;
+class PathCaption;
 
 class TForm1 : public QMainWindow {
 public:
@@ -99,7 +100,8 @@ public:
     QAction* Open1;
     QAction* Save1;
     QAction* Exit1;
-    QAction* Path1;
+    QAction* Path1;           // its text is the whole caption
+    PathCaption* PathCaption1;  // how the menu bar shows it
 
 private:
     void FormCreate();
@@ -111,6 +113,7 @@ private:
     void CreateStoFilePage();
     void CreateNoticePage();
     void CreateMenu();
+    void ShowPath(const QString& caption);
 
     Prompts& prompts_;
 };
