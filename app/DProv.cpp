@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QWidgetAction>
 
 #include "app/command_guard.h"
 #include "app/display_text.h"
@@ -124,12 +123,9 @@ void TForm1::CreateMenu() {
     Open1 = Fille1->addAction("&Open");
     Save1 = Fille1->addAction("&Save");
     Exit1 = Fille1->addAction("&Exit");
-    auto* path = new QWidgetAction(this);
-    PathCaption1 = new PathCaption(menuBar());
-    path->setDefaultWidget(PathCaption1);
-    menuBar()->addAction(path);
-    Path1 = path;
-    ShowPath("Path:");
+    Path1 = new PathCaption(menuBar());
+    menuBar()->setCornerWidget(Path1, Qt::TopRightCorner);
+    Path1->SetCaption("Path:");
     connect(Open1, &QAction::triggered, this, Guarded(prompts_, [this] { Open1Click(); }));
     connect(Save1, &QAction::triggered, this, Guarded(prompts_, [this] { Save1Click(); }));
     connect(Exit1, &QAction::triggered, this, Guarded(prompts_, [this] { Exit1Click(); }));
@@ -248,14 +244,9 @@ void TForm1::Open1Click() {
     if (!FileExists(*chosen)) return;
     CharFileDir = ExtractFilePath(*chosen);
     CharFileName = *chosen;
-    ShowPath(DisplayText("Path: " + CharFileName));
+    Path1->SetCaption(DisplayText("Path: " + CharFileName));
     GetAvailLists();
     InitDataProv();
-}
-
-void TForm1::ShowPath(const QString& caption) {
-    Path1->setText(caption);
-    PathCaption1->SetCaption(caption);
 }
 
 void TForm1::Save1Click() { SaveVerifyFiles(); }

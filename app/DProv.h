@@ -100,8 +100,7 @@ public:
     QAction* Open1;
     QAction* Save1;
     QAction* Exit1;
-    QAction* Path1;           // its text is the whole caption
-    PathCaption* PathCaption1;  // how the menu bar shows it
+    PathCaption* Path1;
 
 private:
     void FormCreate();
@@ -113,7 +112,6 @@ private:
     void CreateStoFilePage();
     void CreateNoticePage();
     void CreateMenu();
-    void ShowPath(const QString& caption);
 
     Prompts& prompts_;
 };

@@ -6,6 +6,7 @@
 #include <exception>
 #include <utility>
 
+#include "platform/error.h"
 #include "platform/prompts.h"
 
 template <class Command>
@@ -13,6 +14,8 @@ auto Guarded(Prompts& prompts, Command command) {
     return [&prompts, command = std::move(command)]() {
         try {
             command();
+        } catch (const Error& error) {
+            prompts.ShowError(error.Message());
         } catch (const std::exception& error) {
             prompts.ShowError(error.what());
         } catch (...) {

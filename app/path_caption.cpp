@@ -4,7 +4,6 @@
 #include <QMenuBar>
 #include <QStyle>
 #include <QStyleOptionMenuItem>
-#include <QWidgetAction>
 
 namespace {
 
@@ -25,14 +24,9 @@ void PathCaption::SetCaption(const QString& caption) {
     setToolTip(caption);
     setAccessibleName(caption);
     ShowShortened();
-    updateGeometry();
 }
 
-QSize PathCaption::sizeHint() const {
-    const int whole = fontMetrics().horizontalAdvance(caption_) + contentsMargins().left() +
-                      contentsMargins().right();
-    return {std::max(0, std::min(whole, RoomLeft())), QLabel::sizeHint().height()};
-}
+QSize PathCaption::sizeHint() const { return {std::max(0, RoomLeft()), QLabel::sizeHint().height()}; }
 
 QSize PathCaption::minimumSizeHint() const { return {0, QLabel::minimumSizeHint().height()}; }
 
@@ -41,16 +35,14 @@ void PathCaption::resizeEvent(QResizeEvent* event) {
     ShowShortened();
 }
 
-// The bar's width less its margins and the items before this one, each measured as the bar's
-// style measures a menu bar item.
+// The bar's width less its margins and its items, each measured as the bar's style measures a
+// menu bar item.
 int PathCaption::RoomLeft() const {
     const QStyle* style = bar_->style();
     const int spacing = style->pixelMetric(QStyle::PM_MenuBarItemSpacing, nullptr, bar_);
     int used = 2 * (style->pixelMetric(QStyle::PM_MenuBarHMargin, nullptr, bar_) +
                     style->pixelMetric(QStyle::PM_MenuBarPanelWidth, nullptr, bar_));
     for (QAction* action : bar_->actions()) {
-        const auto* widgetAction = qobject_cast<QWidgetAction*>(action);
-        if (widgetAction && widgetAction->defaultWidget() == this) break;
         if (!action->isVisible()) continue;
         QStyleOptionMenuItem option;
         option.initFrom(bar_);

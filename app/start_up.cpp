@@ -3,6 +3,8 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/error.h"
+
 namespace {
 
 constexpr const char* kHelp =
@@ -31,6 +33,8 @@ std::optional<std::string> CommandLineAnswer(int argc, char** argv) {
 std::unique_ptr<TForm1> CreateMainWindow(Prompts& prompts) {
     try {
         return std::make_unique<TForm1>(prompts);
+    } catch (const Error& error) {
+        prompts.ShowError(error.Message());
     } catch (const std::exception& error) {
         prompts.ShowError(error.what());
     } catch (...) {
