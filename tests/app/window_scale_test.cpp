@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFrame>
 #include <QLabel>
 #include <QTabWidget>
 
@@ -41,10 +42,17 @@ TEST(WindowAtScaleTwo, DrawsItsTextTwiceAsLargeAndCutsNothing) {
     ASSERT_EQ(picture.devicePixelRatio(), 2.0);
     EXPECT_GE(InkHeight(picture.toImage()), 18);
 
+    // Every caption ends inside its page, and one that starts inside a framed bevel ends there.
     for (QLabel* label : window.findChildren<QLabel*>()) {
         if (!label->parentWidget() || label == static_cast<QLabel*>(window.Path1)) continue;
-        EXPECT_LE(label->geometry().right(), label->parentWidget()->width())
-            << label->text().toStdString() << " is cut";
+        const QRect place = label->geometry();
+        EXPECT_LE(place.right(), label->parentWidget()->width()) << label->text().toStdString() << " is cut";
+        for (const QFrame* bevel : {window.Bevel1, window.Bevel3}) {
+            if (bevel->parentWidget() != label->parentWidget() || !bevel->geometry().contains(place.topLeft()))
+                continue;
+            EXPECT_LT(place.right(), bevel->geometry().right() - bevel->frameWidth())
+                << label->text().toStdString() << " runs over its bevel";
+        }
     }
 }
 
