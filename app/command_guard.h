@@ -1,6 +1,6 @@
-// The one place that shows an error leaving a command: every menu command and button handler
-// runs through Guarded, which shows the error's text through the prompts and returns, so the
-// window stays usable.
+// The one place that shows an error leaving a command: every menu command and button handler, and
+// the main window's creation, runs through Guarded, which shows the error's whole text through the
+// prompts and returns, so the window stays usable.
 #pragma once
 
 #include <exception>

@@ -1,9 +1,8 @@
 #include "app/start_up.h"
 
 #include <cstring>
-#include <exception>
 
-#include "platform/error.h"
+#include "app/command_guard.h"
 
 namespace {
 
@@ -31,14 +30,7 @@ std::optional<std::string> CommandLineAnswer(int argc, char** argv) {
 }
 
 std::unique_ptr<TForm1> CreateMainWindow(Prompts& prompts) {
-    try {
-        return std::make_unique<TForm1>(prompts);
-    } catch (const Error& error) {
-        prompts.ShowError(error.Message());
-    } catch (const std::exception& error) {
-        prompts.ShowError(error.what());
-    } catch (...) {
-        prompts.ShowError("The window could not be created.");
-    }
-    return nullptr;
+    std::unique_ptr<TForm1> window;
+    Guarded(prompts, [&] { window = std::make_unique<TForm1>(prompts); })();
+    return window;
 }

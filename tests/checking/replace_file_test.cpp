@@ -4,15 +4,14 @@
 // normal user: root ignores permission bits, so some cases only bite for the latter.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -120,14 +119,8 @@ TEST_F(ReplaceFile, FailedWriteLeavesTheEarlierFileWhole) {
     const std::string list = dir.File("AMax.txt");
     WriteFileAtomically(list, "earlier\r\n");
     ASSERT_EQ(::chmod(list.c_str(), 0600), 0);
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit tiny = old;
-    tiny.rlim_cur = 4;
-    ::setrlimit(RLIMIT_FSIZE, &tiny);
-    const std::string error = ErrorOf(list, "a list longer than four bytes\r\n");
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::string error;
+    WithFileSizeLimit(4, [&] { error = ErrorOf(list, "a list longer than four bytes\r\n"); });
     EXPECT_EQ(error, "Cannot write the file " + list + ": File too large");
     EXPECT_EQ(ReadWholeFile(list), "earlier\r\n");
     EXPECT_EQ(Mode(list), 0600u);
