@@ -194,9 +194,14 @@ LineList MemoLines(const QPlainTextEdit& memo) {
     const std::string_view text(all);
     int paragraph = 0;
     int index = 0;  // of the line within its paragraph
+    // The next separator of each kind, searched for again only once passed: a text without line
+    // separators is not scanned to its end for every line.
+    std::size_t paragraphEnd = text.find(kParagraphSeparator);
+    std::size_t separator = text.find(kLineSeparator);
     for (std::size_t start = 0;;) {
-        const std::size_t paragraphEnd = text.find(kParagraphSeparator, start);
-        const std::size_t lineEnd = std::min(paragraphEnd, text.find(kLineSeparator, start));
+        if (paragraphEnd < start) paragraphEnd = text.find(kParagraphSeparator, start);
+        if (separator < start) separator = text.find(kLineSeparator, start);
+        const std::size_t lineEnd = std::min(paragraphEnd, separator);
         const bool last = lineEnd == std::string_view::npos;
         const std::string_view line = text.substr(start, (last ? text.size() : lineEnd) - start);
         if (last && line.empty() && start > 0) break;
