@@ -290,26 +290,6 @@ TEST_F(Window, NamesAreTheLinesTheMemosShowOnScreen) {
     EXPECT_EQ(MemoLines(*w.Memo2), wrapped);
 }
 
-TEST_F(WindowInUse, SaveWritesThroughALinkAndKeepsTheBitsOfTheOldFile) {
-    OpenWithTestProvider("ok-a\r\n", "ok-s\r\n");
-    const std::string target = characterDir.File("shared-list.txt");
-    WriteFileAtomically(target, "old\r\n");
-    ASSERT_EQ(::symlink(target.c_str(), startDir.File("AProbe.txt").c_str()), 0);
-    WriteFileAtomically(startDir.File("SProbe.txt"), "old\r\n");
-    ASSERT_EQ(::chmod(startDir.File("SProbe.txt").c_str(), 0600), 0);
-    Form().Button1->click();
-    Form().Button2->click();
-    Form().Save1->trigger();
-    ASSERT_TRUE(prompts.errors.empty()) << prompts.errors.front();
-    struct stat st {};
-    ASSERT_EQ(::lstat(startDir.File("AProbe.txt").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(ReadWholeFile(target), "ok-a\r\n");
-    ASSERT_EQ(::stat(startDir.File("SProbe.txt").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
-    EXPECT_EQ(ReadWholeFile(startDir.File("SProbe.txt")), "ok-s\r\n");
-}
-
 TEST_F(Window, ErrorWithANulIsShownWholeAndAsText) {
     TForm1& w = Form();
     w.CharName = std::u16string(u"<b>Ma\0x", 7);
