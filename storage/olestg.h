@@ -5,7 +5,9 @@
 // and derive their totals from the line count.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/linelist.h"
 #include "platform/prompts.h"
@@ -14,24 +16,65 @@
 // True for a success code; otherwise shows "Enum Failed" and returns false.
 bool CheckEnumResult(HRESULT result, Prompts& prompts);
 
+// How a listing opens its file and what it tells. The window opens the root for reading and
+// writing with exclusive sharing and shows its messages as they are; the checker only reads, lets
+// other readers in, and adds to each message and error why it happened and which storage it
+// concerns, after the window's text.
+struct ListingMode {
+    DWORD rootMode;
+    bool explained;
+    bool keepElements;  // fill TOpenStorage::Elements as well as the lines
+};
+inline constexpr ListingMode kWindowListing{STGM_READWRITE | STGM_SHARE_EXCLUSIVE, false, false};
+inline constexpr ListingMode kReadOnlyListing{STGM_READ | STGM_SHARE_DENY_WRITE, true, false};
+
+// Why a storage call failed, in words: "no such file", "a folder", "permission denied", "locked
+// by another program", or what the storage services said about the damage (their error
+// information, consumed here), falling back to the result code's message. For right after the
+// failed call.
+std::string StorageFailureReason(HRESULT hr);
+
+// One element of the listing as data, for scripts: its path below the root ("Sub/Wave"), its
+// type as the line names it, its size and its depth (1 for an element of the root).
+struct ListedElement {
+    std::string path;
+    std::string type;
+    std::uint64_t size = 0;
+    int depth = 0;
+};
+
 class TOpenStorage {
 public:
     // Lists the whole file. Raises Error "Not a valid storage file." when the file is missing or
-    // not a compound file, "Call to StgOpenStorage failed" when the root cannot be opened for
-    // reading and writing with exclusive sharing, and an error naming the code when fetching an
-    // element fails. Storages that cannot be enumerated or opened are reported through `prompts`
-    // and the listing goes on.
-    TOpenStorage(const std::string& path, Prompts& prompts);
+    // not a compound file, "Call to StgOpenStorage failed" when the root cannot be opened in the
+    // mode's way, and an error naming the code when fetching an element fails. Storages that
+    // cannot be enumerated or opened are reported through `prompts` and the listing goes on.
+    TOpenStorage(const std::string& path, Prompts& prompts, const ListingMode& mode = kWindowListing);
 
     LineList Lines;
+    std::vector<ListedElement> Elements;  // with ListingMode::keepElements, in line order
 
 private:
+    // One storage whose elements are being listed, with its enumerator.
+    struct OpenLevel {
+        ComPtr<IStorage> storage;
+        ComPtr<IEnumSTATSTG> elements;
+        std::string path;  // below the root; empty for the root
+    };
+
     void OpenFile(const std::string& path);
     void ListStorage(IStorage* root);
+    void Enter(std::vector<OpenLevel>& levels, ComPtr<IStorage> storage, std::string path);
     void AddElementLine(const std::string& typeName, const STATSTG& element);
     // Opens the child storage named by `element`; empty when it cannot be opened.
-    ComPtr<IStorage> OpenSubStorage(IStorage* parent, const STATSTG& element);
+    ComPtr<IStorage> OpenSubStorage(IStorage* parent, const STATSTG& element,
+                                    const std::string& path);
+    // The window's text, followed in the explained mode by the reason; ExplainedFor names the
+    // storage concerned as well.
+    std::string Explained(const std::string& text, HRESULT hr) const;
+    std::string ExplainedFor(const std::string& text, const std::string& storagePath, HRESULT hr) const;
 
     Prompts& prompts_;
+    ListingMode mode_;
     std::string line_;  // the line being built
 };

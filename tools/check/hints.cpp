@@ -1,0 +1,208 @@
+#include "tools/check/hints.h"
+
+#include <unicode/unorm2.h>
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/bstr.h"
+#include "platform/cfb/format.h"
+#include "platform/codepage.h"
+#include "provider/CharacterNames.h"
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kMaxSuggestions = 3;
+// Longer names are not compared letter by letter: the cost grows with the square of the length,
+// and a name that long was not mistyped by one letter.
+constexpr std::size_t kMaxComparedLength = 256;
+
+// The character file's case rule: each UTF-16 unit upper-cased.
+std::u16string Folded(std::u16string text) {
+    for (char16_t& unit : text) unit = cfb::UpcaseUnit(unit);
+    return text;
+}
+
+// The composed (NFC) form; the text unchanged when it cannot be normalized.
+std::u16string Composed(const std::u16string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+    if (U_FAILURE(status) || text.size() > 1'000'000) return text;
+    const auto length = static_cast<int32_t>(text.size());
+    std::u16string out(text.size() * 3 + 16, u'\0');
+    const int32_t written = unorm2_normalize(nfc, text.data(), length, out.data(),
+                                             static_cast<int32_t>(out.size()), &status);
+    if (U_FAILURE(status)) return text;
+    out.resize(static_cast<std::size_t>(written));
+    return out;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+std::string_view Trimmed(std::string_view name) {
+    while (!name.empty() && IsSpace(name.front())) name.remove_prefix(1);
+    while (!name.empty() && IsSpace(name.back())) name.remove_suffix(1);
+    return name;
+}
+
+std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+
+// The edit distance between a and b when it is at most `bound`, bound + 1 otherwise; one row
+// at a time, stopping as soon as every entry of a row exceeds the bound.
+std::size_t BoundedDistance(const std::u16string& a, const std::u16string& b, std::size_t bound) {
+    const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+    if (gap > bound) return bound + 1;
+    std::vector<std::size_t> row(b.size() + 1), next(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        next[0] = i;
+        std::size_t smallest = next[0];
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t substitution = row[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            next[j] = std::min({row[j] + 1, next[j - 1] + 1, substitution});
+            smallest = std::min(smallest, next[j]);
+        }
+        if (smallest > bound) return bound + 1;
+        row.swap(next);
+    }
+    return std::min(row[b.size()], bound + 1);
+}
+
+// How far a name may be from a held one to be suggested: one slip in a short name, more in a
+// long one, never so many that any short name matches any other.
+std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 10 ? 2 : 3; }
+
+// The names of one kind, with the keys the hints look them up by.
+class NameIndex {
+public:
+    explicit NameIndex(const std::vector<std::string>& names) : names_(names) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            folded_.push_back(Folded(AnsiToWide(names[i])));
+            byFolded_.emplace(folded_.back(), i);
+            byComposed_.emplace(Folded(Composed(AnsiToWide(names[i]))), i);
+        }
+    }
+
+    const std::string* Find(std::string_view name) const {
+        const auto found = byFolded_.find(Folded(AnsiToWide(name)));
+        return found == byFolded_.end() ? nullptr : &names_[found->second];
+    }
+    const std::string* FindComposed(std::string_view name) const {
+        const auto found = byComposed_.find(Folded(Composed(AnsiToWide(name))));
+        return found == byComposed_.end() ? nullptr : &names_[found->second];
+    }
+    // The held names nearest to `name`, nearest first, where they are close.
+    std::vector<std::string> Nearest(std::string_view name) const {
+        const std::u16string key = Folded(AnsiToWide(name));
+        if (key.empty() || key.size() > kMaxComparedLength) return {};
+        std::size_t bound = CloseBound(key.size());
+        std::vector<std::pair<std::size_t, std::size_t>> close;  // distance, index
+        for (std::size_t i = 0; i < folded_.size(); ++i) {
+            if (folded_[i].size() > kMaxComparedLength) continue;
+            const std::size_t distance = BoundedDistance(key, folded_[i], bound);
+            if (distance == 0 || distance > bound) continue;
+            close.emplace_back(distance, i);
+        }
+        std::stable_sort(close.begin(), close.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::string> nearest;
+        for (const auto& [distance, index] : close) {
+            if (nearest.size() == kMaxSuggestions || distance > close.front().first) break;
+            nearest.push_back(names_[index]);
+        }
+        return nearest;
+    }
+    const std::vector<std::string>& Names() const { return names_; }
+    const std::vector<std::u16string>& FoldedNames() const { return folded_; }
+
+private:
+    const std::vector<std::string>& names_;
+    std::vector<std::u16string> folded_;
+    std::unordered_map<std::u16string, std::size_t> byFolded_;
+    std::unordered_map<std::u16string, std::size_t> byComposed_;
+};
+
+std::vector<std::string> HintsForName(std::string_view name, bool firstLine, const NameIndex& same,
+                                      const NameIndex& other, ListKind kind) {
+    std::vector<std::string> hints;
+    std::string_view bare = name;
+    if (firstLine && bare.starts_with(kByteOrderMark)) {
+        bare.remove_prefix(kByteOrderMark.size());
+        hints.push_back("the list file begins with a byte-order mark, read as part of this name");
+    }
+    const std::string_view trimmed = Trimmed(bare);
+    if (trimmed.size() != bare.size()) {
+        const bool leading = !bare.empty() && IsSpace(bare.front());
+        const bool trailing = !bare.empty() && IsSpace(bare.back());
+        hints.push_back(std::string(leading && trailing ? "white space at the start and the end"
+                                    : leading           ? "white space at the start"
+                                                        : "white space at the end"));
+    }
+    if (trimmed.size() != name.size()) {
+        if (const std::string* held = same.Find(trimmed)) {
+            hints.back() += "; without it the name " + Quoted(*held) + " is held";
+            return hints;
+        }
+    }
+    if (const std::string* held = same.FindComposed(trimmed)) {
+        hints.push_back("the character holds " + Quoted(*held) +
+                        ", the same letters in another Unicode normalization");
+        return hints;
+    }
+    const char* otherKind = kind == ListKind::Animations ? "a state" : "an animation";
+    const char* thisKind = kind == ListKind::Animations ? "an animation" : "a state";
+    if (const std::string* held = other.Find(trimmed))
+        hints.push_back("the character holds " + Quoted(*held) + " as " + otherKind + ", not as " +
+                        thisKind);
+    const std::vector<std::string> nearest = same.Nearest(trimmed);
+    if (!nearest.empty()) {
+        std::string text = "did you mean ";
+        for (std::size_t i = 0; i < nearest.size(); ++i)
+            text += (i == 0 ? "" : i + 1 == nearest.size() ? " or " : ", ") + Quoted(nearest[i]);
+        hints.push_back(text + "?");
+    }
+    return hints;
+}
+
+}  // namespace
+
+std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
+    if (!provider) return std::nullopt;
+    ComPtr<ICharacterNames> names;
+    if (FAILED(provider->QueryInterface(IID_ICharacterNames, names.PutVoid())) || !names)
+        return std::nullopt;
+    HeldNames held;
+    for (DWORD kind : {CHARACTER_NAMES_ANIMATIONS, CHARACTER_NAMES_STATES}) {
+        std::vector<std::string>& out =
+            kind == CHARACTER_NAMES_ANIMATIONS ? held.animations : held.states;
+        ULONG count = 0;
+        if (FAILED(names->GetNameCount(kind, &count))) return std::nullopt;
+        const std::size_t wanted = std::min<std::size_t>(count, limit);
+        out.reserve(wanted);
+        for (ULONG i = 0; i < wanted; ++i) {
+            BstrHolder name;
+            if (FAILED(names->GetName(kind, i, name.Put()))) return std::nullopt;
+            out.push_back(WideToAnsi(name.Text()));
+        }
+    }
+    return held;
+}
+
+void AddHints(SortedNames& sorted, ListKind kind, const HeldNames& held) {
+    const NameIndex animations(held.animations), states(held.states);
+    const NameIndex& same = kind == ListKind::Animations ? animations : states;
+    const NameIndex& other = kind == ListKind::Animations ? states : animations;
+    sorted.hints.clear();
+    for (std::size_t i = 0; i < sorted.missing.size(); ++i)
+        sorted.hints.push_back(
+            HintsForName(sorted.missing[i], sorted.missingLines[i] == 1, same, other, kind));
+
+    std::unordered_set<std::u16string> listed;
+    for (std::string_view name : sorted.names) listed.insert(Folded(AnsiToWide(name)));
+    sorted.unlisted.clear();
+    for (std::size_t i = 0; i < same.Names().size(); ++i)
+        if (!listed.contains(same.FoldedNames()[i])) sorted.unlisted.push_back(same.Names()[i]);
+}
