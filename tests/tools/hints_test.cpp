@@ -24,7 +24,7 @@ SortedNames Hinted(const Strings& lines, ListKind kind, const HeldNames& held = 
     for (const auto& line : lines)
         if (std::find(names.begin(), names.end(), line) != names.end()) valid.Add(line);
     SortedNames sorted = SortNames(LineList(lines), valid);
-    AddHints(sorted, kind, held);
+    AddHints(sorted, kind, HeldNameIndex(held));
     return sorted;
 }
 

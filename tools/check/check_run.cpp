@@ -65,8 +65,9 @@ void AddHintsOrSayWhyNot(FileCheck& check, IUnknown* provider) {
         if (!held) check.hintsUnavailable = "the data provider does not list the character's names";
     }
     if (!held) return;
-    if (check.animations) AddHints(*check.animations, ListKind::Animations, *held);
-    if (check.states) AddHints(*check.states, ListKind::States, *held);
+    const HeldNameIndex index(*held);
+    if (check.animations) AddHints(*check.animations, ListKind::Animations, index);
+    if (check.states) AddHints(*check.states, ListKind::States, index);
 }
 
 // Everything but saving, which follows in file order once a file's messages have been shown.

@@ -3,6 +3,7 @@
 #include <unicode/unorm2.h>
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -26,8 +27,10 @@ std::u16string Folded(std::u16string text) {
     return text;
 }
 
-// The composed (NFC) form; the text unchanged when it cannot be normalized.
+// The composed (NFC) form; the text unchanged when it cannot be normalized. Text below U+0300
+// (Latin-1 and a little beyond, no combining marks) is its own composed form.
 std::u16string Composed(const std::u16string& text) {
+    if (std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x300; })) return text;
     UErrorCode status = U_ZERO_ERROR;
     const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
     if (U_FAILURE(status) || text.size() > 1'000'000) return text;
@@ -50,30 +53,40 @@ std::string_view Trimmed(std::string_view name) {
 
 std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
 
-// The edit distance between a and b when it is at most `bound`, bound + 1 otherwise; one row
-// at a time, stopping as soon as every entry of a row exceeds the bound.
-std::size_t BoundedDistance(const std::u16string& a, const std::u16string& b, std::size_t bound) {
+// The edit distance between a and b when it is at most `bound`, bound + 1 otherwise. One row at
+// a time and only within `bound` of the diagonal, since a cell further off costs more than the
+// bound; stops as soon as a whole row exceeds it. `row` and `next` are scratch space, kept by
+// the caller from one comparison to the next.
+std::size_t BoundedDistance(const std::u16string& a, const std::u16string& b, std::size_t bound,
+                            std::vector<std::size_t>& row, std::vector<std::size_t>& next) {
     const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
     if (gap > bound) return bound + 1;
-    std::vector<std::size_t> row(b.size() + 1), next(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    const std::size_t over = bound + 1;
+    row.assign(b.size() + 1, over);
+    next.assign(b.size() + 1, over);
+    for (std::size_t j = 0; j <= std::min(b.size(), bound); ++j) row[j] = j;
     for (std::size_t i = 1; i <= a.size(); ++i) {
-        next[0] = i;
-        std::size_t smallest = next[0];
-        for (std::size_t j = 1; j <= b.size(); ++j) {
+        const std::size_t first = i > bound ? i - bound : 1;
+        const std::size_t last = std::min(b.size(), i + bound);
+        next[first - 1] = first == 1 && i <= bound ? i : over;
+        std::size_t smallest = next[first - 1];
+        for (std::size_t j = first; j <= last; ++j) {
             const std::size_t substitution = row[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            next[j] = std::min({row[j] + 1, next[j - 1] + 1, substitution});
+            next[j] = std::min({row[j] + 1, next[j - 1] + 1, substitution, over});
             smallest = std::min(smallest, next[j]);
         }
-        if (smallest > bound) return bound + 1;
+        if (last < b.size()) next[last + 1] = over;
+        if (smallest > bound) return over;
         row.swap(next);
     }
-    return std::min(row[b.size()], bound + 1);
+    return std::min(row[b.size()], over);
 }
 
 // How far a name may be from a held one to be suggested: one slip in a short name, more in a
 // long one, never so many that any short name matches any other.
 std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 10 ? 2 : 3; }
+
+}  // namespace
 
 // The names of one kind, with the keys the hints look them up by.
 class NameIndex {
@@ -98,13 +111,17 @@ public:
     std::vector<std::string> Nearest(std::string_view name) const {
         const std::u16string key = Folded(AnsiToWide(name));
         if (key.empty() || key.size() > kMaxComparedLength) return {};
+        // Only the nearest are offered: once a name at some distance is found, farther ones
+        // need not be measured.
         std::size_t bound = CloseBound(key.size());
         std::vector<std::pair<std::size_t, std::size_t>> close;  // distance, index
+        std::vector<std::size_t> row, next;
         for (std::size_t i = 0; i < folded_.size(); ++i) {
             if (folded_[i].size() > kMaxComparedLength) continue;
-            const std::size_t distance = BoundedDistance(key, folded_[i], bound);
+            const std::size_t distance = BoundedDistance(key, folded_[i], bound, row, next);
             if (distance == 0 || distance > bound) continue;
             close.emplace_back(distance, i);
+            bound = distance;
         }
         std::stable_sort(close.begin(), close.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -124,6 +141,8 @@ private:
     std::unordered_map<std::u16string, std::size_t> byFolded_;
     std::unordered_map<std::u16string, std::size_t> byComposed_;
 };
+
+namespace {
 
 std::vector<std::string> HintsForName(std::string_view name, bool firstLine, const NameIndex& same,
                                       const NameIndex& other, ListKind kind) {
@@ -191,10 +210,15 @@ std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
     return held;
 }
 
-void AddHints(SortedNames& sorted, ListKind kind, const HeldNames& held) {
-    const NameIndex animations(held.animations), states(held.states);
-    const NameIndex& same = kind == ListKind::Animations ? animations : states;
-    const NameIndex& other = kind == ListKind::Animations ? states : animations;
+HeldNameIndex::HeldNameIndex(const HeldNames& held)
+    : animations_(std::make_unique<NameIndex>(held.animations)),
+      states_(std::make_unique<NameIndex>(held.states)) {}
+
+HeldNameIndex::~HeldNameIndex() = default;
+
+void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held) {
+    const NameIndex& same = kind == ListKind::Animations ? *held.animations_ : *held.states_;
+    const NameIndex& other = kind == ListKind::Animations ? *held.states_ : *held.animations_;
     sorted.hints.clear();
     for (std::size_t i = 0; i < sorted.missing.size(); ++i)
         sorted.hints.push_back(

@@ -11,6 +11,7 @@
 //   - the nearest held names, where they are close ("did you mean 'Wave'?").
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,20 @@ std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit = 1
 
 enum class ListKind { Animations, States };
 
+class NameIndex;
+
+// The held names with the keys the hints look them up by, built once for both lists of a file.
+// REQUIRES: `held` outlives the index.
+class HeldNameIndex {
+public:
+    explicit HeldNameIndex(const HeldNames& held);
+    ~HeldNameIndex();
+
+private:
+    friend void AddHints(SortedNames&, ListKind, const HeldNameIndex&);
+    std::unique_ptr<NameIndex> animations_, states_;
+};
+
 // Fills sorted.hints (one entry per missing name) and sorted.unlisted (held names of `kind` that
 // no line names, compared by the character file's case rule, in the character's order).
-void AddHints(SortedNames& sorted, ListKind kind, const HeldNames& held);
+void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held);
