@@ -82,6 +82,20 @@ std::size_t BoundedDistance(const std::u16string& a, const std::u16string& b, st
     return std::min(row[b.size()], over);
 }
 
+// Whether a and b differ by exactly one edit: one unit replaced, added or left out. Equal texts
+// do not count (they are found by name, not suggested).
+bool WithinOneEdit(const std::u16string& a, const std::u16string& b) {
+    const std::u16string& longer = a.size() >= b.size() ? a : b;
+    const std::u16string& shorter = a.size() >= b.size() ? b : a;
+    if (longer.size() - shorter.size() > 1) return false;
+    std::size_t start = 0;
+    while (start < shorter.size() && shorter[start] == longer[start]) ++start;
+    if (start == longer.size()) return false;  // equal
+    const std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
+    return std::equal(shorter.begin() + static_cast<std::ptrdiff_t>(start + skip), shorter.end(),
+                      longer.begin() + static_cast<std::ptrdiff_t>(start + 1));
+}
+
 // How far a name may be from a held one to be suggested: one slip in a short name, more in a
 // long one, never so many that any short name matches any other.
 std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 10 ? 2 : 3; }
@@ -92,24 +106,30 @@ std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 
 class NameIndex {
 public:
     explicit NameIndex(const std::vector<std::string>& names) : names_(names) {
+        folded_.reserve(names.size());
         for (std::size_t i = 0; i < names.size(); ++i) {
             folded_.push_back(Folded(AnsiToWide(names[i])));
             byFolded_.emplace(folded_.back(), i);
-            byComposed_.emplace(Folded(Composed(AnsiToWide(names[i]))), i);
+        }
+        // Most names are their own composed form; the second table is made only for the rest.
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            std::u16string composed = Folded(Composed(AnsiToWide(names[i])));
+            if (composed != folded_[i]) byComposed_.emplace(std::move(composed), i);
         }
     }
 
-    const std::string* Find(std::string_view name) const {
-        const auto found = byFolded_.find(Folded(AnsiToWide(name)));
+    // By a key made with Folded (and Composed, for FindComposed).
+    const std::string* Find(const std::u16string& key) const {
+        const auto found = byFolded_.find(key);
         return found == byFolded_.end() ? nullptr : &names_[found->second];
     }
-    const std::string* FindComposed(std::string_view name) const {
-        const auto found = byComposed_.find(Folded(Composed(AnsiToWide(name))));
-        return found == byComposed_.end() ? nullptr : &names_[found->second];
+    const std::string* FindComposed(const std::u16string& key) const {
+        const auto found = byComposed_.find(key);
+        if (found != byComposed_.end()) return &names_[found->second];
+        return Find(key);
     }
-    // The held names nearest to `name`, nearest first, where they are close.
-    std::vector<std::string> Nearest(std::string_view name) const {
-        const std::u16string key = Folded(AnsiToWide(name));
+    // The held names nearest to the name of `key`, nearest first, where they are close.
+    std::vector<std::string> Nearest(const std::u16string& key) const {
         if (key.empty() || key.size() > kMaxComparedLength) return {};
         // Only the nearest are offered: once a name at some distance is found, farther ones
         // need not be measured.
@@ -118,7 +138,8 @@ public:
         std::vector<std::size_t> row, next;
         for (std::size_t i = 0; i < folded_.size(); ++i) {
             if (folded_[i].size() > kMaxComparedLength) continue;
-            const std::size_t distance = BoundedDistance(key, folded_[i], bound, row, next);
+            const std::size_t distance = bound == 1 ? (WithinOneEdit(key, folded_[i]) ? 1 : 2)
+                                                    : BoundedDistance(key, folded_[i], bound, row, next);
             if (distance == 0 || distance > bound) continue;
             close.emplace_back(distance, i);
             bound = distance;
@@ -160,23 +181,25 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
                                     : leading           ? "white space at the start"
                                                         : "white space at the end"));
     }
+    const std::u16string wide = AnsiToWide(trimmed);
+    const std::u16string key = Folded(wide);
     if (trimmed.size() != name.size()) {
-        if (const std::string* held = same.Find(trimmed)) {
+        if (const std::string* held = same.Find(key)) {
             hints.back() += "; without it the name " + Quoted(*held) + " is held";
             return hints;
         }
     }
-    if (const std::string* held = same.FindComposed(trimmed)) {
+    if (const std::string* held = same.FindComposed(Folded(Composed(wide)))) {
         hints.push_back("the character holds " + Quoted(*held) +
                         ", the same letters in another Unicode normalization");
         return hints;
     }
     const char* otherKind = kind == ListKind::Animations ? "a state" : "an animation";
     const char* thisKind = kind == ListKind::Animations ? "an animation" : "a state";
-    if (const std::string* held = other.Find(trimmed))
+    if (const std::string* held = other.Find(key))
         hints.push_back("the character holds " + Quoted(*held) + " as " + otherKind + ", not as " +
                         thisKind);
-    const std::vector<std::string> nearest = same.Nearest(trimmed);
+    const std::vector<std::string> nearest = same.Nearest(key);
     if (!nearest.empty()) {
         std::string text = "did you mean ";
         for (std::size_t i = 0; i < nearest.size(); ++i)
