@@ -26,7 +26,8 @@ Character::Character(const Definition& definition, const std::vector<std::u16str
                             " names the animation " + QuoteName(animation) +
                             ", which the file does not hold");
         }
-        if (states_.insert(FoldName(state.name)).second) stateNames_.push_back(state.name);
+        states_.insert(FoldName(state.name));
+        stateNames_.push_back(state.name);
     }
 }
 

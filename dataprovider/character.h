@@ -39,7 +39,7 @@ public:
 private:
     std::u16string name_;
     std::vector<std::u16string> animationNames_;
-    std::vector<std::u16string> stateNames_;  // each state once, at its first definition
+    std::vector<std::u16string> stateNames_;  // the definition defines each state once
     std::unordered_set<std::u16string> animations_;  // folded
     std::unordered_set<std::u16string> states_;      // folded
 };

@@ -117,7 +117,7 @@ TEST_F(ProviderTest, AnswersAboutTheCharacterWithoutRegardToCase) {
 }
 
 // The names interface, for the checker's hints: the names as the file spells them, animations
-// in element order (storages and control-named streams left out), each state once.
+// in element order (storages and control-named streams left out), states in definition order.
 TEST_F(ProviderTest, ListsTheCharactersOwnNames) {
     ComPtr<ICharacterNames> names;
     ASSERT_EQ(character_->QueryInterface(IID_ICharacterNames, names.PutVoid()), S_OK);
@@ -125,7 +125,7 @@ TEST_F(ProviderTest, ListsTheCharactersOwnNames) {
     EXPECT_EQ(names->GetNameCount(CHARACTER_NAMES_ANIMATIONS, &count), E_UNEXPECTED);
     EXPECT_EQ(count, 0u);
 
-    WriteFile("Name=Tobin\nState=Resting:Idle,Blink\nState=Talking:Speak\nState=resting:Blink\n",
+    WriteFile("Name=Tobin\nState=Resting:Idle,Blink\nState=Talking:Speak\n",
               {u"Idle", u"Blink", u"Speak", u"\x05SummaryInformation"}, {u"Frames"});
     ASSERT_EQ(Activate(), S_OK);
     auto all = [&](DWORD kind) {
