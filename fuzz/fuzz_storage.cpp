@@ -1,6 +1,7 @@
 // Fuzzes the compound-file reader through its public interfaces: the compound-file test, the
-// root open, enumeration of every storage, and stream opens, seeks and reads to the end. The
-// input is handed over as a file in memory (memfd), since the reader opens files by path.
+// root open, enumeration of every storage, and stream opens, seeks and reads to the end; then
+// the listing written straight from the directory. The input is handed over as a file in memory
+// (memfd), since the reader opens files by path.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,7 +11,9 @@
 
 #include "platform/bstr.h"
 #include "platform/codepage.h"
+#include "platform/error.h"
 #include "platform/storage.h"
+#include "storage/direct_listing.h"
 
 namespace {
 
@@ -58,11 +61,30 @@ void WalkAll(ComPtr<IStorage> root) {
     }
 }
 
+class SilentPrompts : public Prompts {
+public:
+    void ShowMessage(const std::string&) override {}
+    void ShowError(const std::string&) override {}
+    bool ConfirmYesCancel(const std::string&) override { return true; }
+    std::optional<std::string> ChooseCharacterFile(const std::string&) override { return std::nullopt; }
+};
+
+// The listing's lines are only counted: what matters is that every file is walked safely.
+void ListDirectly(const std::string& path) {
+    SilentPrompts prompts;
+    std::size_t bytes = 0;
+    try {
+        WriteStorageListing(path, prompts, [&](std::string_view piece) { bytes += piece.size(); });
+    } catch (const Error&) {
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const int fd = memfd_create("fuzz_storage", MFD_CLOEXEC);
-    static const std::u16string path = AnsiToWide("/proc/self/fd/" + std::to_string(fd));
+    static const std::string name = "/proc/self/fd/" + std::to_string(fd);
+    static const std::u16string path = AnsiToWide(name);
     if (fd < 0 || ftruncate(fd, 0) != 0) return 0;
     for (std::size_t done = 0; done < size;) {
         const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
@@ -74,5 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (SUCCEEDED(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
                                  root.Put())))
         WalkAll(std::move(root));
+    ListDirectly(name);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "storage/olestg.h"
 
+#include <charconv>
 #include <memory>
 #include <vector>
 
@@ -12,16 +13,6 @@
 namespace {
 
 constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;      // 0x10
-
-const char* TypeName(DWORD type) {
-    switch (type) {
-        case STGTY_STORAGE: return "Storage";
-        case STGTY_STREAM: return "Stream";
-        case STGTY_LOCKBYTES: return "LockBytes";
-        case STGTY_PROPERTY: return "Property";
-        default: return "Unknown";
-    }
-}
 
 // Frees the task-memory name of an element record however the loop body is left.
 struct ElementRecord {
@@ -70,31 +61,69 @@ TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts, const List
     OpenFile(path);
 }
 
-std::string TOpenStorage::Explained(const std::string& text, HRESULT hr) const {
-    return mode_.explained ? text + " (" + StorageFailureReason(hr) + ")" : text;
+std::string ExplainFailure(const ListingMode& mode, const std::string& text, HRESULT hr) {
+    return mode.explained ? text + " (" + StorageFailureReason(hr) + ")" : text;
 }
 
-std::string TOpenStorage::ExplainedFor(const std::string& text, const std::string& storagePath,
-                                       HRESULT hr) const {
-    if (!mode_.explained) return text;
+std::string ExplainStorageFailure(const ListingMode& mode, const std::string& text,
+                                  const std::string& storagePath, HRESULT hr) {
+    if (!mode.explained) return text;
     return text + " (" + StoragePathText(storagePath) + ": " + StorageFailureReason(hr) + ")";
 }
 
-void TOpenStorage::OpenFile(const std::string& path) {
-    ComPtr<IStorage> root;
-    {
-        std::size_t byteLength = 0;
-        const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
-        SetErrorInfo(0, nullptr);
-        const HRESULT isStorage = StgIsStorageFile(widePath.get());
-        if (isStorage != S_OK) throw Error(Explained("Not a valid storage file.", isStorage));
-        Lines.Add("Storage " + path);
-        SetErrorInfo(0, nullptr);
-        const HRESULT opened =
-            StgOpenStorage(widePath.get(), nullptr, mode_.rootMode, nullptr, 0, root.Put());
-        if (FAILED(opened) || !root)
-            throw Error(Explained("Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
+const char* ElementTypeName(DWORD type) {
+    switch (type) {
+        case STGTY_STORAGE: return "Storage";
+        case STGTY_STREAM: return "Stream";
+        case STGTY_LOCKBYTES: return "LockBytes";
+        case STGTY_PROPERTY: return "Property";
+        default: return "Unknown";
     }
+}
+
+void AppendElementLine(std::string& line, const char* typeName, std::string_view name, std::uint64_t size) {
+    line += typeName;
+    line += ' ';
+    const auto code = name.empty() ? 0 : static_cast<unsigned char>(name[0]);
+    if (code >= 1 && code <= 6) {
+        // A leading control code marks a special element; it is shown by number, not as is.
+        if (code == 5) {
+            line += "(Property) ";
+        } else {
+            line += "(Special: ";
+            line += static_cast<char>('0' + code);
+            line += ") ";
+        }
+        line += StrDropLeft(std::string(name), 1);
+    } else {
+        line += name;
+    }
+    line += " Size: ";
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, size).ptr;
+    line.append(digits, end);
+}
+
+ComPtr<IStorage> OpenStorageFile(const std::string& path,
+                                 const std::function<void(std::string_view)>& header,
+                                 const ListingMode& mode) {
+    ComPtr<IStorage> root;
+    std::size_t byteLength = 0;
+    const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
+    SetErrorInfo(0, nullptr);
+    const HRESULT isStorage = StgIsStorageFile(widePath.get());
+    if (isStorage != S_OK) throw Error(ExplainFailure(mode, "Not a valid storage file.", isStorage));
+    header("Storage " + path);
+    SetErrorInfo(0, nullptr);
+    const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, mode.rootMode, nullptr, 0, root.Put());
+    if (FAILED(opened) || !root)
+        throw Error(ExplainFailure(mode, "Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
+    return root;
+}
+
+void TOpenStorage::OpenFile(const std::string& path) {
+    const ComPtr<IStorage> root =
+        OpenStorageFile(path, [&](std::string_view line) { Lines.Add(line); }, mode_);
     ListStorage(root.Get());
 }
 
@@ -104,7 +133,7 @@ void TOpenStorage::Enter(std::vector<OpenLevel>& levels, ComPtr<IStorage> storag
     if (mode_.explained) SetErrorInfo(0, nullptr);
     const HRESULT enumerated = level.storage->EnumElements(0, nullptr, 0, level.elements.Put());
     if (FAILED(enumerated) && mode_.explained) {
-        prompts_.ShowMessage(ExplainedFor("Enum Failed", level.path, enumerated));
+        prompts_.ShowMessage(ExplainStorageFailure(mode_, "Enum Failed", level.path, enumerated));
         return;
     }
     if (!CheckEnumResult(enumerated, prompts_) || !level.elements) return;
@@ -125,13 +154,13 @@ void TOpenStorage::ListStorage(IStorage* root) {
         const HRESULT fetched = levels.back().elements->Next(1, &element.stat, nullptr);
         if (FAILED(fetched)) {
             if (!mode_.explained) RaiseFailure("Reading the storage elements failed", fetched);
-            throw Error(ExplainedFor("Reading the storage elements failed", levels.back().path, fetched));
+            throw Error(ExplainStorageFailure(mode_, "Reading the storage elements failed", levels.back().path, fetched));
         }
         if (fetched != S_OK) {
             CoTaskMemFree(element.stat.pwcsName);
             element.stat = STATSTG{};
         }
-        const std::string typeName = TypeName(element.stat.type);
+        const std::string typeName = ElementTypeName(element.stat.type);
         AddElementLine(typeName, element.stat);
         if (fetched != S_OK) {
             levels.pop_back();
@@ -157,20 +186,8 @@ void TOpenStorage::AddElementLine(const std::string& typeName, const STATSTG& el
     }
     // The line is built in one buffer kept from line to line: with a hundred thousand elements,
     // an allocation per piece costs as much as reading the directory.
-    line_.assign(typeName);
-    line_ += ' ';
-    const std::size_t bodyStart = line_.size();
-    line_ += WideToStr(element.pwcsName);
-    line_ += " Size: ";
-    line_ += std::to_string(element.cbSize);
-    const auto code = static_cast<unsigned char>(line_[bodyStart]);
-    if (code >= 1 && code <= 6) {
-        // A leading control code marks a special element; it is shown by number, not as is.
-        const std::string body = StrDropLeft(line_.substr(bodyStart), 1);
-        line_.resize(bodyStart);
-        line_ += code == 5 ? std::string("(Property) ") : "(Special: " + std::to_string(code) + ") ";
-        line_ += body;
-    }
+    line_.clear();
+    AppendElementLine(line_, typeName.c_str(), WideToStr(element.pwcsName), element.cbSize);
     Lines.Add(line_);
 }
 
@@ -181,7 +198,7 @@ ComPtr<IStorage> TOpenStorage::OpenSubStorage(IStorage* parent, const STATSTG& e
     if (mode_.explained) SetErrorInfo(0, nullptr);
     const HRESULT opened = parent->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put());
     if (FAILED(opened) || !child) {
-        prompts_.ShowMessage(ExplainedFor("Count not open subStorage", path, FAILED(opened) ? opened : E_POINTER));
+        prompts_.ShowMessage(ExplainStorageFailure(mode_, "Count not open subStorage", path, FAILED(opened) ? opened : E_POINTER));
         return {};
     }
     return child;

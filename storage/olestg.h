@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/linelist.h"
@@ -33,6 +35,25 @@ inline constexpr ListingMode kReadOnlyListing{STGM_READ | STGM_SHARE_DENY_WRITE,
 // information, consumed here), falling back to the result code's message. For right after the
 // failed call.
 std::string StorageFailureReason(HRESULT hr);
+
+// The window's text `text`, followed in the mode's explained way by the reason (for a file) or
+// by the storage concerned and the reason (for a storage below the file, "" for the root).
+std::string ExplainFailure(const ListingMode& mode, const std::string& text, HRESULT hr);
+std::string ExplainStorageFailure(const ListingMode& mode, const std::string& text,
+                                  const std::string& storagePath, HRESULT hr);
+
+// Steps 1 to 4 of the listing: tests the file and opens its root in the mode's way, raising the
+// errors TOpenStorage raises; `header` receives the header line as soon as the file is known to
+// be a compound file.
+ComPtr<IStorage> OpenStorageFile(const std::string& path,
+                                 const std::function<void(std::string_view)>& header,
+                                 const ListingMode& mode = kWindowListing);
+
+// "Storage", "Stream", "LockBytes", "Property", or "Unknown" for any other element type.
+const char* ElementTypeName(DWORD type);
+// Appends the line of an element that is not "Unknown" to `line`: the type name, the name
+// (already converted to 8-bit text; a leading code 1 to 6 shown by number) and the size.
+void AppendElementLine(std::string& line, const char* typeName, std::string_view name, std::uint64_t size);
 
 // One element of the listing as data, for scripts: its path below the root ("Sub/Wave"), its
 // type as the line names it, its size and its depth (1 for an element of the root).
@@ -69,11 +90,6 @@ private:
     // Opens the child storage named by `element`; empty when it cannot be opened.
     ComPtr<IStorage> OpenSubStorage(IStorage* parent, const STATSTG& element,
                                     const std::string& path);
-    // The window's text, followed in the explained mode by the reason; ExplainedFor names the
-    // storage concerned as well.
-    std::string Explained(const std::string& text, HRESULT hr) const;
-    std::string ExplainedFor(const std::string& text, const std::string& storagePath, HRESULT hr) const;
-
     Prompts& prompts_;
     ListingMode mode_;
     std::string line_;  // the line being built

@@ -117,22 +117,33 @@ HRESULT CompoundFile::LoadFat() {
         next = Load32(difat.data() + 4 * perSector);
     }
 
-    return LoadTable(fatSectors, &fat_);
+    PrepareTable(std::move(fatSectors), &fat_);
+    return S_OK;
 }
 
-// In batches through one small buffer: the table of a big file is held once, never also as raw
-// bytes.
-HRESULT CompoundFile::LoadTable(const std::vector<std::uint32_t>& sectors, SectorTable* table) const {
-    constexpr std::size_t kBatchSectors = 64;
-    table->clear();
-    table->reserve(sectors.size() * (sectorSize_ / 4));
-    std::vector<std::uint32_t> batch;
-    std::vector<unsigned char> bytes;
-    for (std::size_t i = 0; i < sectors.size(); i += kBatchSectors) {
-        batch.assign(sectors.begin() + i, sectors.begin() + std::min(sectors.size(), i + kBatchSectors));
-        if (HRESULT hr = ReadSectors(batch, &bytes); FAILED(hr)) return hr;
-        for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) table->push_back(Load32(bytes.data() + at));
+void CompoundFile::PrepareTable(std::vector<std::uint32_t> sectors, SectorTable* table) const {
+    table->entries = sectors.size() * (sectorSize_ / 4);
+    // calloc, not a zero-filled vector: the system hands out zeroed pages as they are touched.
+    table->cache.reset(static_cast<std::uint32_t*>(std::calloc(std::max<std::uint64_t>(table->entries, 1), 4)));
+    if (!table->cache) throw std::bad_alloc();
+    table->loaded.assign(sectors.size(), false);
+    table->sectors = std::move(sectors);
+}
+
+HRESULT CompoundFile::TableEntry(const SectorTable& table, std::uint32_t index, std::uint32_t* next) const {
+    const std::size_t perSector = sectorSize_ / 4;
+    const std::size_t tableSector = index / perSector;
+    if (!table.loaded[tableSector]) {
+        std::uint32_t* entries = table.cache.get() + tableSector * perSector;
+        const std::uint32_t sector = table.sectors[tableSector];
+        if (HRESULT hr = ReadSectors({&sector, 1}, reinterpret_cast<unsigned char*>(entries)); FAILED(hr))
+            return hr;
+        // Decoded where they were read: the bytes are little-endian whatever the machine.
+        for (std::size_t i = 0; i < perSector; ++i)
+            entries[i] = Load32(reinterpret_cast<const unsigned char*>(entries + i));
+        table.loaded[tableSector] = true;
     }
+    *next = table.cache[index];
     return S_OK;
 }
 
@@ -141,17 +152,13 @@ HRESULT CompoundFile::LoadDirectory() {
     const std::uint32_t first = Load32(header_ + header::kFirstDirSector);
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, &chain); FAILED(hr))
         return hr;
-    // Read and parsed in batches, so that the raw directory is never held in memory whole.
-    constexpr std::size_t kBatchSectors = 64;
-    directory_.Reserve(chain.size() * (sectorSize_ / kDirEntrySize));
-    std::vector<std::uint32_t> batch;
-    std::vector<unsigned char> bytes;
-    for (std::size_t i = 0; i < chain.size(); i += kBatchSectors) {
-        batch.assign(chain.begin() + i, chain.begin() + std::min(chain.size(), i + kBatchSectors));
-        if (HRESULT hr = ReadSectors(batch, &bytes); FAILED(hr)) return hr;
-        directory_.AddEntries({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, version3_);
-    }
-    return directory_.Finish();
+    // Read in one piece, a call per run of consecutive sectors, and kept as read: the entries
+    // are decoded where they lie, when they are used.
+    const std::size_t perSector = sectorSize_ / kDirEntrySize;
+    chain.resize(std::min(chain.size(), Directory::kMaxEntries / perSector));
+    unsigned char* records = directory_.Allocate(chain.size() * perSector);
+    if (HRESULT hr = ReadSectors(chain, records); FAILED(hr)) return hr;
+    return directory_.Finish(version3_);
 }
 
 HRESULT CompoundFile::LoadMiniFat() {
@@ -161,7 +168,8 @@ HRESULT CompoundFile::LoadMiniFat() {
     std::vector<std::uint32_t> chain;
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, &chain); FAILED(hr))
         return hr;
-    return LoadTable(chain, &miniFat_);
+    PrepareTable(std::move(chain), &miniFat_);
+    return S_OK;
 }
 
 HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
@@ -180,20 +188,18 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
         if (current >= limit || chain->size() >= limit) return STG_E_DOCFILECORRUPT;
         chain->push_back(current);
         if (chain->size() == wanted) break;
-        if (current >= table.size()) return STG_E_DOCFILECORRUPT;
-        current = table[current];
+        if (current >= table.entries) return STG_E_DOCFILECORRUPT;
+        if (HRESULT hr = TableEntry(table, current, &current); FAILED(hr)) return hr;
     }
     return HasRepeats(*chain, limit) ? STG_E_DOCFILECORRUPT : S_OK;
 }
 
-HRESULT CompoundFile::ReadSectors(const std::vector<std::uint32_t>& sectors,
-                                  std::vector<unsigned char>* out) const {
-    out->resize(sectors.size() * sectorSize_);
+HRESULT CompoundFile::ReadSectors(std::span<const std::uint32_t> sectors, unsigned char* out) const {
     for (std::size_t i = 0; i < sectors.size();) {
         std::size_t run = 1;  // consecutive sectors are read with one call
         while (i + run < sectors.size() && sectors[i + run] == sectors[i] + run) ++run;
         const std::uint64_t offset = (std::uint64_t{sectors[i]} + 1) << sectorShift_;
-        if (HRESULT hr = ReadAt(offset, out->data() + i * sectorSize_, run * sectorSize_); FAILED(hr))
+        if (HRESULT hr = ReadAt(offset, out + i * sectorSize_, run * sectorSize_); FAILED(hr))
             return hr;
         i += run;
     }
@@ -216,15 +222,15 @@ HRESULT CompoundFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t len
 }
 
 HRESULT CompoundFile::LayOutStream(std::uint32_t id, StreamLayout* layout) const {
-    const DirEntry& e = directory_.Entry(id);
-    layout->size = e.size;
-    layout->mini = e.size < kMiniStreamCutoff;
+    const std::uint64_t size = directory_.Size(id);
+    const std::uint32_t start = directory_.StartSector(id);
+    layout->size = size;
+    layout->mini = size < kMiniStreamCutoff;
     try {
         if (layout->mini)
-            return WalkChain(miniFat_, miniFat_.size(), e.startSector, CeilDiv(e.size, kMiniSectorSize),
+            return WalkChain(miniFat_, miniFat_.entries, start, CeilDiv(size, kMiniSectorSize),
                              &layout->sectors);
-        return WalkChain(fat_, sectorCount_, e.startSector, CeilDiv(e.size, sectorSize_),
-                         &layout->sectors);
+        return WalkChain(fat_, sectorCount_, start, CeilDiv(size, sectorSize_), &layout->sectors);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -269,10 +275,9 @@ HRESULT CompoundFile::ReadRegular(const std::vector<std::uint32_t>& sectors, std
 HRESULT CompoundFile::ReadMini(const StreamLayout& layout, std::uint64_t offset,
                                unsigned char* buffer, std::size_t size) const {
     if (!miniStreamLaidOut_) {
-        const DirEntry& root = directory_.Entry(0);
-        miniStream_.size = root.size;
-        miniStreamStatus_ = WalkChain(fat_, sectorCount_, root.startSector,
-                                      CeilDiv(root.size, sectorSize_), &miniStream_.sectors);
+        miniStream_.size = directory_.Size(0);
+        miniStreamStatus_ = WalkChain(fat_, sectorCount_, directory_.StartSector(0),
+                                      CeilDiv(miniStream_.size, sectorSize_), &miniStream_.sectors);
         miniStreamLaidOut_ = true;
     }
     if (FAILED(miniStreamStatus_)) return miniStreamStatus_;

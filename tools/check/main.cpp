@@ -8,6 +8,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "storage/direct_listing.h"
 #include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
@@ -26,24 +27,6 @@ bool Flushed() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
 bool Print(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return Flushed();
-}
-
-// One file's listing as text. Through a buffer of its own, written in large pieces: a copy of a
-// listing of 100,000 elements in one string would add to the time and, briefly, twice its size in
-// memory, and a call per line costs more than the line.
-void PrintListing(const LineList& lines) {
-    constexpr std::size_t kChunk = 64 * 1024;
-    std::string chunk;
-    chunk.reserve(kChunk + 256);
-    for (std::string_view line : lines) {
-        chunk += line;
-        chunk += '\n';
-        if (chunk.size() >= kChunk) {
-            std::fwrite(chunk.data(), 1, chunk.size(), stdout);
-            chunk.clear();
-        }
-    }
-    std::fwrite(chunk.data(), 1, chunk.size(), stdout);
 }
 
 void JsonListing(Json& json, const std::string& path, const TOpenStorage* listing,
@@ -83,9 +66,14 @@ int List(const ListOptions& options) {
         prompts.SetSubject(path);
         std::string error;
         try {
-            const TOpenStorage listing(path, prompts, mode);
-            if (options.json) JsonListing(json, path, &listing, "", prompts.TakeShown());
-            else PrintListing(listing.Lines);
+            if (options.json) {
+                const TOpenStorage listing(path, prompts, mode);
+                JsonListing(json, path, &listing, "", prompts.TakeShown());
+            } else {
+                WriteStorageListing(path, prompts, [](std::string_view piece) {
+                    std::fwrite(piece.data(), 1, piece.size(), stdout);
+                }, mode);
+            }
         } catch (const std::exception& e) {
             error = e.what();
             prompts.ShowError(error);
