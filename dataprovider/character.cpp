@@ -17,7 +17,7 @@ std::u16string FoldName(std::u16string_view name) {
 }
 
 Character::Character(const Definition& definition, const std::vector<std::u16string>& animations)
-    : name_(definition.name) {
+    : name_(definition.name), animationNames_(animations) {
     for (const auto& animation : animations) animations_.insert(FoldName(animation));
     for (const auto& state : definition.states) {
         for (const auto& animation : state.animations) {
@@ -27,6 +27,7 @@ Character::Character(const Definition& definition, const std::vector<std::u16str
                             ", which the file does not hold");
         }
         states_.insert(FoldName(state.name));
+        stateNames_.push_back(state.name);
     }
 }
 

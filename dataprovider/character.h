@@ -32,9 +32,14 @@ public:
     // False for the empty name.
     bool HasAnimation(std::u16string_view name) const;
     bool HasState(std::u16string_view name) const;
+    // The names as the file spells them: animations in element order, states in definition order.
+    const std::vector<std::u16string>& AnimationNames() const { return animationNames_; }
+    const std::vector<std::u16string>& StateNames() const { return stateNames_; }
 
 private:
     std::u16string name_;
+    std::vector<std::u16string> animationNames_;
+    std::vector<std::u16string> stateNames_;  // the definition defines each state once
     std::unordered_set<std::u16string> animations_;  // folded
     std::unordered_set<std::u16string> states_;      // folded
 };

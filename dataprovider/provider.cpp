@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/ref_counted.h"
 #include "provider/AgentDataProvider_TLB.h"
+#include "provider/CharacterNames.h"
 
 namespace {
 
@@ -30,7 +31,8 @@ private:
 };
 
 class DataProvider final
-    : public RefCounted<WithoutLateBinding<IAgentDocFileProvider>, AgentCharacterProviderBase> {
+    : public RefCounted<WithoutLateBinding<IAgentDocFileProvider>, AgentCharacterProviderBase,
+                        ICharacterNames> {
 public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -38,6 +40,8 @@ public:
             *object = static_cast<IAgentDocFileProvider*>(this);
         } else if (iid == IID_IAgentCharacterProvider) {
             *object = static_cast<IAgentCharacterProvider*>(this);
+        } else if (iid == IID_ICharacterNames) {
+            *object = static_cast<ICharacterNames*>(this);
         } else {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -112,8 +116,38 @@ public:
         return character_->HasState(BstrToString(name)) ? S_OK : E_FAIL;
     }
 
+    HRESULT GetNameCount(DWORD kind, ULONG* count) override {
+        SetErrorInfo(0, nullptr);
+        if (!count) return E_POINTER;
+        *count = 0;
+        const std::vector<std::u16string>* names = nullptr;
+        if (const HRESULT hr = NamesOf(kind, &names); FAILED(hr)) return hr;
+        *count = static_cast<ULONG>(names->size());
+        return S_OK;
+    }
+    HRESULT GetName(DWORD kind, ULONG index, BSTR* name) override {
+        SetErrorInfo(0, nullptr);
+        if (!name) return E_POINTER;
+        *name = nullptr;
+        const std::vector<std::u16string>* names = nullptr;
+        if (const HRESULT hr = NamesOf(kind, &names); FAILED(hr)) return hr;
+        if (index >= names->size()) return Fail(E_INVALIDARG, "No name at that index");
+        const std::u16string& text = (*names)[index];
+        *name = AllocBstr(text);
+        if (!*name && !text.empty()) return E_OUTOFMEMORY;
+        return S_OK;
+    }
+
 private:
     ~DataProvider() = default;
+
+    HRESULT NamesOf(DWORD kind, const std::vector<std::u16string>** names) const {
+        if (!character_) return NotLoaded();
+        if (kind == CHARACTER_NAMES_ANIMATIONS) *names = &character_->AnimationNames();
+        else if (kind == CHARACTER_NAMES_STATES) *names = &character_->StateNames();
+        else return Fail(E_INVALIDARG, "No such kind of name");
+        return S_OK;
+    }
 
     static HRESULT Fail(HRESULT hr, const std::string& why) {
         SetErrorDescription(why);

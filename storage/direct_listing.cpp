@@ -120,11 +120,11 @@ private:
 // elements, its closing line, then its next sibling.
 class DirectLister {
 public:
-    DirectLister(const Directory& dir, Prompts& prompts, PieceWriter& out)
-        : dir_(dir), prompts_(prompts), out_(out) {}
+    DirectLister(const Directory& dir, Prompts& prompts, PieceWriter& out, const ListingMode& mode)
+        : dir_(dir), prompts_(prompts), out_(out), mode_(mode) {}
 
     void ListRoot() {
-        Enter(0);
+        Enter(0, "");
         std::string name;
         while (!levels_.empty()) {
             Level& level = levels_.back();
@@ -150,10 +150,16 @@ public:
             out_.EndLine();
             if (type != STGTY_STORAGE) continue;
             const std::uint32_t opened = OpenedByName(dir_, parent, child);
+            std::string path;
+            if (mode_.explained) {
+                AppendName(path, entryName);
+                if (!levels_.back().path.empty()) path = levels_.back().path + "/" + path;
+            }
             if (opened == cfb::kNoStream)
-                prompts_.ShowMessage("Count not open subStorage");
+                prompts_.ShowMessage(
+                    ExplainStorageFailure(mode_, "Count not open subStorage", path, STG_E_FILENOTFOUND));
             else
-                Enter(opened);
+                Enter(opened, std::move(path));
         }
     }
 
@@ -162,34 +168,36 @@ private:
         std::uint32_t storage;
         std::span<const std::uint32_t> children;
         std::size_t next = 0;
+        std::string path;  // below the root, kept in the explained mode only
     };
 
-    void Enter(std::uint32_t storage) {
+    void Enter(std::uint32_t storage, std::string path) {
         if (dir_.ChildListState(storage) == cfb::ChildList::BadChildLink) {
-            prompts_.ShowMessage("Enum Failed");
+            prompts_.ShowMessage(ExplainStorageFailure(mode_, "Enum Failed", path, STG_E_DOCFILECORRUPT));
             return;
         }
-        levels_.push_back({storage, dir_.Children(storage)});
+        levels_.push_back({storage, dir_.Children(storage), 0, std::move(path)});
     }
 
     const Directory& dir_;
     Prompts& prompts_;
     PieceWriter& out_;
+    const ListingMode& mode_;
     std::vector<Level> levels_;
 };
 
 }  // namespace
 
 void WriteStorageListing(const std::string& path, Prompts& prompts,
-                         const std::function<void(std::string_view)>& write) {
+                         const std::function<void(std::string_view)>& write, const ListingMode& mode) {
     PieceWriter out(write);
     std::string header;
-    ComPtr<IStorage> root = OpenStorageFile(path, [&](std::string_view line) { header = line; });
+    ComPtr<IStorage> root = OpenStorageFile(path, [&](std::string_view line) { header = line; }, mode);
     {
         const std::shared_ptr<const cfb::CompoundFile> file = cfb::FileOfRoot(root.Get());
         if (file && !EndsInError(file->Dir())) {
             out.Add(header);
-            DirectLister(file->Dir(), prompts, out).ListRoot();
+            DirectLister(file->Dir(), prompts, out, mode).ListRoot();
             out.Flush();
             return;
         }
@@ -197,7 +205,7 @@ void WriteStorageListing(const std::string& path, Prompts& prompts,
     // Listed through the enumeration, whose error then leaves before any line is written. The
     // root is released first: it holds the file to itself.
     root.Reset();
-    const TOpenStorage listing(path, prompts);
+    const TOpenStorage listing(path, prompts, mode);
     for (std::string_view line : listing.Lines) out.Add(line);
     out.Flush();
 }

@@ -4,13 +4,14 @@
 #include <memory>
 #include <vector>
 
+#include "platform/codepage.h"
+#include "platform/com/com.h"
 #include "platform/error.h"
 #include "storage/StrBox.h"
 #include "storage/olebox.h"
 
 namespace {
 
-constexpr DWORD kRootMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x12
 constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;      // 0x10
 
 // Frees the task-memory name of an element record however the loop body is left.
@@ -22,18 +23,52 @@ struct ElementRecord {
     ~ElementRecord() { CoTaskMemFree(stat.pwcsName); }
 };
 
-// One storage whose elements are being listed, with its enumerator.
-struct OpenLevel {
-    ComPtr<IStorage> storage;
-    ComPtr<IEnumSTATSTG> elements;
-};
+std::string StoragePathText(const std::string& path) {
+    return path.empty() ? "the root storage" : "storage \"" + path + "\"";
+}
 
 }  // namespace
+
+std::string StorageFailureReason(HRESULT hr) {
+    ComPtr<IErrorInfo> info;
+    std::u16string description;
+    if (GetErrorInfo(0, info.Put()) == S_OK && info) {
+        BstrHolder text;
+        if (SUCCEEDED(info->GetDescription(text.Put()))) description = text.Text();
+    }
+    switch (hr) {
+        case S_FALSE: return "not a compound file";
+        case STG_E_FILENOTFOUND:
+        case STG_E_PATHNOTFOUND: return "no such file";
+        case E_DIRECTORY: return "a folder, not a file";
+        case STG_E_ACCESSDENIED: return "permission denied";
+        case STG_E_SHAREVIOLATION:
+        case STG_E_LOCKVIOLATION: return "locked by another program";
+        default: break;
+    }
+    if (!description.empty()) return WideToAnsi(description);
+    return HResultMessage(hr) + " (" + HResultHex(hr) + ")";
+}
 
 bool CheckEnumResult(HRESULT result, Prompts& prompts) {
     if (SUCCEEDED(result)) return true;
     prompts.ShowMessage("Enum Failed");
     return false;
+}
+
+TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts, const ListingMode& mode)
+    : prompts_(prompts), mode_(mode) {
+    OpenFile(path);
+}
+
+std::string ExplainFailure(const ListingMode& mode, const std::string& text, HRESULT hr) {
+    return mode.explained ? text + " (" + StorageFailureReason(hr) + ")" : text;
+}
+
+std::string ExplainStorageFailure(const ListingMode& mode, const std::string& text,
+                                  const std::string& storagePath, HRESULT hr) {
+    if (!mode.explained) return text;
+    return text + " (" + StoragePathText(storagePath) + ": " + StorageFailureReason(hr) + ")";
 }
 
 const char* ElementTypeName(DWORD type) {
@@ -69,24 +104,40 @@ void AppendElementLine(std::string& line, const char* typeName, std::string_view
     line.append(digits, end);
 }
 
-TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts) : prompts_(prompts) {
-    OpenFile(path);
-}
-
-ComPtr<IStorage> OpenStorageFile(const std::string& path, const std::function<void(std::string_view)>& header) {
+ComPtr<IStorage> OpenStorageFile(const std::string& path,
+                                 const std::function<void(std::string_view)>& header,
+                                 const ListingMode& mode) {
     ComPtr<IStorage> root;
     std::size_t byteLength = 0;
     const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
-    if (StgIsStorageFile(widePath.get()) != S_OK) throw Error("Not a valid storage file.");
+    SetErrorInfo(0, nullptr);
+    const HRESULT isStorage = StgIsStorageFile(widePath.get());
+    if (isStorage != S_OK) throw Error(ExplainFailure(mode, "Not a valid storage file.", isStorage));
     header("Storage " + path);
-    const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, kRootMode, nullptr, 0, root.Put());
-    if (FAILED(opened) || !root) throw Error("Call to StgOpenStorage failed");
+    SetErrorInfo(0, nullptr);
+    const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, mode.rootMode, nullptr, 0, root.Put());
+    if (FAILED(opened) || !root)
+        throw Error(ExplainFailure(mode, "Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
     return root;
 }
 
 void TOpenStorage::OpenFile(const std::string& path) {
-    const ComPtr<IStorage> root = OpenStorageFile(path, [&](std::string_view line) { Lines.Add(line); });
+    const ComPtr<IStorage> root =
+        OpenStorageFile(path, [&](std::string_view line) { Lines.Add(line); }, mode_);
     ListStorage(root.Get());
+}
+
+void TOpenStorage::Enter(std::vector<OpenLevel>& levels, ComPtr<IStorage> storage,
+                         std::string path) {
+    OpenLevel level{std::move(storage), {}, std::move(path)};
+    if (mode_.explained) SetErrorInfo(0, nullptr);
+    const HRESULT enumerated = level.storage->EnumElements(0, nullptr, 0, level.elements.Put());
+    if (FAILED(enumerated) && mode_.explained) {
+        prompts_.ShowMessage(ExplainStorageFailure(mode_, "Enum Failed", level.path, enumerated));
+        return;
+    }
+    if (!CheckEnumResult(enumerated, prompts_) || !level.elements) return;
+    levels.push_back(std::move(level));
 }
 
 // Depth first over an explicit stack of open storages rather than by recursion, so that storages
@@ -95,20 +146,16 @@ void TOpenStorage::OpenFile(const std::string& path) {
 // sibling.
 void TOpenStorage::ListStorage(IStorage* root) {
     std::vector<OpenLevel> levels;
-    auto enter = [&](ComPtr<IStorage> storage) {
-        OpenLevel level{std::move(storage), {}};
-        if (!CheckEnumResult(level.storage->EnumElements(0, nullptr, 0, level.elements.Put()),
-                             prompts_) ||
-            !level.elements)
-            return;
-        levels.push_back(std::move(level));
-    };
     root->AddRef();
-    enter(ComPtr<IStorage>::Attach(root));
+    Enter(levels, ComPtr<IStorage>::Attach(root), "");
     while (!levels.empty()) {
         ElementRecord element;
+        if (mode_.explained) SetErrorInfo(0, nullptr);
         const HRESULT fetched = levels.back().elements->Next(1, &element.stat, nullptr);
-        if (FAILED(fetched)) RaiseFailure("Reading the storage elements failed", fetched);
+        if (FAILED(fetched)) {
+            if (!mode_.explained) RaiseFailure("Reading the storage elements failed", fetched);
+            throw Error(ExplainStorageFailure(mode_, "Reading the storage elements failed", levels.back().path, fetched));
+        }
         if (fetched != S_OK) {
             CoTaskMemFree(element.stat.pwcsName);
             element.stat = STATSTG{};
@@ -119,9 +166,15 @@ void TOpenStorage::ListStorage(IStorage* root) {
             levels.pop_back();
             continue;
         }
-        if (typeName == "Storage") {
-            ComPtr<IStorage> child = OpenSubStorage(levels.back().storage.Get(), element.stat);
-            if (child) enter(std::move(child));
+        const bool isStorage = typeName == "Storage";
+        if (!isStorage && !mode_.keepElements) continue;
+        const std::string& parent = levels.back().path;
+        std::string path = (parent.empty() ? "" : parent + "/") + WideToStr(element.stat.pwcsName);
+        if (mode_.keepElements)
+            Elements.push_back({path, typeName, element.stat.cbSize, static_cast<int>(levels.size())});
+        if (isStorage) {
+            ComPtr<IStorage> child = OpenSubStorage(levels.back().storage.Get(), element.stat, path);
+            if (child) Enter(levels, std::move(child), std::move(path));
         }
     }
 }
@@ -138,11 +191,14 @@ void TOpenStorage::AddElementLine(const std::string& typeName, const STATSTG& el
     Lines.Add(line_);
 }
 
-ComPtr<IStorage> TOpenStorage::OpenSubStorage(IStorage* parent, const STATSTG& element) {
+ComPtr<IStorage> TOpenStorage::OpenSubStorage(IStorage* parent, const STATSTG& element,
+                                              const std::string& path) {
     ComPtr<IStorage> child;
     const char16_t* name = element.pwcsName ? element.pwcsName : u"";
-    if (FAILED(parent->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put())) || !child) {
-        prompts_.ShowMessage("Count not open subStorage");
+    if (mode_.explained) SetErrorInfo(0, nullptr);
+    const HRESULT opened = parent->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put());
+    if (FAILED(opened) || !child) {
+        prompts_.ShowMessage(ExplainStorageFailure(mode_, "Count not open subStorage", path, FAILED(opened) ? opened : E_POINTER));
         return {};
     }
     return child;

@@ -35,10 +35,10 @@ HRESULT OpenFailure(int error, const std::string& path) {
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP: return STG_E_PATHNOTFOUND;
+        case EISDIR: return E_DIRECTORY;
         case EACCES:
         case EPERM:
         case EROFS:
-        case EISDIR:
         case ETXTBSY: return STG_E_ACCESSDENIED;
         case EMFILE:
         case ENFILE: return STG_E_TOOMANYOPENFILES;
@@ -47,14 +47,16 @@ HRESULT OpenFailure(int error, const std::string& path) {
     }
 }
 
-// Opens a regular file. Non-blocking, so that a FIFO named by mistake cannot hang the open;
-// anything but a regular file (a directory, a device) is refused as access denied.
+// Opens a regular file. Non-blocking, so that a FIFO named by mistake cannot hang the open. A
+// folder gets a code of its own, so that callers can say so; anything else that is not a regular
+// file (a device, a FIFO) is refused as access denied.
 HRESULT OpenRegularFile(const std::string& path, int flags, int* fd, struct stat* st) {
     const int f = open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (f < 0) return OpenFailure(errno, path);
     if (fstat(f, st) != 0 || !S_ISREG(st->st_mode)) {
+        const bool folder = S_ISDIR(st->st_mode);
         close(f);
-        return STG_E_ACCESSDENIED;
+        return folder ? E_DIRECTORY : STG_E_ACCESSDENIED;
     }
     *fd = f;
     return S_OK;
@@ -87,6 +89,22 @@ HRESULT LockForSharing(int fd, DWORD mode) {
     return S_OK;
 }
 
+// S_OK when the open file begins with a whole header carrying the signature, S_FALSE when it
+// does not, STG_E_READFAULT when it cannot be read.
+HRESULT HasCompoundFileHeader(int fd) {
+    unsigned char header[cfb::kHeaderSize];
+    std::size_t got = 0;
+    while (got < sizeof header) {
+        const ssize_t n = pread(fd, header + got, sizeof header - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return STG_E_READFAULT;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got < sizeof header) return S_FALSE;
+    return std::memcmp(header, cfb::kSignature, sizeof cfb::kSignature) == 0 ? S_OK : S_FALSE;
+}
+
 }  // namespace
 
 HRESULT StgIsStorageFile(LPCWSTR path) {
@@ -95,20 +113,9 @@ HRESULT StgIsStorageFile(LPCWSTR path) {
     int fd;
     struct stat st;
     if (HRESULT hr = OpenRegularFile(name, O_RDONLY, &fd, &st); FAILED(hr)) return hr;
-    unsigned char header[cfb::kHeaderSize];
-    std::size_t got = 0;
-    HRESULT result = S_OK;
-    while (got < sizeof header) {
-        const ssize_t n = pread(fd, header + got, sizeof header - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) result = STG_E_READFAULT;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
+    const HRESULT result = HasCompoundFileHeader(fd);
     close(fd);
-    if (FAILED(result)) return result;
-    if (got < sizeof header) return S_FALSE;
-    return std::memcmp(header, cfb::kSignature, sizeof cfb::kSignature) == 0 ? S_OK : S_FALSE;
+    return result;
 }
 
 HRESULT StgOpenStorage(LPCWSTR path, IStorage* priority, DWORD mode, LPWSTR* exclude,

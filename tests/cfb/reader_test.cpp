@@ -71,7 +71,7 @@ TEST_F(Reader, StorageFileTestLooksAtTheHeaderOnly) {
     EXPECT_EQ(IsStorage(Write(std::string(2000, 'x'))), S_FALSE);
     EXPECT_EQ(IsStorage(dir_.File("missing.acs")), STG_E_FILENOTFOUND);
     EXPECT_EQ(IsStorage(dir_.File("missing/file.acs")), STG_E_PATHNOTFOUND);
-    EXPECT_EQ(IsStorage(dir_.Path()), STG_E_ACCESSDENIED);
+    EXPECT_EQ(IsStorage(dir_.Path()), E_DIRECTORY);
     EXPECT_EQ(StgIsStorageFile(nullptr), STG_E_INVALIDNAME);
 }
 

@@ -13,6 +13,7 @@
 #include "platform/linelist.h"
 #include "platform/storage.h"
 #include "provider/AgentDataProvider_TLB.h"
+#include "provider/CharacterNames.h"
 #include "tests/provider/test_components.h"
 
 namespace {
@@ -113,6 +114,38 @@ TEST_F(ProviderTest, AnswersAboutTheCharacterWithoutRegardToCase) {
     EXPECT_EQ(State(u"resting"), S_OK);
     EXPECT_TRUE(FAILED(State(u"Idle")));
     EXPECT_TRUE(FAILED(State(u"")));
+}
+
+// The names interface, for the checker's hints: the names as the file spells them, animations
+// in element order (storages and control-named streams left out), states in definition order.
+TEST_F(ProviderTest, ListsTheCharactersOwnNames) {
+    ComPtr<ICharacterNames> names;
+    ASSERT_EQ(character_->QueryInterface(IID_ICharacterNames, names.PutVoid()), S_OK);
+    ULONG count = 7;
+    EXPECT_EQ(names->GetNameCount(CHARACTER_NAMES_ANIMATIONS, &count), E_UNEXPECTED);
+    EXPECT_EQ(count, 0u);
+
+    WriteFile("Name=Tobin\nState=Resting:Idle,Blink\nState=Talking:Speak\n",
+              {u"Idle", u"Blink", u"Speak", u"\x05SummaryInformation"}, {u"Frames"});
+    ASSERT_EQ(Activate(), S_OK);
+    auto all = [&](DWORD kind) {
+        std::vector<std::u16string> out;
+        ULONG total = 0;
+        EXPECT_EQ(names->GetNameCount(kind, &total), S_OK);
+        for (ULONG i = 0; i < total; ++i) {
+            BstrHolder name;
+            EXPECT_EQ(names->GetName(kind, i, name.Put()), S_OK);
+            out.push_back(name.Text());
+        }
+        BstrHolder past;
+        EXPECT_EQ(names->GetName(kind, total, past.Put()), E_INVALIDARG);
+        EXPECT_EQ(past.Get(), nullptr);
+        return out;
+    };
+    EXPECT_EQ(all(CHARACTER_NAMES_ANIMATIONS), (std::vector<std::u16string>{u"Idle", u"Blink", u"Speak"}));
+    EXPECT_EQ(all(CHARACTER_NAMES_STATES), (std::vector<std::u16string>{u"Resting", u"Talking"}));
+    EXPECT_EQ(names->GetNameCount(2, &count), E_INVALIDARG);
+    EXPECT_EQ(names->GetNameCount(CHARACTER_NAMES_STATES, nullptr), E_POINTER);
 }
 
 TEST_F(ProviderTest, EmptyNameComesBackAsNullBstr) {

@@ -2,9 +2,13 @@
 // storages that cannot be enumerated or opened, and its errors.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/cfb/writer.h"
+#include "platform/com/com.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "storage/StrBox.h"
@@ -32,9 +36,9 @@ protected:
         return path;
     }
     Lines List(const std::string& path) { return TOpenStorage(path, prompts).Lines.Lines(); }
-    std::string ErrorOf(const std::string& path) {
+    std::string ErrorOf(const std::string& path, const ListingMode& mode = kWindowListing) {
         try {
-            TOpenStorage listing(path, prompts);
+            TOpenStorage listing(path, prompts, mode);
         } catch (const Error& e) {
             return e.what();
         }
@@ -157,6 +161,78 @@ TEST_F(Listing, DeepNestingDoesNotExhaustTheStack) {
     for (int i = 0; i < kDepth; ++i) parent = writer.AddStorage(parent, u"S");
     const Lines lines = List(Save(writer));
     EXPECT_EQ(lines.size(), 1u + 2u * kDepth + 1u);
+}
+
+// The read-only listing the checker uses: the window's texts, each followed by the reason and,
+// for a storage, its name.
+TEST_F(Listing, ReadOnlyListingSaysWhyAndWhere) {
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
+    const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"Sub");
+    const auto inner = writer.AddStorage(sub, u"Inner");
+    writer.AddStream(inner, u"B", "b");
+    const std::string good = Save(writer);
+    EXPECT_EQ(ErrorOf(dir.File("none.acs"), kReadOnlyListing), "Not a valid storage file. (no such file)");
+    EXPECT_EQ(ErrorOf(dir.Path(), kReadOnlyListing), "Not a valid storage file. (a folder, not a file)");
+    EXPECT_EQ(ErrorOf(SaveBytes("Wave\r\n", "t.acs"), kReadOnlyListing),
+              "Not a valid storage file. (not a compound file)");
+
+    // Another holder writing: refused as locked. Another reader: shared.
+    for (int operation : {LOCK_EX, LOCK_SH}) {
+        const int other = ::open(good.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        ASSERT_EQ(::flock(other, operation), 0);
+        EXPECT_EQ(ErrorOf(good, kReadOnlyListing),
+                  operation == LOCK_EX ? "Call to StgOpenStorage failed (locked by another program)" : "no error");
+        EXPECT_EQ(ErrorOf(good), "Call to StgOpenStorage failed");  // the window's open wants it alone
+        ::close(other);
+    }
+    // No write permission: the window's open is refused, the read-only one is not.
+    ASSERT_EQ(::chmod(good.c_str(), 0444), 0);
+    EXPECT_EQ(ErrorOf(good, kReadOnlyListing), "no error");
+
+    CfbPatch damaged(writer.SaveToBytes());
+    damaged.SetEntry32(inner, cfb::entry::kChild, 0x00FFFFFF);
+    const std::string child = SaveBytes(damaged.Bytes(), "child.acs");
+    TOpenStorage listing(child, prompts, kReadOnlyListing);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].starts_with("Enum Failed (storage \"Sub/Inner\": ")) << prompts.messages[0];
+}
+
+TEST_F(Listing, KeptElementsCarryPathTypeSizeAndDepth) {
+    CompoundFileWriter writer;
+    const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"Sub");
+    writer.AddStream(sub, u"B", "bb");
+    writer.AddStream(CompoundFileWriter::kRoot, u"Wave", "w");
+    ListingMode mode = kReadOnlyListing;
+    mode.keepElements = true;
+    const TOpenStorage listing(Save(writer), prompts, mode);
+    ASSERT_EQ(listing.Elements.size(), 3u);
+    EXPECT_EQ(listing.Elements[0].path, "Sub");
+    EXPECT_EQ(listing.Elements[0].type, "Storage");
+    EXPECT_EQ(listing.Elements[1].path, "Sub/B");
+    EXPECT_EQ(listing.Elements[1].size, 2u);
+    EXPECT_EQ(listing.Elements[1].depth, 2);
+    EXPECT_EQ(listing.Elements[2].path, "Wave");
+    EXPECT_EQ(listing.Elements[2].depth, 1);
+    EXPECT_TRUE(TOpenStorage(Save(writer), prompts).Elements.empty());
+}
+
+// The reason of a damaged file is what the storage services set as error information, read once;
+// without it, the result code's own text.
+TEST(StorageFailureReason, ErrorInformationFirstThenTheCodesText) {
+    SetErrorDescription("the FAT chain of the directory loops");
+    EXPECT_EQ(StorageFailureReason(STG_E_DOCFILECORRUPT), "the FAT chain of the directory loops");
+    EXPECT_EQ(StorageFailureReason(STG_E_DOCFILECORRUPT), "The docfile has been corrupted. (0x80030109)");
+    SetErrorDescription("not a reason for a missing file");
+    EXPECT_EQ(StorageFailureReason(STG_E_FILENOTFOUND), "no such file");
+    EXPECT_EQ(StorageFailureReason(STG_E_PATHNOTFOUND), "no such file");
+    EXPECT_EQ(StorageFailureReason(STG_E_DOCFILECORRUPT), "The docfile has been corrupted. (0x80030109)");
+    EXPECT_EQ(StorageFailureReason(E_DIRECTORY), "a folder, not a file");
+    EXPECT_EQ(StorageFailureReason(STG_E_ACCESSDENIED), "permission denied");
+    EXPECT_EQ(StorageFailureReason(STG_E_SHAREVIOLATION), "locked by another program");
+    EXPECT_EQ(StorageFailureReason(STG_E_LOCKVIOLATION), "locked by another program");
+    EXPECT_EQ(StorageFailureReason(S_FALSE), "not a compound file");
 }
 
 TEST(StrBox, CutsAndReversesBytes) {

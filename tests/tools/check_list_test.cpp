@@ -8,6 +8,7 @@
 #include "tests/support/run_program.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/report_schemas.h"
 
 namespace {
 
@@ -39,15 +40,81 @@ TEST(CheckList, MessagesGoToStandardErrorAndFailuresExitWithTwo) {
     const ProgramResult broken = RunProgram(kChecker, {"list", dir.File("broken.acs")});
     EXPECT_EQ(broken.status, 0);
     EXPECT_EQ(broken.out, "Storage " + dir.File("broken.acs") + "\n");
-    EXPECT_EQ(broken.err, "Enum Failed\n");
+    // The reason after the storage's name is what the storage services said about the damage.
+    EXPECT_TRUE(broken.err.starts_with(dir.File("broken.acs") + ": Enum Failed (the root storage: "))
+        << broken.err;
+    EXPECT_TRUE(broken.err.ends_with(")\n")) << broken.err;
 
     WriteFileAtomically(dir.File("text.acs"), "not a compound file");
     const ProgramResult text = RunProgram(kChecker, {"list", dir.File("text.acs")});
     EXPECT_EQ(text.status, 2);
     EXPECT_EQ(text.out, "");
-    EXPECT_EQ(text.err, "error: Not a valid storage file.\n");
+    EXPECT_EQ(text.err, dir.File("text.acs") + ": error: Not a valid storage file. (not a compound file)\n");
 
     EXPECT_EQ(RunProgram(kChecker, {"list"}).status, 3);
+}
+
+// Several files in one run, one failing: each listing in turn, the failure named, status 2; as
+// JSON, every element with its path below the root, type, size and depth.
+TEST(CheckList, SeveralFilesAndJsonForScripts) {
+    TempDir dir;
+    CompoundFileWriter writer;
+    const auto sounds = writer.AddStorage(CompoundFileWriter::kRoot, u"Sounds");
+    writer.AddStream(sounds, u"Hello", "hello");
+    writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
+    const std::string path = dir.File("c.acs");
+    writer.SaveToFile(path);
+    const std::string missing = dir.File("none.acs");
+
+    const ProgramResult text = RunProgram(kChecker, {"list", path, missing, path});
+    EXPECT_EQ(text.status, 2);
+    // Shorter names come first in a compound file's order.
+    const std::string listing = "Storage " + path + "\nStorage Sounds Size: 0\nStream Hello Size: 5\n"
+                                "End Storage (Unknown)\nStream Character Size: 9\nEnd Storage (Unknown)\n";
+    EXPECT_EQ(text.out, listing + listing);
+    EXPECT_EQ(text.err, missing + ": error: Not a valid storage file. (no such file)\n");
+
+    const ProgramResult json = RunProgram(kChecker, {"list", "--json", path, missing});
+    EXPECT_EQ(json.status, 2);
+    EXPECT_MATCHES_SCHEMA(json.out, "list-report.schema.json");
+    EXPECT_EQ(json.out, R"j({
+  "files": [
+    {
+      "path": ")j" + path + R"j(",
+      "error": null,
+      "messages": [],
+      "elements": [
+        {
+          "path": "Sounds",
+          "type": "Storage",
+          "size": 0,
+          "depth": 1
+        },
+        {
+          "path": "Sounds/Hello",
+          "type": "Stream",
+          "size": 5,
+          "depth": 2
+        },
+        {
+          "path": "Character",
+          "type": "Stream",
+          "size": 9,
+          "depth": 1
+        }
+      ]
+    },
+    {
+      "path": ")j" + missing + R"j(",
+      "error": "Not a valid storage file. (no such file)",
+      "messages": [
+        "error: Not a valid storage file. (no such file)"
+      ],
+      "elements": null
+    }
+  ]
+}
+)j");
 }
 
 }  // namespace

@@ -2,44 +2,11 @@
 // statuses for valid, partly valid, damaged and missing files and for bad command lines.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "platform/cfb/writer.h"
-#include "platform/files.h"
-#include "tests/support/cfb_patch.h"
-#include "tests/support/character_files.h"
-#include "tests/support/run_program.h"
-#include "tests/support/temp_dir.h"
+#include "tests/tools/checker_fixture.h"
 
 namespace {
 
-using cfb::CompoundFileWriter;
-
-const std::string kChecker = QUORVEL_CHECK_PROGRAM;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-class CheckProgram : public ::testing::Test {
-protected:
-    CheckProgram() {
-        WriteFileAtomically(start.File("AvailAnim.txt"), "Wave\r\nBow\r\nIdle\r\n");
-        WriteFileAtomically(start.File("AvailState.txt"), "Resting\r\nGreeting\r\n");
-        maxPath = characters.File("max.acs");
-        WriteCharacterFile(maxPath, {"Max", {"Wave", "Bow", "Idle"}, {"Resting:Idle", "Greeting:Wave,Bow"}});
-    }
-    ProgramResult Check(std::vector<std::string> args) { return RunProgram(kChecker, args, start.Path()); }
-    std::string Damaged() {
-        const std::string path = characters.File("broken.acs");
-        WriteFileAtomically(path, RootThatCannotBeEnumerated());
-        return path;
-    }
-
-    TempDir start;
-    TempDir characters;
-    std::string maxPath;
-};
+using namespace checkertest;
 
 TEST_F(CheckProgram, EveryNameValidExitsZeroWithTheWindowsTotals) {
     const ProgramResult result = Check({maxPath});
@@ -82,6 +49,7 @@ TEST_F(CheckProgram, JsonReportOfAPartlyValidFileHasItsFixedShape) {
     {
       "path": ")" + maxPath + R"(",
       "result": "missing",
+      "unchecked_lists": [],
       "error": null,
       "messages": [],
       "character": "Max",
@@ -106,7 +74,15 @@ TEST_F(CheckProgram, JsonReportOfAPartlyValidFileHasItsFixedShape) {
         "blank_lines": [
           3
         ],
-        "blank_count": 1
+        "blank_count": 1,
+        "hints": [
+          []
+        ],
+        "unlisted": [
+          "Bow",
+          "Idle"
+        ],
+        "unlisted_count": 2
       },
       "states": {
         "names": 2,
@@ -120,8 +96,12 @@ TEST_F(CheckProgram, JsonReportOfAPartlyValidFileHasItsFixedShape) {
         "duplicates": [],
         "duplicate_count": 0,
         "blank_lines": [],
-        "blank_count": 0
+        "blank_count": 0,
+        "hints": [],
+        "unlisted": [],
+        "unlisted_count": 0
       },
+      "hints_unavailable": null,
       "saved": []
     }
   ],
@@ -129,6 +109,7 @@ TEST_F(CheckProgram, JsonReportOfAPartlyValidFileHasItsFixedShape) {
     "files": 1,
     "valid": 0,
     "missing": 1,
+    "unchecked": 0,
     "failed": 0,
     "exit_status": 1
   }
@@ -145,27 +126,31 @@ TEST_F(CheckProgram, DamagedAndMissingFilesExitWithTwoAndSayWhy) {
     WriteFileAtomically(characters.File("text.acs"), "not a compound file");
     const ProgramResult result = Check({"--json", maxPath, broken, nowhere, characters.File("text.acs")});
     EXPECT_EQ(result.status, 2);
-    EXPECT_TRUE(Contains(result.err, broken + ": Enum Failed\n")) << result.err;
-    EXPECT_TRUE(Contains(result.err, nowhere + ": error: Not a valid storage file.\n"));
-    EXPECT_TRUE(Contains(result.out, R"("error": "Not a valid storage file.",
+    EXPECT_TRUE(Contains(result.err, broken + ": Enum Failed (the root storage: ")) << result.err;
+    EXPECT_TRUE(Contains(result.err, nowhere + ": error: Not a valid storage file. (no such file)\n"));
+    EXPECT_TRUE(Contains(result.err, characters.File("text.acs") +
+                                         ": error: Not a valid storage file. (not a compound file)\n"));
+    EXPECT_TRUE(Contains(result.out, R"j("error": "Not a valid storage file. (no such file)",
       "messages": [
-        "error: Not a valid storage file."
+        "error: Not a valid storage file. (no such file)"
       ],
       "character": null,
       "storage_elements": null,
-      "animations_in_storage": null,)")) << result.out;
+      "animations_in_storage": null,)j")) << result.out;
     EXPECT_TRUE(Contains(result.out, R"("messages": [
-        "Enum Failed",)")) << result.out;
+        "Enum Failed (the root storage: )")) << result.out;
     EXPECT_TRUE(Contains(result.out, R"("files": 4,
     "valid": 1,
     "missing": 0,
+    "unchecked": 0,
     "failed": 3,
     "exit_status": 2)"));
 
     const ProgramResult text = Check({maxPath, nowhere});
     EXPECT_EQ(text.status, 2);
-    EXPECT_TRUE(Contains(text.out, nowhere + "\n  result: failed: Not a valid storage file.\n"));
-    EXPECT_TRUE(text.out.ends_with("\n2 files: 1 all valid, 0 with missing names, 1 failed\n"));
+    EXPECT_TRUE(Contains(text.out, nowhere + "\n  result: failed: Not a valid storage file. (no such file)\n"));
+    EXPECT_TRUE(text.out.ends_with(
+        "\n2 files: 1 all valid, 0 with missing names, 0 not checked against every list, 1 failed\n"));
 }
 
 TEST_F(CheckProgram, MissingListFileExitsWithTwoButChecksTheOtherList) {
@@ -175,6 +160,26 @@ TEST_F(CheckProgram, MissingListFileExitsWithTwoButChecksTheOtherList) {
     EXPECT_TRUE(Contains(result.out, "  animations (" + start.File("none.txt") + "): list file not found\n"));
     EXPECT_TRUE(Contains(result.out, "2 names, 2 valid"));
     EXPECT_FALSE(Contains(result.out, "unknown animations"));
+    // Every name of the list that was checked is valid, yet the file is not called valid.
+    EXPECT_TRUE(Contains(result.out, "  result: not checked against every list, not found: " +
+                                         start.File("none.txt") + "\n")) << result.out;
+
+    const std::string ann = characters.File("ann.acs");
+    WriteCharacterFile(ann, {"Ann", {"Wave"}, {"Resting:Wave"}});
+    const ProgramResult json = Check({"--json", "--animations", "none.txt", maxPath, ann});
+    EXPECT_EQ(json.status, 2);
+    EXPECT_TRUE(Contains(json.out, R"("result": "unchecked",
+      "unchecked_lists": [
+        ")" + start.File("none.txt") + R"("
+      ],)")) << json.out;
+    EXPECT_FALSE(Contains(json.out, R"("result": "valid")"));
+    EXPECT_TRUE(Contains(json.out, R"("valid": 0,
+    "missing": 0,
+    "unchecked": 2,
+    "failed": 0,)")) << json.out;
+    const ProgramResult text = Check({"--animations", "none.txt", maxPath, ann});
+    EXPECT_TRUE(text.out.ends_with(
+        "2 files: 0 all valid, 0 with missing names, 2 not checked against every list, 0 failed\n"));
 }
 
 TEST_F(CheckProgram, WithoutItsProviderTheCheckerFailsWithTwo) {
@@ -227,9 +232,14 @@ TEST_F(CheckProgram, BadCommandLinesExitWithThreeAndHelpExplainsEveryOption) {
     }
     const ProgramResult help = Check({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--animations LIST", "--states LIST", "--json", "--save", "--help",
-                               "list FILE", "example:", "Exit status"})
+    for (const char* option : {"--animations=LIST", "--states=LIST", "--json", "--junit=FILE",
+                               "--quiet", "--jobs=N", "--save", "--help", "--version",
+                               "list FILE...", "Example:", "Exit status:", "  3  usage error"})
         EXPECT_TRUE(Contains(help.out, option)) << option;
+    // help2man takes the program's name and version from the first line of --version.
+    const ProgramResult version = Check({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "quorvel-check " QUORVEL_VERSION "\n");
 }
 
 }  // namespace

@@ -78,8 +78,25 @@ TEST(Options, ReadsFilesAndOptionsInAnyOrder) {
     EXPECT_EQ(defaults.check.stateList, "AvailState.txt");
     EXPECT_FALSE(defaults.check.json || defaults.check.save);
 
-    EXPECT_EQ(Parse({"list", "a.acs"}).kind, Command::Kind::List);
     EXPECT_EQ(Parse({"a.acs", "--help"}).kind, Command::Kind::Help);
+    EXPECT_EQ(Parse({"a.acs", "-V"}).kind, Command::Kind::Version);
+    EXPECT_EQ(defaults.check.jobs, 1);
+    EXPECT_FALSE(defaults.check.quiet);
+    EXPECT_EQ(defaults.check.junitFile, "");
+
+    const Command full = Parse({"-j", "2", "a.acs", "--junit=r.xml", "-q", "b.acs"});
+    EXPECT_EQ(full.kind, Command::Kind::Check);
+    EXPECT_EQ(full.check.files, (Strings{"a.acs", "b.acs"}));
+    EXPECT_EQ(full.check.jobs, 2);
+    EXPECT_EQ(full.check.junitFile, "r.xml");
+    EXPECT_TRUE(full.check.quiet);
+    EXPECT_EQ(Parse({"--jobs=64", "a.acs"}).check.jobs, 64);
+
+    const Command list = Parse({"list", "a.acs", "--json", "b.acs"});
+    EXPECT_EQ(list.kind, Command::Kind::List);
+    EXPECT_EQ(list.list.files, (Strings{"a.acs", "b.acs"}));
+    EXPECT_TRUE(list.list.json);
+    EXPECT_FALSE(Parse({"list", "a.acs"}).list.json);
 }
 
 TEST(Options, RejectsWhatCannotBeMeant) {
@@ -91,8 +108,15 @@ TEST(Options, RejectsWhatCannotBeMeant) {
         {{"a.acs", "--states", "x", "--states", "y"}, "option --states given twice"},
         {{"a.acs", "--json=yes"}, "option --json takes no value"},
         {{"a.acs", "-x"}, "unknown option -x"},
-        {{"list"}, "list takes exactly one file"},
-        {{"list", "a", "b"}, "list takes exactly one file"},
+        {{"list"}, "list needs a file"},
+        {{"list", "--json"}, "list needs a file"},
+        {{"list", "a", "--save"}, "unknown option --save for list"},
+        {{"a.acs", "--jobs", "0"}, "option --jobs needs a whole number from 1 to 64, not 0"},
+        {{"a.acs", "--jobs=65"}, "option --jobs needs a whole number from 1 to 64, not 65"},
+        {{"a.acs", "-j", "2x"}, "option --jobs needs a whole number from 1 to 64, not 2x"},
+        {{"a.acs", "--jobs"}, "option --jobs needs a number"},
+        {{"a.acs", "--junit="}, "option --junit needs a file name"},
+        {{"a.acs", "--quiet=1"}, "option --quiet takes no value"},
     };
     for (const auto& [args, problem] : cases) {
         const Command command = Parse(args);

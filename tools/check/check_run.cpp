@@ -1,6 +1,12 @@
 #include "tools/check/check_run.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
+#include <sstream>
+#include <thread>
 
 #include "checking/name_lists.h"
 #include "checking/provider_connection.h"
@@ -11,8 +17,13 @@
 #include "platform/com/com.h"
 #include "platform/files.h"
 #include "storage/olestg.h"
+#include "tools/check/hints.h"
 
 namespace {
+
+// The provider connection changes the process's current directory, and saving writes relative
+// to it: while a file is being saved, no other file may be connected.
+std::mutex currentDirectory;
 
 ExpectedList LoadList(const std::string& path, const AvailListFile& kind, ConsolePrompts& prompts) {
     ExpectedList list{path, std::nullopt};
@@ -31,36 +42,134 @@ std::optional<SortedNames> Validate(IAgentCharacterProvider* character, const Ex
     return SortNames(*list.names, VerifyNames(character, *list.names, kind));
 }
 
-void CheckOneFile(FileCheck& check, const CheckRun& run, bool save, ConsolePrompts& prompts) {
-    const TOpenStorage listing(check.path, prompts);
+// Connects the provider; a failure is the check's error, and validation goes on as the window's
+// does, with no character to accept any name.
+void Connect(FileCheck& check, ProviderLink& link, bool saving, ConsolePrompts& prompts) {
+    std::unique_lock<std::mutex> lock(currentDirectory, std::defer_lock);
+    if (saving) lock.lock();
+    try {
+        check.connected = InitDataProvider(link, check.character, ExtractFilePath(check.path),
+                                           check.path, prompts);
+    } catch (const std::exception& e) {
+        check.error = e.what();
+        prompts.ShowError(check.error);
+    }
+}
+
+void AddHintsOrSayWhyNot(FileCheck& check, IUnknown* provider) {
+    std::optional<HeldNames> held;
+    if (!check.connected) {
+        check.hintsUnavailable = "the character was not loaded";
+    } else {
+        held = ReadHeldNames(provider);
+        if (!held) check.hintsUnavailable = "the data provider does not list the character's names";
+    }
+    if (!held) return;
+    const HeldNameIndex index(*held);
+    if (check.animations) AddHints(*check.animations, ListKind::Animations, index);
+    if (check.states) AddHints(*check.states, ListKind::States, index);
+}
+
+// Everything but saving, which follows in file order once a file's messages have been shown.
+void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePrompts& prompts) {
+    const TOpenStorage listing(check.path, prompts, kReadOnlyListing);
     check.storageElements = StorageElementTotal(listing.Lines);
     check.animationsInStorage = AnimationTotal(listing.Lines);
 
     ProviderLink link;
-    check.connected = InitDataProvider(link, check.character, ExtractFilePath(check.path),
-                                       check.path, prompts);
-    if (!check.connected) return;
+    Connect(check, link, saving, prompts);
     check.animations = Validate(link.Character.Get(), run.animations, NameKind::Animation);
     check.states = Validate(link.Character.Get(), run.states, NameKind::State);
+    AddHintsOrSayWhyNot(check, link.Provider.Get());
     link.Release();
     if (check.animations)
         check.unknownAnimations = UnknownAnimations(listing.Lines, check.animations->valid.Count());
-    if (!save) return;
-    const LineList none;
-    check.saved = SaveVerifyFiles(run.startDir, check.character,
-                                  {check.animations ? check.animations->valid : none, bool(check.animations)},
-                                  {check.states ? check.states->valid : none, bool(check.states)},
-                                  prompts);
 }
 
-FileCheck::Outcome OutcomeOf(const FileCheck& check) {
+void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts) {
+    if (!check.connected) return;
+    const LineList none;
+    const std::lock_guard<std::mutex> lock(currentDirectory);
+    try {
+        check.saved = SaveVerifyFiles(
+            run.startDir, check.character,
+            {check.animations ? check.animations->valid : none, bool(check.animations)},
+            {check.states ? check.states->valid : none, bool(check.states)}, prompts);
+    } catch (const std::exception& e) {
+        check.error = e.what();
+        prompts.ShowError(check.error);
+    }
+}
+
+FileCheck::Outcome OutcomeOf(const FileCheck& check, const CheckRun& run) {
     if (!check.error.empty() || !check.connected) return FileCheck::Outcome::Failed;
+    if (!run.animations.names || !run.states.names) return FileCheck::Outcome::Unchecked;
     for (const auto& list : {&check.animations, &check.states})
         if (*list && !(*list)->missing.empty()) return FileCheck::Outcome::SomeMissing;
     return FileCheck::Outcome::AllValid;
 }
 
+void CheckCatchingErrors(FileCheck& check, const CheckRun& run, bool saving,
+                         ConsolePrompts& prompts) {
+    try {
+        CheckOneFile(check, run, saving, prompts);
+    } catch (const std::exception& e) {
+        check.error = e.what();
+        prompts.ShowError(check.error);
+    }
+}
+
+// Checks files on worker threads, each with the component services of its own, and hands them
+// over in file order: Wait(i) returns once file i is done, with what was shown for it.
+class ParallelChecks {
+public:
+    ParallelChecks(CheckRun& run, bool saving, int jobs) : run_(run), done_(run.files.size()) {
+        for (int j = 0; j < jobs; ++j) workers_.emplace_back([this, saving] { Work(saving); });
+    }
+    ~ParallelChecks() {
+        stop_ = true;
+        for (auto& worker : workers_) worker.join();
+    }
+
+    std::vector<std::string> Wait(std::size_t index) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [&] { return done_[index].has_value(); });
+        return std::move(*done_[index]);
+    }
+
+private:
+    void Work(bool saving) {
+        OleInitialize(nullptr);
+        std::ostringstream discarded;
+        ConsolePrompts prompts(discarded);
+        for (std::size_t i = next_++; i < run_.files.size() && !stop_; i = next_++) {
+            CheckCatchingErrors(run_.files[i], run_, saving, prompts);
+            std::vector<std::string> shown = prompts.TakeShown();
+            discarded.str("");
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_[i] = std::move(shown);
+            finished_.notify_all();
+        }
+        OleUninitialize();
+    }
+
+    CheckRun& run_;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    std::vector<std::optional<std::vector<std::string>>> done_;
+    std::vector<std::thread> workers_;
+};
+
 }  // namespace
+
+std::vector<std::string> UncheckedLists(const CheckRun& run) {
+    std::vector<std::string> paths;
+    for (const ExpectedList* list : {&run.animations, &run.states})
+        if (!list->names) paths.push_back(list->path);
+    return paths;
+}
 
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts) {
     OleInitialize(nullptr);
@@ -68,25 +177,29 @@ CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts) {
     // The provider connection changes the current directory: every name is made a full path
     // before the first file is touched.
     run.startDir = StartUpDirectory();
-    std::vector<std::string> paths;
-    for (const auto& file : options.files) paths.push_back(ExpandFileName(file));
     run.animations = LoadList(ExpandFileName(options.animationList), kAvailAnim, prompts);
     run.states = LoadList(ExpandFileName(options.stateList), kAvailState, prompts);
     run.messages = prompts.TakeShown();
+    run.files.resize(options.files.size());
+    for (std::size_t i = 0; i < options.files.size(); ++i)
+        run.files[i].path = ExpandFileName(options.files[i]);
 
-    for (const auto& path : paths) {
-        FileCheck& check = run.files.emplace_back();
-        check.path = path;
-        prompts.SetSubject(path);
-        try {
-            CheckOneFile(check, run, options.save, prompts);
-        } catch (const std::exception& e) {
-            check.error = e.what();
-            prompts.ShowError(check.error);
+    const std::size_t jobs = std::min<std::size_t>(std::max(options.jobs, 1), run.files.size());
+    std::optional<ParallelChecks> parallel;
+    if (jobs > 1) parallel.emplace(run, options.save, static_cast<int>(jobs));
+    for (std::size_t i = 0; i < run.files.size(); ++i) {
+        FileCheck& check = run.files[i];
+        prompts.SetSubject(check.path);
+        if (parallel) {
+            for (const auto& line : parallel->Wait(i)) prompts.Show(line);
+        } else {
+            CheckCatchingErrors(check, run, options.save, prompts);
         }
-        check.outcome = OutcomeOf(check);
+        if (options.save && check.error.empty()) SaveOneFile(check, run, prompts);
+        check.outcome = OutcomeOf(check, run);
         check.messages = prompts.TakeShown();
     }
+    parallel.reset();
     prompts.SetSubject("");
     OleUninitialize();
     return run;

@@ -20,7 +20,9 @@ struct ExpectedList {
 };
 
 struct FileCheck {
-    enum class Outcome { AllValid, SomeMissing, Failed };
+    // Worst first: a file that could not be used, a file for which a list was not checked (its
+    // file was not found), some names missing, every name valid.
+    enum class Outcome { AllValid, SomeMissing, Unchecked, Failed };
 
     std::string path;  // full path
     Outcome outcome = Outcome::Failed;
@@ -30,8 +32,11 @@ struct FileCheck {
     std::u16string character;
     std::optional<int> storageElements;  // once the file was listed
     std::optional<int> animationsInStorage;
-    std::optional<int> unknownAnimations;  // once the animations were validated
+    // Once the animations were validated. A character the provider refused is validated as the
+    // window does it, against no character: every name missing.
+    std::optional<int> unknownAnimations;
     std::optional<SortedNames> animations, states;
+    std::string hintsUnavailable;    // why there are no hints; empty when there are
     std::vector<std::string> saved;  // file names written in the start-up directory
 };
 
@@ -42,10 +47,14 @@ struct CheckRun {
     std::vector<FileCheck> files;
 };
 
-// Checks every file of `options`. Relative names are taken against the current directory when
-// the run starts, which is also the start-up directory for saving. Messages and errors go
-// through `prompts`, each after the file it concerns. Initialises the component services for
-// the run. Leaves the current directory changed.
+// The lists of `run` whose files were not found, by path.
+std::vector<std::string> UncheckedLists(const CheckRun& run);
+
+// Checks every file of `options`, options.jobs of them at a time; the result and everything
+// shown are the same for any number of jobs, in the order of the files. Relative names are
+// taken against the current directory when the run starts, which is also the start-up directory
+// for saving. Messages and errors go through `prompts`, each after the file it concerns.
+// Initialises the component services for the run. Leaves the current directory changed.
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts);
 
 // 0 when every name is valid, 1 when some are missing, 2 when a file, a list or the provider

@@ -24,14 +24,14 @@ public:
     void SetSubject(std::string subject) { subject_ = std::move(subject); }
     // Everything shown since the last call, without the subject; errors start with "error: ".
     std::vector<std::string> TakeShown() { return std::exchange(shown_, {}); }
-
-private:
+    // Shows again, here, what another prompts object took: a line of TakeShown's kind.
     void Show(const std::string& line) {
         if (!subject_.empty()) out_ << subject_ << ": ";
         out_ << line << '\n';
         shown_.push_back(line);
     }
 
+private:
     std::ostream& out_;
     bool confirm_;
     std::string subject_;

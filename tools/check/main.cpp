@@ -1,15 +1,18 @@
 // quorvel-check: the character file checker for scripts and CI.
 //   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
-//   quorvel-check list FILE               prints the storage listing the window shows.
+//   quorvel-check list [--json] FILE...   prints the storage listings the window shows.
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/files.h"
 #include "storage/direct_listing.h"
+#include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
+#include "tools/check/json_writer.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
 
@@ -26,25 +29,82 @@ bool Print(const std::string& text) {
     return Flushed();
 }
 
-int List(const std::string& path) {
-    ConsolePrompts prompts;
-    try {
-        WriteStorageListing(path, prompts, [](std::string_view piece) {
-            std::fwrite(piece.data(), 1, piece.size(), stdout);
-        });
-        return Flushed() ? 0 : kCouldNotUse;
-    } catch (const std::exception& e) {
-        prompts.ShowError(e.what());
-        return kCouldNotUse;
+void JsonListing(Json& json, const std::string& path, const TOpenStorage* listing,
+                 const std::string& error, const std::vector<std::string>& messages) {
+    json.Open(nullptr, '{');
+    json.String("path", path);
+    if (error.empty()) json.Null("error");
+    else json.String("error", error);
+    json.Strings("messages", messages);
+    if (!listing) {
+        json.Null("elements");
+    } else {
+        json.Open("elements", '[');
+        for (const auto& element : listing->Elements) {
+            json.Open(nullptr, '{');
+            json.String("path", element.path);
+            json.String("type", element.type);
+            json.Value("size", std::to_string(element.size));
+            json.Number("depth", element.depth);
+            json.Close('}');
+        }
+        json.Close(']');
     }
+    json.Close('}');
+}
+
+int List(const ListOptions& options) {
+    ConsolePrompts prompts;
+    ListingMode mode = kReadOnlyListing;
+    mode.keepElements = options.json;
+    Json json;
+    json.Open(nullptr, '{');
+    json.Open("files", '[');
+    bool allListed = true;
+    for (const auto& file : options.files) {
+        const std::string path = ExpandFileName(file);
+        prompts.SetSubject(path);
+        std::string error;
+        try {
+            if (options.json) {
+                const TOpenStorage listing(path, prompts, mode);
+                JsonListing(json, path, &listing, "", prompts.TakeShown());
+            } else {
+                WriteStorageListing(path, prompts, [](std::string_view piece) {
+                    std::fwrite(piece.data(), 1, piece.size(), stdout);
+                }, mode);
+            }
+        } catch (const std::exception& e) {
+            error = e.what();
+            prompts.ShowError(error);
+            allListed = false;
+            if (options.json) JsonListing(json, path, nullptr, error, prompts.TakeShown());
+        }
+        prompts.TakeShown();
+    }
+    json.Close(']');
+    json.Close('}');
+    if (options.json) std::fputs((json.text + "\n").c_str(), stdout);
+    return Flushed() && allListed ? 0 : kCouldNotUse;
 }
 
 int Check(const CheckOptions& options) {
     ConsolePrompts prompts;
     try {
+        // Taken against the current directory before the run changes it.
+        const std::string junitPath = options.junitFile.empty() ? "" : ExpandFileName(options.junitFile);
         const CheckRun run = RunCheck(options, prompts);
-        const std::string report = options.json ? JsonReport(run) : TextReport(run);
-        return Print(report) ? ExitStatus(run) : kCouldNotUse;
+        int status = ExitStatus(run);
+        if (!junitPath.empty()) {
+            try {
+                WriteFileAtomically(junitPath, JunitReport(run));
+            } catch (const std::exception& e) {
+                prompts.ShowError(e.what());
+                status = kCouldNotUse;
+            }
+        }
+        const std::string report = options.json ? JsonReport(run) : TextReport(run, options.quiet);
+        return Print(report) ? status : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(e.what());
         return kCouldNotUse;
@@ -58,17 +118,16 @@ int main(int argc, char** argv) {
     switch (command.kind) {
         case Command::Kind::Help:
             return Print(kCheckUsage) ? 0 : kCouldNotUse;
+        case Command::Kind::Version:
+            return Print(kCheckVersion) ? 0 : kCouldNotUse;
         case Command::Kind::List:
-            return List(command.listFile);
+            return List(command.list);
         case Command::Kind::Check:
             return Check(command.check);
         case Command::Kind::Usage:
             break;
     }
     std::cerr << "quorvel-check: " << command.problem << "\n"
-              << "usage: quorvel-check [--animations LIST] [--states LIST] [--json] [--save] "
-                 "FILE.acs...\n"
-                 "       quorvel-check list FILE\n"
-                 "Try 'quorvel-check --help' for more.\n";
+              << kCheckSynopsis << "Try 'quorvel-check --help' for more information.\n";
     return kUsageError;
 }

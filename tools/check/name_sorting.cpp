@@ -16,7 +16,7 @@ std::u16string CaseFoldedKey(std::string_view name) {
 }  // namespace
 
 SortedNames SortNames(LineList names, LineList valid) {
-    SortedNames sorted{std::move(names), std::move(valid), {}, {}, {}};
+    SortedNames sorted{std::move(names), std::move(valid), {}, {}, {}, {}, {}, {}};
     const LineList& all = sorted.names;
     const LineList& accepted = sorted.valid;
     // The accepted names are a subsequence of the list; walking both at once leaves exactly the
@@ -32,7 +32,10 @@ SortedNames SortNames(LineList names, LineList valid) {
             sorted.blankLines.push_back(i + 1);
             continue;
         }
-        if (!isAccepted) sorted.missing.emplace_back(name);
+        if (!isAccepted) {
+            sorted.missing.emplace_back(name);
+            sorted.missingLines.push_back(i + 1);
+        }
         if (!seen.insert(CaseFoldedKey(name)).second) sorted.duplicates.emplace_back(name);
     }
     return sorted;

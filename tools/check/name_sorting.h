@@ -12,8 +12,14 @@ struct SortedNames {
     LineList names;                       // the list as loaded, one name per line
     LineList valid;                       // accepted, in list order, repeats included
     std::vector<std::string> missing;     // not accepted, in list order, blank lines left out
+    std::vector<int> missingLines;        // the 1-based line number of each missing name
     std::vector<std::string> duplicates;  // each further occurrence of a name, in list order
     std::vector<int> blankLines;          // 1-based numbers of the empty lines
+    // Filled when the character's own names are known (see hints.h): for each missing name, in
+    // the same order, what may have been meant; and the names the character holds of this kind
+    // that the list does not name.
+    std::vector<std::vector<std::string>> hints;
+    std::vector<std::string> unlisted;
 };
 
 // REQUIRES: `valid` is what the validation run answered for `names`, i.e. the accepted names in

@@ -1,48 +1,82 @@
 #include "tools/check/options.h"
 
+#include <charconv>
+
+const char* const kCheckVersion = "quorvel-check " QUORVEL_VERSION "\n";
+
+const char* const kCheckSynopsis =
+    "Usage: quorvel-check [OPTION]... FILE.acs...\n"
+    "  or:  quorvel-check list [--json] FILE...\n";
+
 const char* const kCheckUsage =
-    "usage: quorvel-check [OPTIONS] FILE.acs...\n"
-    "       quorvel-check list FILE\n"
-    "\n"
-    "Checks character files as the window does: lists the storage elements, connects to the\n"
-    "character data provider and puts every name of the two expected-name lists to it. For each\n"
-    "file it reports the character's name, the storage element total, the animation total, the\n"
+    "Usage: quorvel-check [OPTION]... FILE.acs...\n"
+    "  or:  quorvel-check list [--json] FILE...\n"
+    "Check character files as the window does: list the storage elements, connect to the\n"
+    "character data provider and put every name of the two expected-name lists to it. For each\n"
+    "file, report the character's name, the storage element total, the animation total, the\n"
     "unknown animations (animations in storage less those verified), and for each list its valid,\n"
-    "missing, duplicate and blank names with their counts.\n"
+    "missing, duplicate and blank names with their counts, a hint for each missing name where one\n"
+    "applies, and the names the character holds that the list does not name (unlisted).\n"
     "\n"
-    "  --animations LIST  the expected animation names (default: AvailAnim.txt in the current\n"
+    "Options:\n"
+    "  --animations=LIST  the expected animation names (default: AvailAnim.txt in the current\n"
     "                     directory)\n"
-    "  --states LIST      the expected state names (default: AvailState.txt in the current\n"
+    "  --states=LIST      the expected state names (default: AvailState.txt in the current\n"
     "                     directory)\n"
-    "  --json             print the report as JSON (keys and their order in docs/checker.md;\n"
+    "  --json             print the report as JSON (its schema: docs/check-report.schema.json;\n"
     "                     bytes that are not valid UTF-8 become U+FFFD)\n"
+    "  --junit=FILE       also write a JUnit XML report to FILE: one test suite per character\n"
+    "                     file, one test case per list line, a failure for each missing name\n"
+    "  -q, --quiet        print only the files that are not all valid, without their valid\n"
+    "                     names, and the summary\n"
+    "  -j, --jobs=N       check N files at a time (1 to 64; default 1); the report is the same\n"
+    "                     as with one job, in the order the files were given\n"
     "  --save             write the valid lists as the window's Save command does:\n"
     "                     A<character>.txt and S<character>.txt in the current directory, one\n"
     "                     name per line ended by CR LF; an empty list is not written\n"
-    "  -h, --help         print this text\n"
-    "  list FILE          print the storage listing of FILE, one line each, as the window's\n"
-    "                     StoFile page shows it\n"
+    "  -h, --help         print this help and exit\n"
+    "  -V, --version      print the version and exit\n"
     "\n"
-    "A list holds one name per line; each line is one name, however long (the window's States page\n"
-    "wraps long lines into several names, the checker does not). The names are tested in list\n"
-    "order:\n"
+    "Listing:\n"
+    "  list FILE...       print the storage listing of each FILE, one line each, as the window's\n"
+    "                     StoFile page shows it\n"
+    "  list --json FILE...  print each element's path, type, size and depth as JSON (its schema:\n"
+    "                     docs/list-report.schema.json)\n"
+    "\n"
+    "Names:\n"
+    "A list holds one name per line; each line is one name, however long (the window's States\n"
+    "page wraps long lines into several names, the checker does not). The names are tested in\n"
+    "list order:\n"
     "  valid      names the provider accepted, repeats included (what --save writes)\n"
     "  missing    names the provider did not accept, blank lines left out\n"
     "  duplicate  every further occurrence of a name already listed, compared without regard to\n"
     "             case as the character file does (\"Wave\", \"wave\" and \"Wave\": two duplicates)\n"
     "  blank      empty lines, given by line number; they are put to the provider like any name\n"
+    "  unlisted   names the character holds that no line of the list names\n"
+    "A hint points at white space around a name, a byte-order mark at the start of the list file,\n"
+    "a held name in another Unicode normalization, a name held as the other kind (a state in the\n"
+    "animation list) and the nearest held names. Hints never change a verdict; they need a data\n"
+    "provider that lists the character's names, and the report says when they are unavailable.\n"
     "Names are printed with control characters and backslashes escaped as \\xNN.\n"
-    "Messages (\"AvailAnim file not found.\", \"Enum Failed\", ...) and errors go to standard error,\n"
-    "each after the name of the file it concerns.\n"
     "\n"
-    "Relative names are taken against the current directory at start.\n"
+    "Messages:\n"
+    "Messages (\"AvailAnim file not found.\", \"Enum Failed\", ...) and errors go to standard\n"
+    "error, each after the name of the file it concerns, with the reason a file could not be used\n"
+    "(no such file, a folder, permission denied, locked by another program, not a compound file,\n"
+    "or the damaged structure). Character files are opened for reading only, shared with other\n"
+    "readers. Relative names are taken against the current directory at start.\n"
     "\n"
-    "Exit status: 0 when every name is valid (duplicates and blank lines do not count against\n"
-    "it); 1 when some names are missing; 2 when a character file, a list file or the provider\n"
-    "could not be used (a missing list file included), or saving failed; 3 for a usage error.\n"
-    "With several files the worst status wins and a summary line follows the reports.\n"
+    "Exit status:\n"
+    "  0  every name valid (duplicates and blank lines do not count against it); for list, every\n"
+    "     file listed\n"
+    "  1  some names missing\n"
+    "  2  a file, a list or the provider could not be used (a list file not found included), or\n"
+    "     a report or a valid list could not be written\n"
+    "  3  usage error\n"
+    "With several files the worst status wins and a summary line follows the reports. The same\n"
+    "statuses hold for quorvel-pack.\n"
     "\n"
-    "example:\n"
+    "Example:\n"
     "  quorvel-check --animations anims.txt --states states.txt --save Tobin.acs\n";
 
 namespace {
@@ -54,21 +88,46 @@ Command Usage(std::string problem) {
     return command;
 }
 
+bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
+Command ParseList(const std::vector<std::string>& args) {
+    Command command;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || !IsOption(arg)) {
+            command.list.files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--json") {
+            command.list.json = true;
+        } else {
+            return Usage("unknown option " + arg + " for list");
+        }
+    }
+    if (command.list.files.empty()) return Usage("list needs a file");
+    command.kind = Command::Kind::List;
+    return command;
+}
+
+// The value of --jobs: a whole number from 1 to kMaxJobs.
+bool ParseJobs(const std::string& value, int& jobs) {
+    const char* end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, jobs);
+    return error == std::errc() && stop == end && jobs >= 1 && jobs <= kMaxJobs;
+}
+
 }  // namespace
 
 Command ParseCommand(const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "list") return ParseList(args);
     Command command;
-    if (!args.empty() && args[0] == "list") {
-        if (args.size() != 2) return Usage("list takes exactly one file");
-        command.kind = Command::Kind::List;
-        command.listFile = args[1];
-        return command;
-    }
     CheckOptions& options = command.check;
-    bool animationsGiven = false, statesGiven = false, optionsEnded = false;
+    bool animationsGiven = false, statesGiven = false, junitGiven = false, jobsGiven = false;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+        if (optionsEnded || !IsOption(arg)) {
             options.files.push_back(arg);
             continue;
         }
@@ -80,29 +139,53 @@ Command ParseCommand(const std::vector<std::string>& args) {
             command.kind = Command::Kind::Help;
             return command;
         }
+        if (arg == "-V" || arg == "--version") {
+            command.kind = Command::Kind::Version;
+            return command;
+        }
         const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        const bool takesValue = name == "--animations" || name == "--states";
+        std::string name = arg.substr(0, equals);
+        if (name == "-j") name = "--jobs";
+        if (name == "-q") name = "--quiet";
+        const bool takesValue =
+            name == "--animations" || name == "--states" || name == "--junit" || name == "--jobs";
         if (!takesValue && equals != std::string::npos)
             return Usage("option " + name + " takes no value");
         if (name == "--json") {
             options.json = true;
         } else if (name == "--save") {
             options.save = true;
+        } else if (name == "--quiet") {
+            options.quiet = true;
         } else if (takesValue) {
+            const std::string needs = "option " + name + " needs " +
+                                      (name == "--jobs"    ? "a number"
+                                       : name == "--junit" ? "a file name"
+                                                           : "a list file");
             std::string value;
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                return Usage("option " + name + " needs a list file");
+                return Usage(needs);
             }
-            if (value.empty()) return Usage("option " + name + " needs a list file");
-            bool& given = name == "--animations" ? animationsGiven : statesGiven;
+            if (value.empty()) return Usage(needs);
+            bool& given = name == "--animations" ? animationsGiven
+                          : name == "--states"   ? statesGiven
+                          : name == "--junit"    ? junitGiven
+                                                 : jobsGiven;
             if (given) return Usage("option " + name + " given twice");
             given = true;
-            (name == "--animations" ? options.animationList : options.stateList) = value;
+            if (name == "--jobs") {
+                if (!ParseJobs(value, options.jobs))
+                    return Usage("option --jobs needs a whole number from 1 to " +
+                                 std::to_string(kMaxJobs) + ", not " + value);
+            } else {
+                (name == "--animations" ? options.animationList
+                 : name == "--states"   ? options.stateList
+                                        : options.junitFile) = value;
+            }
         } else {
             return Usage("unknown option " + arg);
         }

@@ -1,4 +1,4 @@
-// The command line of quorvel-check: `list FILE`, or character files to check with the options
+// The command line of quorvel-check: `list FILE...`, or character files to check with the options
 // that say which name lists to use and what to do with the results.
 #pragma once
 
@@ -10,20 +10,33 @@ struct CheckOptions {
     std::string animationList = "AvailAnim.txt";
     std::string stateList = "AvailState.txt";
     bool json = false;
+    bool quiet = false;     // the text report shows only what is not valid, and the summary
+    std::string junitFile;  // where to write a JUnit XML report as well; empty for none
     bool save = false;
+    int jobs = 1;  // files checked at a time
+};
+
+struct ListOptions {
+    std::vector<std::string> files;  // as given, in order
+    bool json = false;
 };
 
 struct Command {
-    enum class Kind { Help, List, Check, Usage };
+    enum class Kind { Help, Version, List, Check, Usage };
     Kind kind = Kind::Usage;
-    std::string listFile;  // Kind::List
-    CheckOptions check;    // Kind::Check
-    std::string problem;   // Kind::Usage: what is wrong with the command line
+    ListOptions list;     // Kind::List
+    CheckOptions check;   // Kind::Check
+    std::string problem;  // Kind::Usage: what is wrong with the command line
 };
 
 // Reads the arguments after the program name. Options may stand anywhere among the files and
 // take their value as the next argument or after "="; "--" ends the options.
 Command ParseCommand(const std::vector<std::string>& args);
 
-// The text of --help.
+// The texts of --help and --version; the short reminder printed after a usage error.
 extern const char* const kCheckUsage;
+extern const char* const kCheckVersion;
+extern const char* const kCheckSynopsis;
+
+// The upper bound of --jobs: more threads than this only cost memory.
+inline constexpr int kMaxJobs = 64;

@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "tools/check/escaping.h"
+#include "tools/check/json_writer.h"
 
 namespace {
 
@@ -9,21 +10,25 @@ const char* ResultName(FileCheck::Outcome outcome) {
     switch (outcome) {
         case FileCheck::Outcome::AllValid: return "valid";
         case FileCheck::Outcome::SomeMissing: return "missing";
+        case FileCheck::Outcome::Unchecked: return "unchecked";
         case FileCheck::Outcome::Failed: break;
     }
     return "failed";
 }
 
 struct Tally {
-    int valid = 0, missing = 0, failed = 0;
+    int valid = 0, missing = 0, unchecked = 0, failed = 0;
 };
 
 Tally Count(const CheckRun& run) {
     Tally tally;
     for (const auto& file : run.files) {
-        if (file.outcome == FileCheck::Outcome::AllValid) ++tally.valid;
-        else if (file.outcome == FileCheck::Outcome::SomeMissing) ++tally.missing;
-        else ++tally.failed;
+        switch (file.outcome) {
+            case FileCheck::Outcome::AllValid: ++tally.valid; break;
+            case FileCheck::Outcome::SomeMissing: ++tally.missing; break;
+            case FileCheck::Outcome::Unchecked: ++tally.unchecked; break;
+            case FileCheck::Outcome::Failed: ++tally.failed; break;
+        }
     }
     return tally;
 }
@@ -32,8 +37,14 @@ std::string Plural(std::size_t count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
+bool HasMissingNames(const FileCheck& file) {
+    for (const auto* list : {&file.animations, &file.states})
+        if (*list && !(*list)->missing.empty()) return true;
+    return false;
+}
+
 void TextList(std::string& out, const char* title, const ExpectedList& list,
-              const std::optional<SortedNames>& sorted) {
+              const std::optional<SortedNames>& sorted, bool quiet) {
     out += std::string("  ") + title + " (" + TerminalText(list.path) + "): ";
     if (!sorted) {
         out += list.names ? "not checked\n" : "list file not found\n";
@@ -43,13 +54,34 @@ void TextList(std::string& out, const char* title, const ExpectedList& list,
            " valid, " + std::to_string(sorted->missing.size()) + " missing, " +
            Plural(sorted->duplicates.size(), "duplicate") + ", " +
            std::to_string(sorted->blankLines.size()) + " blank\n";
-    for (std::string_view name : sorted->valid) out += "    valid: " + TerminalText(name) + "\n";
-    for (const auto& name : sorted->missing) out += "    missing: " + TerminalText(name) + "\n";
+    if (!quiet)
+        for (std::string_view name : sorted->valid) out += "    valid: " + TerminalText(name) + "\n";
+    for (std::size_t i = 0; i < sorted->missing.size(); ++i) {
+        out += "    missing: " + TerminalText(sorted->missing[i]) + "\n";
+        if (i < sorted->hints.size())
+            for (const auto& hint : sorted->hints[i]) out += "      hint: " + TerminalText(hint) + "\n";
+    }
     for (const auto& name : sorted->duplicates) out += "    duplicate: " + TerminalText(name) + "\n";
     for (int line : sorted->blankLines) out += "    blank: line " + std::to_string(line) + "\n";
+    for (const auto& name : sorted->unlisted) out += "    unlisted: " + TerminalText(name) + "\n";
 }
 
-void TextFile(std::string& out, const CheckRun& run, const FileCheck& file) {
+std::string ResultText(const CheckRun& run, const FileCheck& file) {
+    switch (file.outcome) {
+        case FileCheck::Outcome::AllValid: return "every name valid";
+        case FileCheck::Outcome::SomeMissing: return "some names missing";
+        case FileCheck::Outcome::Unchecked: {
+            std::string text = "not checked against every list, not found:";
+            for (const auto& path : UncheckedLists(run)) text += " " + TerminalText(path);
+            return HasMissingNames(file) ? text + "; some names missing" : text;
+        }
+        case FileCheck::Outcome::Failed: break;
+    }
+    if (!file.error.empty()) return "failed: " + TerminalText(file.error);
+    return "failed: the data provider could not be used";
+}
+
+void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, bool quiet) {
     out += TerminalText(file.path) + "\n";
     if (file.connected) out += "  character: " + TerminalText(WideToAnsi(file.character)) + "\n";
     if (file.storageElements) {
@@ -58,77 +90,23 @@ void TextFile(std::string& out, const CheckRun& run, const FileCheck& file) {
     }
     if (file.unknownAnimations)
         out += "  unknown animations: " + std::to_string(*file.unknownAnimations) + "\n";
-    if (file.connected) {
-        TextList(out, "animations", run.animations, file.animations);
-        TextList(out, "states", run.states, file.states);
+    if (file.storageElements) {
+        TextList(out, "animations", run.animations, file.animations, quiet);
+        TextList(out, "states", run.states, file.states, quiet);
+        if (!file.hintsUnavailable.empty())
+            out += "  hints: unavailable, " + file.hintsUnavailable + "\n";
     }
     for (const auto& saved : file.saved) out += "  saved: " + TerminalText(saved) + "\n";
-    out += "  result: ";
-    if (file.outcome != FileCheck::Outcome::Failed) {
-        out += file.outcome == FileCheck::Outcome::AllValid ? "every name valid\n"
-                                                            : "some names missing\n";
-    } else if (!file.error.empty()) {
-        out += "failed: " + TerminalText(file.error) + "\n";
-    } else {
-        out += "failed: the data provider could not be used\n";
-    }
+    out += "  result: " + ResultText(run, file) + "\n";
 }
-
-// A small writer for the report's fixed shape: members are written in the order given.
-class Json {
-public:
-    std::string text;
-
-    void Open(const char* key, char bracket) {
-        Key(key);
-        text += bracket;
-        first_ = true;
-        ++depth_;
-    }
-    void Close(char bracket) {
-        --depth_;
-        if (!first_) NewLine();
-        text += bracket;
-        first_ = false;
-    }
-    void Value(const char* key, const std::string& raw) {
-        Key(key);
-        text += raw;
-    }
-    void String(const char* key, std::string_view value) { Value(key, JsonString(value)); }
-    void Number(const char* key, long long value) { Value(key, std::to_string(value)); }
-    void Null(const char* key) { Value(key, "null"); }
-    void Strings(const char* key, const std::vector<std::string>& values) {
-        Open(key, '[');
-        for (const auto& value : values) String(nullptr, value);
-        Close(']');
-    }
-
-private:
-    void NewLine() {
-        text += '\n';
-        text.append(2 * static_cast<std::size_t>(depth_), ' ');
-    }
-    // Array elements have no key.
-    void Key(const char* key) {
-        if (depth_ > 0) {
-            if (!first_) text += ',';
-            NewLine();
-        }
-        first_ = false;
-        if (key) text += JsonString(key) + ": ";
-    }
-
-    int depth_ = 0;
-    bool first_ = true;
-};
 
 void OptionalNumber(Json& json, const char* key, const std::optional<int>& value) {
     if (value) json.Number(key, *value);
     else json.Null(key);
 }
 
-void JsonList(Json& json, const char* key, const std::optional<SortedNames>& sorted) {
+void JsonList(Json& json, const char* key, const std::optional<SortedNames>& sorted,
+              bool hintsAvailable) {
     if (!sorted) return json.Null(key);
     json.Open(key, '{');
     json.Number("names", sorted->names.Count());
@@ -142,13 +120,27 @@ void JsonList(Json& json, const char* key, const std::optional<SortedNames>& sor
     for (int line : sorted->blankLines) json.Number(nullptr, line);
     json.Close(']');
     json.Number("blank_count", static_cast<long long>(sorted->blankLines.size()));
+    if (hintsAvailable) {
+        json.Open("hints", '[');
+        for (const auto& hints : sorted->hints) json.Strings(nullptr, hints);
+        json.Close(']');
+        json.Strings("unlisted", sorted->unlisted);
+        json.Number("unlisted_count", static_cast<long long>(sorted->unlisted.size()));
+    } else {
+        json.Null("hints");
+        json.Null("unlisted");
+        json.Null("unlisted_count");
+    }
     json.Close('}');
 }
 
-void JsonFile(Json& json, const FileCheck& file) {
+void JsonFile(Json& json, const CheckRun& run, const FileCheck& file) {
     json.Open(nullptr, '{');
     json.String("path", file.path);
     json.String("result", ResultName(file.outcome));
+    json.Strings("unchecked_lists", file.outcome == FileCheck::Outcome::Unchecked
+                                        ? UncheckedLists(run)
+                                        : std::vector<std::string>{});
     if (file.error.empty()) json.Null("error");
     else json.String("error", file.error);
     json.Strings("messages", file.messages);
@@ -157,8 +149,11 @@ void JsonFile(Json& json, const FileCheck& file) {
     OptionalNumber(json, "storage_elements", file.storageElements);
     OptionalNumber(json, "animations_in_storage", file.animationsInStorage);
     OptionalNumber(json, "unknown_animations", file.unknownAnimations);
-    JsonList(json, "animations", file.animations);
-    JsonList(json, "states", file.states);
+    const bool hintsAvailable = file.hintsUnavailable.empty();
+    JsonList(json, "animations", file.animations, hintsAvailable);
+    JsonList(json, "states", file.states, hintsAvailable);
+    if (hintsAvailable) json.Null("hints_unavailable");
+    else json.String("hints_unavailable", file.hintsUnavailable);
     json.Strings("saved", file.saved);
     json.Close('}');
 }
@@ -170,17 +165,21 @@ void JsonExpectedList(Json& json, const char* key, const ExpectedList& list) {
     json.Close('}');
 }
 
+std::string SummaryLine(const CheckRun& run) {
+    const Tally tally = Count(run);
+    return Plural(run.files.size(), "file") + ": " + std::to_string(tally.valid) + " all valid, " +
+           std::to_string(tally.missing) + " with missing names, " +
+           std::to_string(tally.unchecked) + " not checked against every list, " +
+           std::to_string(tally.failed) + " failed\n";
+}
+
 }  // namespace
 
-std::string TextReport(const CheckRun& run) {
+std::string TextReport(const CheckRun& run, bool quiet) {
     std::string out;
-    for (const auto& file : run.files) TextFile(out, run, file);
-    if (run.files.size() > 1) {
-        const Tally tally = Count(run);
-        out += Plural(run.files.size(), "file") + ": " + std::to_string(tally.valid) +
-               " all valid, " + std::to_string(tally.missing) + " with missing names, " +
-               std::to_string(tally.failed) + " failed\n";
-    }
+    for (const auto& file : run.files)
+        if (!quiet || file.outcome != FileCheck::Outcome::AllValid) TextFile(out, run, file, quiet);
+    if (quiet || run.files.size() > 1) out += SummaryLine(run);
     return out;
 }
 
@@ -194,13 +193,14 @@ std::string JsonReport(const CheckRun& run) {
     json.Close('}');
     json.Strings("messages", run.messages);
     json.Open("files", '[');
-    for (const auto& file : run.files) JsonFile(json, file);
+    for (const auto& file : run.files) JsonFile(json, run, file);
     json.Close(']');
     const Tally tally = Count(run);
     json.Open("summary", '{');
     json.Number("files", static_cast<long long>(run.files.size()));
     json.Number("valid", tally.valid);
     json.Number("missing", tally.missing);
+    json.Number("unchecked", tally.unchecked);
     json.Number("failed", tally.failed);
     json.Number("exit_status", ExitStatus(run));
     json.Close('}');

@@ -1,13 +1,20 @@
-// The two forms of a run's report: text for people and JSON for scripts. Both hold the same
-// facts; the JSON keys and their order are fixed (docs/checker.md), so scripts may rely on them.
+// The forms of a run's report: text for people, JSON for scripts and JUnit XML for CI dashboards.
+// Text and JSON hold the same facts; the JSON keys and their order are fixed
+// (docs/check-report.schema.json), so scripts may rely on them.
 #pragma once
 
 #include <string>
 
 #include "tools/check/check_run.h"
 
-// One block per file, then, for more than one file, a summary line.
-std::string TextReport(const CheckRun& run);
+// One block per file, then, for more than one file, a summary line. Quiet: only the files that
+// are not all valid, without their valid names, and the summary line whatever the file count.
+std::string TextReport(const CheckRun& run, bool quiet = false);
 
 // One JSON object, indented by two spaces, ending with a line break.
 std::string JsonReport(const CheckRun& run);
+
+// JUnit XML: one test suite per character file, one test case per line of each list (a failure
+// for a missing name, with its hints; skipped for a blank line), an error for a file or a list
+// that could not be used.
+std::string JunitReport(const CheckRun& run);

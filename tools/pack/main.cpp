@@ -1,22 +1,85 @@
-// quorvel-pack DIR OUT.acs: makes a character file from a folder (see pack.h). Exit status 0 when
-// the file was written, 1 when the folder was refused or the file could not be written, 2 for
-// wrong usage.
+// quorvel-pack: makes a character file from a folder (see pack.h), or with --unpack writes a
+// character file back to a folder (see unpack.h).
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
+#include "tools/check/escaping.h"
 #include "tools/pack/pack.h"
+#include "tools/pack/unpack.h"
+
+namespace {
+
+constexpr int kCouldNotUse = 2;
+constexpr int kUsageError = 3;
+
+const char* const kVersion = "quorvel-pack " QUORVEL_VERSION "\n";
+
+const char* const kSynopsis =
+    "Usage: quorvel-pack DIR OUT.acs\n"
+    "  or:  quorvel-pack --unpack FILE.acs DIR\n";
+
+const char* const kHelp =
+    "Usage: quorvel-pack DIR OUT.acs\n"
+    "  or:  quorvel-pack --unpack FILE.acs DIR\n"
+    "Make a character file from a folder: the file named Character in DIR holds the character's\n"
+    "definition, and every other file (but those whose names start with \".\") becomes an\n"
+    "animation of the same name. A folder that the character data provider would refuse (no\n"
+    "definition, a definition with errors, a state naming an animation the folder does not hold)\n"
+    "is refused, naming the file and the line. OUT.acs is replaced only once it is complete.\n"
+    "\n"
+    "Options:\n"
+    "  --unpack FILE.acs DIR  write the definition and the animations of FILE.acs to the folder\n"
+    "                         DIR (made when missing; it must be empty), so that the character\n"
+    "                         can be changed and packed again; elements that are not part of a\n"
+    "                         character (storages, property sets) are left out and named\n"
+    "  -h, --help             print this help and exit\n"
+    "  -V, --version          print the version and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the file or the folder was written\n"
+    "  2  a file or a folder could not be used: the folder or the character file was refused,\n"
+    "     or the result could not be written\n"
+    "  3  usage error\n"
+    "The same statuses hold for quorvel-check, where 1 means that some names are missing.\n"
+    "\n"
+    "Example:\n"
+    "  quorvel-pack Max Max.acs && quorvel-pack --unpack Max.acs Max-copy\n";
+
+bool Print(const char* text) { return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0; }
+
+int UsageError(const std::string& problem) {
+    std::fprintf(stderr, "quorvel-pack: %s\n%sTry 'quorvel-pack --help' for more information.\n",
+                 problem.c_str(), kSynopsis);
+    return kUsageError;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: quorvel-pack DIR OUT.acs\n");
-        return 2;
-    }
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help"))
+        return Print(kHelp) ? 0 : kCouldNotUse;
+    if (args.size() == 1 && (args[0] == "-V" || args[0] == "--version"))
+        return Print(kVersion) ? 0 : kCouldNotUse;
+    const bool unpack = !args.empty() && args[0] == "--unpack";
+    const std::size_t first = unpack ? 1 : 0;
+    if (args.size() != first + 2) return UsageError(unpack ? "--unpack takes a character file and a folder"
+                                                           : "give a folder and the character file to make");
+    for (std::size_t i = first; i < args.size(); ++i)
+        if (args[i].size() > 1 && args[i][0] == '-') return UsageError("unknown option " + args[i]);
     try {
-        pack::BuildCharacter(argv[1]).SaveToFile(argv[2]);
+        if (unpack) {
+            for (const auto& name : pack::UnpackCharacter(args[1], args[2]))
+                std::fprintf(stderr, "quorvel-pack: %s: left out, not part of a character: %s\n",
+                             TerminalText(args[1]).c_str(), TerminalText(name).c_str());
+        } else {
+            pack::BuildCharacter(args[0]).SaveToFile(args[1]);
+        }
     } catch (const Error& error) {
-        std::fprintf(stderr, "quorvel-pack: %s\n", error.what());
-        return 1;
+        std::fprintf(stderr, "quorvel-pack: %s\n", TerminalText(error.what()).c_str());
+        return kCouldNotUse;
     }
     return 0;
 }

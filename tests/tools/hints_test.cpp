@@ -1,0 +1,128 @@
+// The hints for missing names and the unlisted names, from the character's names alone; and the
+// checker with a provider that cannot list its names.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/provider/test_components.h"
+#include "tests/support/character_files.h"
+#include "tests/support/temp_dir.h"
+#include "tools/check/check_run.h"
+#include "tools/check/hints.h"
+#include "tools/check/reports.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const HeldNames kHeld{{"Wave", "Greet", "Wander", "Blink", "Somersault"}, {"Resting", "Greeting"}};
+
+// The hints for each missing name of `lines`, checked as a list of `kind` against kHeld.
+SortedNames Hinted(const Strings& lines, ListKind kind, const HeldNames& held = kHeld) {
+    const Strings& names = kind == ListKind::Animations ? held.animations : held.states;
+    LineList valid;
+    for (const auto& line : lines)
+        if (std::find(names.begin(), names.end(), line) != names.end()) valid.Add(line);
+    SortedNames sorted = SortNames(LineList(lines), valid);
+    AddHints(sorted, kind, HeldNameIndex(held));
+    return sorted;
+}
+
+std::vector<Strings> HintsOf(const Strings& lines, ListKind kind = ListKind::Animations) {
+    return Hinted(lines, kind).hints;
+}
+
+TEST(Hints, ByteOrderMarkOnlyOnTheFirstLine) {
+    EXPECT_EQ(HintsOf({"\xEF\xBB\xBFWave"}),
+              (std::vector<Strings>{{"the list file begins with a byte-order mark, read as part of "
+                                     "this name; without it the name 'Wave' is held"}}));
+    // Further down the list such bytes are just part of a name.
+    const auto later = HintsOf({"Wave", "\xEF\xBB\xBF" "Blink"});
+    ASSERT_EQ(later.size(), 1u);
+    for (const auto& hint : later[0]) EXPECT_EQ(hint.find("byte-order mark"), std::string::npos) << hint;
+}
+
+TEST(Hints, WhiteSpaceAtEitherEnd) {
+    EXPECT_EQ(HintsOf({" Wave", "Blink\t", " Greet ", "Nope "}),
+              (std::vector<Strings>{{"white space at the start; without it the name 'Wave' is held"},
+                                    {"white space at the end; without it the name 'Blink' is held"},
+                                    {"white space at the start and the end; without it the name 'Greet' is held"},
+                                    {"white space at the end"}}));
+}
+
+TEST(Hints, NearestNamesOnlyWhenClose) {
+    EXPECT_EQ(HintsOf({"Wav"}), (std::vector<Strings>{{"did you mean 'Wave'?"}}));
+    // Case alone does not count as a difference; two slips in a name of five letters do.
+    EXPECT_EQ(HintsOf({"GREAT", "Blonk"}),
+              (std::vector<Strings>{{"did you mean 'Greet'?"}, {"did you mean 'Blink'?"}}));
+    EXPECT_EQ(HintsOf({"Somersalt"}), (std::vector<Strings>{{"did you mean 'Somersault'?"}}));
+    // Every held name at the same smallest distance is offered.
+    const HeldNames pair{{"Cat", "Bat", "Rat", "Mat"}, {}};
+    EXPECT_EQ(Hinted({"Hat"}, ListKind::Animations, pair).hints,
+              (std::vector<Strings>{{"did you mean 'Cat', 'Bat' or 'Rat'?"}}));
+    // Too far for the length: one slip is all a name of four letters gets.
+    EXPECT_EQ(HintsOf({"Wove", "Wxyz", "Q"}), (std::vector<Strings>{{"did you mean 'Wave'?"}, {}, {}}));
+}
+
+TEST(Hints, TheOtherKindBothWays) {
+    EXPECT_EQ(HintsOf({"resting"}),
+              (std::vector<Strings>{{"the character holds 'Resting' as a state, not as an animation"}}));
+    EXPECT_EQ(HintsOf({"Wave"}, ListKind::States),
+              (std::vector<Strings>{{"the character holds 'Wave' as an animation, not as a state"}}));
+    // "Greet" is an animation, "Greeting" a state: the state list's near miss is hinted from
+    // the states only.
+    EXPECT_EQ(HintsOf({"Greet"}, ListKind::States),
+              (std::vector<Strings>{{"the character holds 'Greet' as an animation, not as a state"}}));
+}
+
+TEST(Hints, UnicodeNormalization) {
+    const HeldNames held{{"M\xC3\xB6we"}, {}};  // composed
+    EXPECT_EQ(Hinted({"Mo\xCC\x88we"}, ListKind::Animations, held).hints,
+              (std::vector<Strings>{{"the character holds 'M\xC3\xB6we', the same letters in another "
+                                     "Unicode normalization"}}));
+    const HeldNames decomposed{{"Mo\xCC\x88we"}, {}};
+    EXPECT_EQ(Hinted({"M\xC3\xB6WE"}, ListKind::Animations, decomposed).hints.at(0).at(0),
+              "the character holds 'Mo\xCC\x88we', the same letters in another Unicode normalization");
+}
+
+TEST(Hints, UnlistedNamesOfTheListsOwnKindInTheCharactersOrder) {
+    const SortedNames animations = Hinted({"wave", "", "Nope", "BLINK"}, ListKind::Animations);
+    EXPECT_EQ(animations.unlisted, (Strings{"Greet", "Wander", "Somersault"}));
+    EXPECT_EQ(animations.hints.size(), animations.missing.size());
+    EXPECT_EQ(animations.missingLines, (std::vector<int>{1, 3, 4}));
+    EXPECT_EQ(Hinted({"Greeting"}, ListKind::States).unlisted, (Strings{"Resting"}));
+}
+
+TEST(Hints, VeryLongNamesAreNotComparedLetterByLetter) {
+    const std::string longName(100000, 'a');
+    const HeldNames held{{longName + "b"}, {}};
+    EXPECT_EQ(Hinted({longName}, ListKind::Animations, held).hints, (std::vector<Strings>{{}}));
+}
+
+// A provider that answers the window's questions but cannot list its names: the check goes on
+// and the report says that hints are unavailable.
+TEST(Hints, UnavailableWithAProviderThatCannotListItsNames) {
+    OleInitialize(nullptr);
+    testcomponents::ComponentFolder folder;
+    testcomponents::ServeAsProvider(folder, testcomponents::kWorking);
+    EXPECT_FALSE(ReadHeldNames(nullptr));
+    TempDir dir;
+    const std::string path = dir.File("probe.acs");
+    WriteCharacterFile(path, {"Probe", {"okWave"}, {}});
+    WriteFileAtomically(dir.File("AvailAnim.txt"), "okWave\r\nokWove\r\n");
+    WriteFileAtomically(dir.File("AvailState.txt"), "no\r\n");
+    ChangeDir(dir.Path());
+    std::ostringstream shown;
+    ConsolePrompts prompts(shown);
+    const CheckRun run = RunCheck({{path}}, prompts);
+    ASSERT_EQ(run.files.size(), 1u);
+    EXPECT_EQ(run.files[0].hintsUnavailable, "the data provider does not list the character's names");
+    EXPECT_TRUE(run.files[0].animations->hints.empty());
+    const std::string report = TextReport(run);
+    EXPECT_NE(report.find("    valid: okWave\n    valid: okWove\n  states"), std::string::npos) << report;
+    EXPECT_NE(report.find("  hints: unavailable, the data provider does not list the character's names\n"),
+              std::string::npos) << report;
+    OleUninitialize();
+}
+
+}  // namespace

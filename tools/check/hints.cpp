@@ -1,0 +1,255 @@
+#include "tools/check/hints.h"
+
+#include <unicode/unorm2.h>
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/bstr.h"
+#include "platform/cfb/format.h"
+#include "platform/codepage.h"
+#include "provider/CharacterNames.h"
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kMaxSuggestions = 3;
+// Longer names are not compared letter by letter: the cost grows with the square of the length,
+// and a name that long was not mistyped by one letter.
+constexpr std::size_t kMaxComparedLength = 256;
+
+// The character file's case rule: each UTF-16 unit upper-cased.
+std::u16string Folded(std::u16string text) {
+    for (char16_t& unit : text) unit = cfb::UpcaseUnit(unit);
+    return text;
+}
+
+// The composed (NFC) form; the text unchanged when it cannot be normalized. Text below U+0300
+// (Latin-1 and a little beyond, no combining marks) is its own composed form.
+std::u16string Composed(const std::u16string& text) {
+    if (std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x300; })) return text;
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+    if (U_FAILURE(status) || text.size() > 1'000'000) return text;
+    const auto length = static_cast<int32_t>(text.size());
+    std::u16string out(text.size() * 3 + 16, u'\0');
+    const int32_t written = unorm2_normalize(nfc, text.data(), length, out.data(),
+                                             static_cast<int32_t>(out.size()), &status);
+    if (U_FAILURE(status)) return text;
+    out.resize(static_cast<std::size_t>(written));
+    return out;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+std::string_view Trimmed(std::string_view name) {
+    while (!name.empty() && IsSpace(name.front())) name.remove_prefix(1);
+    while (!name.empty() && IsSpace(name.back())) name.remove_suffix(1);
+    return name;
+}
+
+std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+
+// The edit distance between a and b when it is at most `bound`, bound + 1 otherwise. One row at
+// a time and only within `bound` of the diagonal, since a cell further off costs more than the
+// bound; stops as soon as a whole row exceeds it. `row` and `next` are scratch space, kept by
+// the caller from one comparison to the next.
+std::size_t BoundedDistance(const std::u16string& a, const std::u16string& b, std::size_t bound,
+                            std::vector<std::size_t>& row, std::vector<std::size_t>& next) {
+    const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+    if (gap > bound) return bound + 1;
+    const std::size_t over = bound + 1;
+    row.assign(b.size() + 1, over);
+    next.assign(b.size() + 1, over);
+    for (std::size_t j = 0; j <= std::min(b.size(), bound); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        const std::size_t first = i > bound ? i - bound : 1;
+        const std::size_t last = std::min(b.size(), i + bound);
+        next[first - 1] = first == 1 && i <= bound ? i : over;
+        std::size_t smallest = next[first - 1];
+        for (std::size_t j = first; j <= last; ++j) {
+            const std::size_t substitution = row[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            next[j] = std::min({row[j] + 1, next[j - 1] + 1, substitution, over});
+            smallest = std::min(smallest, next[j]);
+        }
+        if (last < b.size()) next[last + 1] = over;
+        if (smallest > bound) return over;
+        row.swap(next);
+    }
+    return std::min(row[b.size()], over);
+}
+
+// Whether a and b differ by exactly one edit: one unit replaced, added or left out. Equal texts
+// do not count (they are found by name, not suggested).
+bool WithinOneEdit(const std::u16string& a, const std::u16string& b) {
+    const std::u16string& longer = a.size() >= b.size() ? a : b;
+    const std::u16string& shorter = a.size() >= b.size() ? b : a;
+    if (longer.size() - shorter.size() > 1) return false;
+    std::size_t start = 0;
+    while (start < shorter.size() && shorter[start] == longer[start]) ++start;
+    if (start == longer.size()) return false;  // equal
+    const std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
+    return std::equal(shorter.begin() + static_cast<std::ptrdiff_t>(start + skip), shorter.end(),
+                      longer.begin() + static_cast<std::ptrdiff_t>(start + 1));
+}
+
+// How far a name may be from a held one to be suggested: one slip in a short name, more in a
+// long one, never so many that any short name matches any other.
+std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 10 ? 2 : 3; }
+
+}  // namespace
+
+// The names of one kind, with the keys the hints look them up by.
+class NameIndex {
+public:
+    explicit NameIndex(const std::vector<std::string>& names) : names_(names) {
+        folded_.reserve(names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            folded_.push_back(Folded(AnsiToWide(names[i])));
+            byFolded_.emplace(folded_.back(), i);
+        }
+        // Most names are their own composed form; the second table is made only for the rest.
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            std::u16string composed = Folded(Composed(AnsiToWide(names[i])));
+            if (composed != folded_[i]) byComposed_.emplace(std::move(composed), i);
+        }
+    }
+
+    // By a key made with Folded (and Composed, for FindComposed).
+    const std::string* Find(const std::u16string& key) const {
+        const auto found = byFolded_.find(key);
+        return found == byFolded_.end() ? nullptr : &names_[found->second];
+    }
+    const std::string* FindComposed(const std::u16string& key) const {
+        const auto found = byComposed_.find(key);
+        if (found != byComposed_.end()) return &names_[found->second];
+        return Find(key);
+    }
+    // The held names nearest to the name of `key`, nearest first, where they are close.
+    std::vector<std::string> Nearest(const std::u16string& key) const {
+        if (key.empty() || key.size() > kMaxComparedLength) return {};
+        // Only the nearest are offered: once a name at some distance is found, farther ones
+        // need not be measured.
+        std::size_t bound = CloseBound(key.size());
+        std::vector<std::pair<std::size_t, std::size_t>> close;  // distance, index
+        std::vector<std::size_t> row, next;
+        for (std::size_t i = 0; i < folded_.size(); ++i) {
+            if (folded_[i].size() > kMaxComparedLength) continue;
+            const std::size_t distance = bound == 1 ? (WithinOneEdit(key, folded_[i]) ? 1 : 2)
+                                                    : BoundedDistance(key, folded_[i], bound, row, next);
+            if (distance == 0 || distance > bound) continue;
+            close.emplace_back(distance, i);
+            bound = distance;
+        }
+        std::stable_sort(close.begin(), close.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::string> nearest;
+        for (const auto& [distance, index] : close) {
+            if (nearest.size() == kMaxSuggestions || distance > close.front().first) break;
+            nearest.push_back(names_[index]);
+        }
+        return nearest;
+    }
+    const std::vector<std::string>& Names() const { return names_; }
+    const std::vector<std::u16string>& FoldedNames() const { return folded_; }
+
+private:
+    const std::vector<std::string>& names_;
+    std::vector<std::u16string> folded_;
+    std::unordered_map<std::u16string, std::size_t> byFolded_;
+    std::unordered_map<std::u16string, std::size_t> byComposed_;
+};
+
+namespace {
+
+std::vector<std::string> HintsForName(std::string_view name, bool firstLine, const NameIndex& same,
+                                      const NameIndex& other, ListKind kind) {
+    std::vector<std::string> hints;
+    std::string_view bare = name;
+    if (firstLine && bare.starts_with(kByteOrderMark)) {
+        bare.remove_prefix(kByteOrderMark.size());
+        hints.push_back("the list file begins with a byte-order mark, read as part of this name");
+    }
+    const std::string_view trimmed = Trimmed(bare);
+    if (trimmed.size() != bare.size()) {
+        const bool leading = !bare.empty() && IsSpace(bare.front());
+        const bool trailing = !bare.empty() && IsSpace(bare.back());
+        hints.push_back(std::string(leading && trailing ? "white space at the start and the end"
+                                    : leading           ? "white space at the start"
+                                                        : "white space at the end"));
+    }
+    const std::u16string wide = AnsiToWide(trimmed);
+    const std::u16string key = Folded(wide);
+    if (trimmed.size() != name.size()) {
+        if (const std::string* held = same.Find(key)) {
+            hints.back() += "; without it the name " + Quoted(*held) + " is held";
+            return hints;
+        }
+    }
+    if (const std::string* held = same.FindComposed(Folded(Composed(wide)))) {
+        hints.push_back("the character holds " + Quoted(*held) +
+                        ", the same letters in another Unicode normalization");
+        return hints;
+    }
+    const char* otherKind = kind == ListKind::Animations ? "a state" : "an animation";
+    const char* thisKind = kind == ListKind::Animations ? "an animation" : "a state";
+    if (const std::string* held = other.Find(key))
+        hints.push_back("the character holds " + Quoted(*held) + " as " + otherKind + ", not as " +
+                        thisKind);
+    const std::vector<std::string> nearest = same.Nearest(key);
+    if (!nearest.empty()) {
+        std::string text = "did you mean ";
+        for (std::size_t i = 0; i < nearest.size(); ++i)
+            text += (i == 0 ? "" : i + 1 == nearest.size() ? " or " : ", ") + Quoted(nearest[i]);
+        hints.push_back(text + "?");
+    }
+    return hints;
+}
+
+}  // namespace
+
+std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
+    if (!provider) return std::nullopt;
+    ComPtr<ICharacterNames> names;
+    if (FAILED(provider->QueryInterface(IID_ICharacterNames, names.PutVoid())) || !names)
+        return std::nullopt;
+    HeldNames held;
+    for (DWORD kind : {CHARACTER_NAMES_ANIMATIONS, CHARACTER_NAMES_STATES}) {
+        std::vector<std::string>& out =
+            kind == CHARACTER_NAMES_ANIMATIONS ? held.animations : held.states;
+        ULONG count = 0;
+        if (FAILED(names->GetNameCount(kind, &count))) return std::nullopt;
+        const std::size_t wanted = std::min<std::size_t>(count, limit);
+        out.reserve(wanted);
+        for (ULONG i = 0; i < wanted; ++i) {
+            BstrHolder name;
+            if (FAILED(names->GetName(kind, i, name.Put()))) return std::nullopt;
+            out.push_back(WideToAnsi(name.Text()));
+        }
+    }
+    return held;
+}
+
+HeldNameIndex::HeldNameIndex(const HeldNames& held)
+    : animations_(std::make_unique<NameIndex>(held.animations)),
+      states_(std::make_unique<NameIndex>(held.states)) {}
+
+HeldNameIndex::~HeldNameIndex() = default;
+
+void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held) {
+    const NameIndex& same = kind == ListKind::Animations ? *held.animations_ : *held.states_;
+    const NameIndex& other = kind == ListKind::Animations ? *held.states_ : *held.animations_;
+    sorted.hints.clear();
+    for (std::size_t i = 0; i < sorted.missing.size(); ++i)
+        sorted.hints.push_back(
+            HintsForName(sorted.missing[i], sorted.missingLines[i] == 1, same, other, kind));
+
+    std::unordered_set<std::u16string> listed;
+    for (std::string_view name : sorted.names) listed.insert(Folded(AnsiToWide(name)));
+    sorted.unlisted.clear();
+    for (std::size_t i = 0; i < same.Names().size(); ++i)
+        if (!listed.contains(same.FoldedNames()[i])) sorted.unlisted.push_back(same.Names()[i]);
+}

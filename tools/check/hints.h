@@ -1,0 +1,51 @@
+// Help for an author fixing a name list: for each missing name, what they may have meant, and the
+// names the character holds that the list forgot. Built from the character's own names, which the
+// provider gives through its names interface when it has one. A hint never changes a verdict.
+//
+// Hints for one missing name, in this order, each where it applies:
+//   - the list file begins with a byte-order mark, read as part of the first name;
+//   - white space at the start or end of the name (and whether the name without it is held);
+//   - a held name that differs only in Unicode normalization ("o" + combining diaeresis
+//     against the composed "ö");
+//   - the name is held as the other kind (a state in the animation list, or the reverse);
+//   - the nearest held names, where they are close ("did you mean 'Wave'?").
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/unknown.h"
+#include "tools/check/name_sorting.h"
+
+// The names a character holds, as 8-bit text.
+struct HeldNames {
+    std::vector<std::string> animations;
+    std::vector<std::string> states;
+};
+
+// The character's names from `provider` (any interface of the provider object); nothing when it
+// lacks the names interface or a call fails. At most `limit` names of each kind are read: a
+// provider's count is not trusted with an allocation.
+std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit = 1'000'000);
+
+enum class ListKind { Animations, States };
+
+class NameIndex;
+
+// The held names with the keys the hints look them up by, built once for both lists of a file.
+// REQUIRES: `held` outlives the index.
+class HeldNameIndex {
+public:
+    explicit HeldNameIndex(const HeldNames& held);
+    ~HeldNameIndex();
+
+private:
+    friend void AddHints(SortedNames&, ListKind, const HeldNameIndex&);
+    std::unique_ptr<NameIndex> animations_, states_;
+};
+
+// Fills sorted.hints (one entry per missing name) and sorted.unlisted (held names of `kind` that
+// no line names, compared by the character file's case rule, in the character's order).
+void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held);

@@ -1,0 +1,58 @@
+// A small writer of JSON in a fixed shape, indented by two spaces: members are written in the
+// order given, strings escaped by JsonString.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/check/escaping.h"
+
+class Json {
+public:
+    std::string text;
+
+    void Open(const char* key, char bracket) {
+        Key(key);
+        text += bracket;
+        first_ = true;
+        ++depth_;
+    }
+    void Close(char bracket) {
+        --depth_;
+        if (!first_) NewLine();
+        text += bracket;
+        first_ = false;
+    }
+    void Value(const char* key, const std::string& raw) {
+        Key(key);
+        text += raw;
+    }
+    void String(const char* key, std::string_view value) { Value(key, JsonString(value)); }
+    void Number(const char* key, long long value) { Value(key, std::to_string(value)); }
+    void Null(const char* key) { Value(key, "null"); }
+    void Strings(const char* key, const std::vector<std::string>& values) {
+        Open(key, '[');
+        for (const auto& value : values) String(nullptr, value);
+        Close(']');
+    }
+
+private:
+    void NewLine() {
+        text += '\n';
+        text.append(2 * static_cast<std::size_t>(depth_), ' ');
+    }
+    // Array elements have no key.
+    void Key(const char* key) {
+        if (depth_ > 0) {
+            if (!first_) text += ',';
+            NewLine();
+        }
+        first_ = false;
+        if (key) text += JsonString(key) + ": ";
+    }
+
+    int depth_ = 0;
+    bool first_ = true;
+};
+

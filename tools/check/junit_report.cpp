@@ -1,0 +1,119 @@
+// The JUnit XML form of a run's report, in the shape the common CI dashboards read
+// (docs/junit.xsd): <testsuites> of <testsuite> of <testcase>, each test case passing or holding
+// one <failure>, <error> or <skipped>.
+#include "platform/codepage.h"
+#include "tools/check/escaping.h"
+#include "tools/check/reports.h"
+
+namespace {
+
+// Text for an attribute or element. Control characters and bytes that are not UTF-8 cannot
+// stand in XML at all, escaped or not: they are written as \xNN, as in the text report.
+std::string Xml(std::string_view raw) {
+    std::string out;
+    for (char c : TerminalText(raw)) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+struct Counts {
+    std::size_t tests = 0, failures = 0, errors = 0, skipped = 0;
+
+    Counts& operator+=(const Counts& other) {
+        tests += other.tests;
+        failures += other.failures;
+        errors += other.errors;
+        skipped += other.skipped;
+        return *this;
+    }
+    std::string Attributes() const {
+        return " tests=\"" + std::to_string(tests) + "\" failures=\"" + std::to_string(failures) +
+               "\" errors=\"" + std::to_string(errors) + "\" skipped=\"" + std::to_string(skipped) + "\"";
+    }
+};
+
+class Suite {
+public:
+    void Case(const std::string& className, const std::string& name, const std::string& inner = "") {
+        body_ += "    <testcase classname=\"" + Xml(className) + "\" name=\"" + Xml(name) + "\"";
+        body_ += inner.empty() ? "/>\n" : ">\n" + inner + "    </testcase>\n";
+        ++counts_.tests;
+    }
+    void Failure(const std::string& className, const std::string& name, const std::string& message,
+                 const std::vector<std::string>& details) {
+        std::string text;
+        for (const auto& line : details) text += (text.empty() ? "" : "\n") + Xml(line);
+        Case(className, name,
+             "      <failure type=\"missing\" message=\"" + Xml(message) + "\">" + text + "</failure>\n");
+        ++counts_.failures;
+    }
+    void Error(const std::string& className, const std::string& name, const std::string& message) {
+        Case(className, name, "      <error type=\"unusable\" message=\"" + Xml(message) + "\"/>\n");
+        ++counts_.errors;
+    }
+    void Skipped(const std::string& className, const std::string& name, const std::string& message) {
+        Case(className, name, "      <skipped message=\"" + Xml(message) + "\"/>\n");
+        ++counts_.skipped;
+    }
+    const Counts& Totals() const { return counts_; }
+    const std::string& Body() const { return body_; }
+
+private:
+    std::string body_;
+    Counts counts_;
+};
+
+void ListCases(Suite& suite, const std::string& className, const std::optional<SortedNames>& sorted) {
+    if (!sorted) return;
+    std::size_t nextMissing = 0, nextBlank = 0;
+    for (int line = 1; line <= sorted->names.Count(); ++line) {
+        const std::string name = "line " + std::to_string(line);
+        const std::string_view text = sorted->names[line - 1];
+        if (nextBlank < sorted->blankLines.size() && sorted->blankLines[nextBlank] == line) {
+            ++nextBlank;
+            suite.Skipped(className, name, "blank line");
+        } else if (nextMissing < sorted->missingLines.size() &&
+                   sorted->missingLines[nextMissing] == line) {
+            const std::vector<std::string> none;
+            const auto& hints = nextMissing < sorted->hints.size() ? sorted->hints[nextMissing] : none;
+            ++nextMissing;
+            suite.Failure(className, name + ": " + std::string(text),
+                          "missing: " + std::string(text), hints);
+        } else {
+            suite.Case(className, name + ": " + std::string(text));
+        }
+    }
+}
+
+}  // namespace
+
+std::string JunitReport(const CheckRun& run) {
+    std::string suites;
+    Counts all;
+    for (const auto& file : run.files) {
+        Suite suite;
+        const std::string base = file.path.substr(file.path.rfind('/') + 1);
+        if (!file.error.empty()) suite.Error(base, "check", file.error);
+        else if (!file.connected) suite.Error(base, "check", "the data provider could not be used");
+        for (const auto& path : UncheckedLists(run))
+            suite.Error(base, "list " + path, "list file not found: " + path);
+        ListCases(suite, base + ".animations", file.animations);
+        ListCases(suite, base + ".states", file.states);
+        suites += "  <testsuite name=\"" + Xml(file.path) + "\"" + suite.Totals().Attributes() + ">\n";
+        if (file.connected)
+            suites += "    <properties>\n      <property name=\"character\" value=\"" +
+                      Xml(WideToAnsi(file.character)) + "\"/>\n    </properties>\n";
+        suites += suite.Body() + "  </testsuite>\n";
+        all += suite.Totals();
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"quorvel-check\"" +
+           all.Attributes() + ">\n" + suites + "</testsuites>\n";
+}

@@ -1,0 +1,18 @@
+// The reverse of the character builder: a character file's definition and animations written
+// back to a folder that the builder takes again, for an author who has only the character file.
+// The folder holds `Character` and one file per animation, named after it; elements that are
+// not part of a character (storages, property sets) are left out and named in the result.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pack {
+
+// Writes the folder `folder`, which must not exist or be empty. Raises Error naming the file or
+// the element when the character file cannot be read, holds no definition, or holds an
+// animation whose name cannot be a file name here ("..", a "/", a leading "."). Returns the
+// names of the elements left out.
+std::vector<std::string> UnpackCharacter(const std::string& characterFile, const std::string& folder);
+
+}  // namespace pack
