@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/hresult.h"
@@ -23,6 +24,7 @@ using SectorTable = std::vector<std::uint32_t, LargeAllocator<std::uint32_t>>;
 // Where the bytes of one stream lie: the sectors of its chain in order, in the FAT's sectors
 // or, for a small stream, in the mini stream's 64-byte sectors.
 struct StreamLayout {
+    std::uint32_t entry = kNoStream;  // the stream's directory entry
     bool mini = false;
     std::uint64_t size = 0;
     std::vector<std::uint32_t> sectors;
@@ -33,7 +35,9 @@ public:
     // Takes `fd` (a descriptor open for reading; closed, and any lock on it dropped, when the
     // object goes away, or at once when opening fails). STG_E_INVALIDHEADER for a header this
     // reader does not accept, STG_E_DOCFILECORRUPT for damaged tables or directory,
-    // STG_E_READFAULT when the file cannot be read, E_OUTOFMEMORY.
+    // STG_E_READFAULT when the file cannot be read or is shorter than its tables, E_OUTOFMEMORY.
+    // Every refusal of this class leaves a reason naming the damaged structure as the thread's
+    // error information; a success clears it.
     static HRESULT Open(int fd, std::shared_ptr<CompoundFile>* file);
 
     CompoundFile(const CompoundFile&) = delete;
@@ -47,12 +51,21 @@ public:
     HRESULT LayOutStream(std::uint32_t id, StreamLayout* layout) const;
 
     // Reads up to `size` bytes of a stream from `offset`; *read is short only at the stream's
-    // end. A small stream whose sectors lie outside the mini stream is STG_E_DOCFILECORRUPT.
+    // end. A small stream whose sectors lie outside the mini stream is STG_E_DOCFILECORRUPT;
+    // bytes past the end of the file are STG_E_READFAULT, never read as zeros.
     HRESULT ReadStream(const StreamLayout& layout, std::uint64_t offset, void* buffer,
                        std::size_t size, std::size_t* read) const;
 
 private:
     explicit CompoundFile(int fd) : fd_(fd) {}
+
+    // A part of the file, named in the reasons for refusals: a structure ("the directory's
+    // sector chain") or, with `entry`, a part of one stream ("the data" of stream "Big").
+    struct Part {
+        const char* structure;
+        std::uint32_t entry = kNoStream;
+        std::string Text(const Directory& dir) const;
+    };
 
     HRESULT ReadHeader();
     HRESULT LoadFat();
@@ -61,16 +74,16 @@ private:
     // Follows a chain through `table`, whose entries index `limit` sectors, from `first`:
     // to its end when `wanted` is kWholeChain, else exactly `wanted` links.
     HRESULT WalkChain(const SectorTable& table, std::uint64_t limit,
-                      std::uint32_t first, std::uint64_t wanted,
+                      std::uint32_t first, std::uint64_t wanted, Part name,
                       std::vector<std::uint32_t>* chain) const;
     // Reads the table held in `sectors` (the FAT or the mini FAT) into `table`.
-    HRESULT LoadTable(const std::vector<std::uint32_t>& sectors, SectorTable* table) const;
+    HRESULT LoadTable(const std::vector<std::uint32_t>& sectors, Part what, SectorTable* table) const;
     // Reads whole sectors into `out`, resized to hold them.
-    HRESULT ReadSectors(const std::vector<std::uint32_t>& sectors, std::vector<unsigned char>* out) const;
-    // Reads `length` bytes at `offset` of the file; the part past the end of the file (the tail
-    // of a last, partial sector) reads as zeros.
-    HRESULT ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
-    HRESULT ReadRegular(const std::vector<std::uint32_t>& sectors, std::uint64_t offset,
+    HRESULT ReadSectors(const std::vector<std::uint32_t>& sectors, Part what, std::vector<unsigned char>* out) const;
+    // Reads `length` bytes at `offset` of the file, all of which must lie inside it: a read
+    // that reaches past the end is STG_E_READFAULT (the file is truncated).
+    HRESULT ReadAt(std::uint64_t offset, void* buffer, std::size_t length, Part what) const;
+    HRESULT ReadRegular(const std::vector<std::uint32_t>& sectors, std::uint64_t offset, Part part,
                         unsigned char* buffer, std::size_t size) const;
     HRESULT ReadMini(const StreamLayout& layout, std::uint64_t offset, unsigned char* buffer,
                      std::size_t size) const;
@@ -89,7 +102,6 @@ private:
     Directory directory_;
     // The mini stream (the root entry's stream), laid out at the first read of a small stream.
     mutable bool miniStreamLaidOut_ = false;
-    mutable HRESULT miniStreamStatus_ = S_OK;
     mutable StreamLayout miniStream_;
 };
 

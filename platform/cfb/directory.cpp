@@ -1,6 +1,10 @@
 #include "directory.h"
 
 #include <algorithm>
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/com/com.h"
 
 namespace cfb {
 namespace {
@@ -80,9 +84,29 @@ EntryDetails Directory::Details(std::uint32_t id) const {
 }
 
 HRESULT Directory::Finish() {
-    if (entries_.empty() || entries_[0].type != kTypeRoot) return STG_E_DOCFILECORRUPT;
+    if (entries_.empty()) {
+        SetErrorDescription("the directory holds no entry");
+        return STG_E_DOCFILECORRUPT;
+    }
+    if (entries_[0].type != kTypeRoot) {
+        SetErrorDescription("the directory's first entry is of type " + std::to_string(entries_[0].type) +
+                            ", not the root's type 5");
+        return STG_E_DOCFILECORRUPT;
+    }
     WalkTree();
     return S_OK;
+}
+
+HRESULT Directory::RefuseDamagedTree(std::uint32_t id) const {
+    const std::string storage =
+        id == 0 ? std::string("the root storage") : "storage \"" + WideToAnsi(std::u16string(Name(id))) + "\"";
+    SetErrorDescription(entries_[id].childList == ChildList::BadChildLink
+                            ? "the child link of " + storage +
+                                  " leads to no usable entry (past the directory, to an unused entry, or back into the tree)"
+                            : "the sibling tree under " + storage +
+                                  " has a damaged link (a loop, an entry met twice, or a link to an unused entry "
+                                  "or past the directory)");
+    return STG_E_DOCFILECORRUPT;
 }
 
 bool Directory::IsStorage(std::uint32_t id) const {

@@ -62,7 +62,8 @@ public:
     // partial record is ignored.
     void AddEntries(std::string_view records, bool version3);
     // Walks the tree from the root entry (id 0) once every entry is added.
-    // STG_E_DOCFILECORRUPT when there is no entry or the root entry is not of the root type.
+    // STG_E_DOCFILECORRUPT, with the reason as the thread's error information, when there is no
+    // entry or the root entry is not of the root type.
     HRESULT Finish();
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
@@ -81,6 +82,9 @@ public:
     // REQUIRES: IsStorage(id). The children in sibling-tree order, up to any damage.
     std::span<const std::uint32_t> Children(std::uint32_t id) const;
     ChildList ChildListState(std::uint32_t id) const { return entries_[id].childList; }
+    // REQUIRES: IsStorage(id) and ChildListState(id) is not Complete. STG_E_DOCFILECORRUPT, with
+    // the storage's name and what is wrong as the thread's error information.
+    HRESULT RefuseDamagedTree(std::uint32_t id) const;
 
     // The first child of storage `id` whose name matches (CompareNames == 0), or kNoStream.
     // Large storages are searched through an index built on the first look-up.
