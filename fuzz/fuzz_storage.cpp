@@ -1,9 +1,6 @@
 // Fuzzes the compound-file reader through its public interfaces: the compound-file test, the
 // root open, enumeration of every storage, and stream opens, seeks and reads to the end. The
 // input is handed over as a file in memory (memfd), since the reader opens files by path.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +8,7 @@
 #include "platform/bstr.h"
 #include "platform/codepage.h"
 #include "platform/storage.h"
+#include "memory_file.h"
 
 namespace {
 
@@ -61,14 +59,8 @@ void WalkAll(ComPtr<IStorage> root) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const int fd = memfd_create("fuzz_storage", MFD_CLOEXEC);
-    static const std::u16string path = AnsiToWide("/proc/self/fd/" + std::to_string(fd));
-    if (fd < 0 || ftruncate(fd, 0) != 0) return 0;
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        if (n <= 0) return 0;
-        done += static_cast<std::size_t>(n);
-    }
+    const std::u16string path = MemoryFile(data, size);
+    if (path.empty()) return 0;
     StgIsStorageFile(path.c_str());
     ComPtr<IStorage> root;
     if (SUCCEEDED(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
