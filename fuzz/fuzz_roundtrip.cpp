@@ -31,8 +31,11 @@ struct Element {
 constexpr char16_t kAlphabet[] = {u'A', u'b', u'z', u'0', u' ', u'.', 0x01, 0x1F, 0xE9, 0xC9, 0xFF, 0x178,
                                   0x3A9, 0x3C9, 0x4E2D, 0xD83D, 0xDE00, 0xFF41};
 constexpr std::size_t kSizes[] = {0, 1, 63, 64, 65, 511, 512, 513, 4095, 4096, 4097, 8192};
+// Read sizes on both sides of the mini sector and sector sizes; none so small that reading a
+// stream takes thousands of calls.
+constexpr std::size_t kReadSizes[] = {61, 64, 65, 511, 512, 513, 4095, 4096, 9000};
 constexpr std::size_t kMaxElements = 300;
-constexpr std::size_t kMaxTotalBytes = 64 * 1024;
+constexpr std::size_t kMaxTotalBytes = 32 * 1024;
 
 std::u16string MakeName(FuzzedDataProvider& in) {
     const std::size_t length = in.ConsumeIntegralInRange<std::size_t>(1, cfb::kMaxNameUnits);
@@ -114,7 +117,7 @@ void CompareTree(ComPtr<IStorage> root, const std::vector<Element>& elements, st
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     const auto shape = in.ConsumeBool() ? cfb::SiblingShape::RightChain : cfb::SiblingShape::Balanced;
-    const std::size_t chunk = in.ConsumeIntegralInRange<std::size_t>(1, 9000);
+    const std::size_t chunk = in.PickValueInArray(kReadSizes);
     CompoundFileWriter writer;
     std::vector<Element> elements{{u"Root Entry", true, {}, {}}};
     std::vector<CompoundFileWriter::EntryId> storages{CompoundFileWriter::kRoot};
