@@ -141,16 +141,19 @@ HRESULT CompoundFile::LoadFat() {
     std::vector<std::uint32_t> fatSectors;
     fatSectors.reserve(fatCount);
     // Unused DIFAT slots hold FREESECT; some writers leave such holes between used ones.
-    auto take = [&](std::uint32_t sector, const std::string& where) {
+    // `difatSector` is the DIFAT sector that lists `sector`, kNoStream for the header.
+    auto take = [&](std::uint32_t sector, std::uint32_t difatSector) {
         if (sector == kFreeSect) return S_OK;
         if (sector >= sectorCount_)
-            return Refuse(STG_E_DOCFILECORRUPT, where + " lists FAT sector " + Num(sector) + ", but the file holds " +
-                                                    Num(sectorCount_) + " sectors");
+            return Refuse(STG_E_DOCFILECORRUPT,
+                          (difatSector == kNoStream ? std::string("the header's DIFAT") : "DIFAT sector " + Num(difatSector)) +
+                              " lists FAT sector " + Num(sector) + ", but the file holds " + Num(sectorCount_) +
+                              " sectors");
         fatSectors.push_back(sector);
         return S_OK;
     };
     for (std::size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i)
-        if (HRESULT hr = take(Load32(header_ + header::kDifat + 4 * i), "the header's DIFAT"); FAILED(hr)) return hr;
+        if (HRESULT hr = take(Load32(header_ + header::kDifat + 4 * i), kNoStream); FAILED(hr)) return hr;
 
     // Each DIFAT sector holds FAT sector numbers and, in its last slot, the next DIFAT sector.
     // The walk stops at the chain's end or once every FAT sector is known; a sector met twice
@@ -169,9 +172,8 @@ HRESULT CompoundFile::LoadFat() {
         if (HRESULT hr = ReadAt((std::uint64_t{next} + 1) << sectorShift_, difat.data(), sectorSize_, {"the DIFAT"});
             FAILED(hr))
             return hr;
-        const std::string where = "DIFAT sector " + Num(next);
         for (std::size_t i = 0; i < perSector && fatSectors.size() < fatCount; ++i)
-            if (HRESULT hr = take(Load32(difat.data() + 4 * i), where); FAILED(hr)) return hr;
+            if (HRESULT hr = take(Load32(difat.data() + 4 * i), next); FAILED(hr)) return hr;
         next = Load32(difat.data() + 4 * perSector);
     }
 

@@ -114,6 +114,11 @@ inline std::vector<Case> AllCases() {
         {"DifatEntrySpecialValue", set32(header::kDifat, kFatSect), corrupt},
         {"DifatLoop", difat(12), corrupt},
         {"DifatShorterThanFatCount", difat(kEndOfChain), kBaselineWalk},
+        {"DifatSectorListsSectorPastEnd", [=] {
+             std::string f = difat(kEndOfChain)();
+             Put32(f, SectorOffset(12), 0x4000);
+             return f;
+         }, corrupt},
         {"DifatSectorPastEnd", from([](std::string& f) {
              Put32(f, header::kNumFatSectors, 2);
              Put32(f, header::kFirstDifatSector, 0x5000);

@@ -87,6 +87,7 @@ TEST(DamagedFileReason, NamesTheDamagedStructure) {
         {"Version4DirectoryCountBeyondFile", "the header's directory sector count (3) exceeds the file's 2 sectors"},
         {"DifatEntryPastEnd", "the header's DIFAT lists FAT sector 1048576, but the file holds 12 sectors"},
         {"DifatLoop", "the DIFAT's sector chain loops at sector 12"},
+        {"DifatSectorListsSectorPastEnd", "DIFAT sector 12 lists FAT sector 16384, but the file holds 13 sectors"},
         {"DifatSectorPastEnd", "the DIFAT's sector chain refers to sector 20480, but the file holds 12 sectors"},
         {"DirectoryChainLoop", "the directory's sector chain loops: it is longer than the 12 sectors there are"},
         {"FirstDirectorySectorPastEnd", "the directory's sector chain refers to sector 4096, but there are 12"},
