@@ -1,20 +1,25 @@
 #!/usr/bin/python3
-"""Times `quorvel-check list` against other compound-file listers on the same big files.
+"""Times `quorvel-check list` against other compound-file listers and a floor, on the same big files.
 
 Usage: /usr/bin/python3 bench/compare_listing.py [BUILD_DIR] [--runs N] [--timeout SECONDS]
                                                  [--slow SECONDS] [--inputs NAME...]
 
-BUILD_DIR (default: build) must hold bin/quorvel-check, bin/make_listing_inputs and bin/measure_run. The inputs
-are written to a temporary folder and removed at the end. The peers are olefile (a walk of every
-storage listing names, types and sizes, run by /usr/bin/python3), `gsf list` and `7z l`; p7zip-full
-is installed with apt-get when missing, so run this as root or with sudo at hand.
+BUILD_DIR (default: build) must hold bin/quorvel-check, bin/minimal_lister, bin/make_listing_inputs
+and bin/measure_run. The inputs are written to a temporary folder and removed at the end. The
+peers are olefile (a walk of every storage listing names, types and sizes, run by
+/usr/bin/python3), `gsf list`, `olecfinfo` and `7z l`; their Debian packages are installed with
+apt-get when missing, so run this as root or with sudo at hand. The floor is bench/minimal_lister,
+which prints the same lines as ours doing only what any lister must; it is no peer.
 
 Every lister runs once with its output kept, to check that it really listed the file (exit status
 0, the input's known element names present, at least one line per stream); a lister that fails
-that is reported as failed with the reason. A lister that passes is then timed --runs times with
-its output sent to /dev/null, keeping the best wall time and the lowest peak resident memory (the
-lister's own, as wait4 reports it); a first run longer than --slow seconds is not repeated. The table gives our
-figures and, per peer, its wall time, CPU time and peak memory as multiples of ours.
+that is reported as failed with the reason, and a first run longer than --slow seconds is not
+repeated. Then --runs rounds follow, each running ours, the floor and every remaining peer once,
+one after the other, with the output sent to /dev/null, so that a change in the machine's load
+falls on all of them alike. Each run is timed from a small process of its own (wall time, CPU
+time and peak resident memory as wait4 reports them). The report gives, per input and lister,
+the median and the range of the ratios of the same round: peers as multiples of ours, ours as a
+multiple of the floor.
 """
 
 import argparse
@@ -121,52 +126,100 @@ def listed_everything(stdout_path, names, streams):
     return None
 
 
-def measure(command, input_name, work, runs, timeout, slow):
-    """The best of the timed runs, or the first failure."""
+def first_run(command, input_name, work, timeout):
+    """The kept run that checks the listing: a Run, failed when the listing is wrong."""
     names, streams = INPUTS[input_name]
     kept = os.path.join(work, "listing.out")
     first = run_once(command, kept, work, timeout)
-    if first.failure:
-        return first
-    incomplete = listed_everything(kept, names, streams)
+    if not first.failure:
+        incomplete = listed_everything(kept, names, streams)
+        if incomplete:
+            first = Run(failure=incomplete)
     os.remove(kept)
-    if incomplete:
-        return Run(failure=incomplete)
-    if first.wall > slow:
-        return first
-    timed = [run_once(command, os.devnull, work, timeout) for _ in range(runs)]
-    failed = [r for r in timed if r.failure]
-    if failed:
-        return failed[0]
-    return Run(wall=min(r.wall for r in timed), cpu=min(r.cpu for r in timed),
-               peak_kib=min(r.peak_kib for r in timed))
+    return first
+
+
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+class Ratio:
+    """The median and the range of one quantity's ratios over the rounds."""
+
+    def __init__(self, values):
+        self.median, self.low, self.high = median(values), min(values), max(values)
+
+    def __str__(self):
+        return f"{self.median:6.2f}x ({self.low:.2f}-{self.high:.2f})"
+
+
+def versions():
+    """What each peer says it is, and its Debian package."""
+    def first_line(command, pick=lambda line: True):
+        try:
+            text = subprocess.run(command, capture_output=True, text=True, timeout=30).stdout
+        except (OSError, subprocess.TimeoutExpired):
+            return "unknown"
+        return next((line.strip() for line in text.splitlines() if line.strip() and pick(line)), "unknown")
+
+    def package(name):
+        return first_line(["dpkg-query", "-W", "-f", "${Package} ${Version}", name])
+
+    return {
+        "olefile": f"olefile {first_line([PEER_PYTHON, '-c', 'import olefile; print(olefile.__version__)'])}"
+                   f" [{package('python3-olefile')}], {first_line([PEER_PYTHON, '--version'])}",
+        "gsf list": f"{first_line(['gsf', '--version'])} [{package('libgsf-bin')}]",
+        "olecfinfo": f"{first_line(['olecfinfo', '-V'])} [{package('libolecf-utils')}]",
+        "7z l": f"{first_line(['7z'], lambda line: line.startswith('7-Zip'))} [{package('p7zip-full')}]",
+    }
+
+
+def machine():
+    model = "unknown"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    load = ", ".join(f"{x:.2f}" for x in os.getloadavg())
+    return f"{os.cpu_count()} x {model}, Linux {os.uname().release}, load average {load} at the start"
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[1])
     parser.add_argument("build_dir", nargs="?", default="build")
-    parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--timeout", type=float, default=900)
-    parser.add_argument("--slow", type=float, default=30)
+    parser.add_argument("--runs", type=int, default=11)
+    parser.add_argument("--timeout", type=float, default=60)
+    parser.add_argument("--slow", type=float, default=5)
     parser.add_argument("--inputs", nargs="+", choices=list(INPUTS), default=list(INPUTS))
     args = parser.parse_args()
 
     global MEASURE_RUN
-    checker = os.path.abspath(os.path.join(args.build_dir, "bin", "quorvel-check"))
-    generator = os.path.abspath(os.path.join(args.build_dir, "bin", "make_listing_inputs"))
-    MEASURE_RUN = os.path.abspath(os.path.join(args.build_dir, "bin", "measure_run"))
-    for program in (checker, generator, MEASURE_RUN):
+    binary = lambda name: os.path.abspath(os.path.join(args.build_dir, "bin", name))
+    checker, floor, generator = binary("quorvel-check"), binary("minimal_lister"), binary("make_listing_inputs")
+    MEASURE_RUN = binary("measure_run")
+    for program in (checker, floor, generator, MEASURE_RUN):
         if not os.access(program, os.X_OK):
-            sys.exit(f"{program} is missing: build quorvel-check, make_listing_inputs and measure_run first")
+            sys.exit(f"{program} is missing: build quorvel-check, minimal_lister, make_listing_inputs "
+                     "and measure_run first")
     ensure_tool("7z", "p7zip-full")
     ensure_tool("gsf", "libgsf-bin")
+    ensure_tool("olecfinfo", "libolecf-utils")
 
     listers = {
         "ours": lambda path: [checker, "list", path],
+        "floor": lambda path: [floor, path],
         "olefile": lambda path: [PEER_PYTHON, "-c", OLEFILE_LISTING, path],
         "gsf list": lambda path: ["gsf", "list", path],
+        "olecfinfo": lambda path: ["olecfinfo", path],
         "7z l": lambda path: ["7z", "l", path],
     }
+    print(f"Machine: {machine()}")
+    print("Peers:")
+    for lister, version in versions().items():
+        print(f"  {lister:9} {version}")
 
     work = tempfile.mkdtemp(prefix="quorvel-compare-")
     try:
@@ -176,61 +229,92 @@ def main():
             name, elements, description = line.split(" ", 2)
             size_mb = os.path.getsize(os.path.join(work, name)) / (1 << 20)
             print(f"  {name:18} {int(elements):>7,} elements, {size_mb:6.1f} MB: {description}")
-        print(f"Best of {args.runs} runs (a first run over {args.slow:.0f} s is not repeated); "
-              "peers as multiples of ours: wall time, CPU time, peak memory.\n", flush=True)
+        print(f"\n{args.runs} rounds of ours, the floor and every peer in turn (a peer whose first run "
+              f"takes over {args.slow:.0f} s runs once; over {args.timeout:.0f} s it is stopped). Ratios "
+              "of the same round, median (lowest-highest): peers as multiples of ours, ours as a "
+              "multiple of the floor.\n", flush=True)
 
         results = {}
         for input_name in args.inputs:
             path = os.path.join(work, input_name)
-            for lister, command in listers.items():
-                results[input_name, lister] = measure(command(path), input_name, work, args.runs,
-                                                      args.timeout, args.slow)
-                print_row(input_name, lister, results)
+            firsts = {lister: first_run(command(path), input_name, work, args.timeout)
+                      for lister, command in listers.items()}
+            timed = [lister for lister, r in firsts.items() if not r.failure and r.wall <= args.slow]
+            rounds = {lister: [] for lister in timed}
+            for _ in range(args.runs):
+                for lister in timed:
+                    run = run_once(listers[lister](path), os.devnull, work, args.timeout)
+                    if run.failure:
+                        sys.exit(f"{lister} failed on {input_name} after a good first run: {run.failure}")
+                    rounds[lister].append(run)
+            for lister in listers:
+                results[input_name, lister] = rounds.get(lister) or [firsts[lister]]
+            print_input(input_name, listers, results)
         print_verdict(results, listers, args.inputs)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
-def print_row(input_name, lister, results):
-    r = results[input_name, lister]
-    if lister == "ours":
-        shown = (f"failed ({r.failure})" if r.failure else
-                 f"{r.wall:7.3f} s wall, {r.cpu:6.2f} s CPU, {r.peak_kib / 1024:6.1f} MB peak")
-    else:
-        ours = results[input_name, "ours"]
-        if r.failure:
-            shown = f"failed ({r.failure})"
-        elif ours.failure:
-            shown = f"{r.wall:.3f} s, {r.peak_kib / 1024:.1f} MB"
-        else:
-            cpu = f"{r.cpu / ours.cpu:6.1f}x" if ours.cpu > 0 else "   n/a"
-            shown = (f"{r.wall / ours.wall:6.1f}x wall, {cpu} CPU, {r.peak_kib / ours.peak_kib:5.2f}x "
-                     f"memory   ({r.wall:.3f} s, {r.peak_kib / 1024:.1f} MB)")
-    print(f"{input_name:18} {lister:9} {shown}", flush=True)
+def ratios(runs, base, field):
+    """Per round, runs[i].field / base[i].field; a single run is set against every base run."""
+    if len(runs) == 1:
+        return [getattr(runs[0], field) / getattr(b, field) for b in base]
+    return [getattr(r, field) / getattr(b, field) for r, b in zip(runs, base)]
+
+
+def print_input(input_name, listers, results):
+    ours = results[input_name, "ours"]
+    print(input_name)
+    for lister in listers:
+        runs = results[input_name, lister]
+        if runs[0].failure:
+            print(f"  {lister:9} failed ({runs[0].failure})")
+            continue
+        wall = Ratio([r.wall for r in runs])
+        peak = median([r.peak_kib for r in runs]) / 1024
+        figures = (f"{wall.median:8.4f} s wall ({wall.low:.4f}-{wall.high:.4f}), "
+                   f"{median([r.cpu for r in runs]):7.4f} s CPU, {peak:6.1f} MB peak")
+        if lister == "ours" or ours[0].failure:
+            print(f"  {lister:9} {figures}")
+            continue
+        base, this = (ours, runs) if lister != "floor" else (runs, ours)
+        once = " (ran once)" if len(runs) == 1 else ""
+        print(f"  {lister:9} {figures}; {'ours' if lister == 'floor' else 'peer'}: "
+              f"{Ratio(ratios(this, base, 'wall'))} wall, {Ratio(ratios(this, base, 'peak_kib'))} memory{once}")
+    sys.stdout.flush()
 
 
 def print_verdict(results, listers, inputs):
     print()
-    ours_complete = all(not results[i, "ours"].failure for i in inputs)
+    peers = [lister for lister in listers if lister not in ("ours", "floor")]
+    ours_complete = all(not results[i, "ours"][0].failure for i in inputs)
     # None: no input on which the goal could be judged.
-    faster, leaner, seven_zip = None, None, None
+    goals = {"near": None, "faster": None, "leaner": None, "seven_zip": None}
+
+    def judge(goal, holds):
+        goals[goal] = (goals[goal] is not False) and holds
+
     for input_name in inputs:
         ours = results[input_name, "ours"]
-        if ours.failure:
+        if ours[0].failure:
             continue
-        for lister in listers:
+        floor = results[input_name, "floor"]
+        if not floor[0].failure:
+            judge("near", median(ratios(ours, floor, "wall")) <= 1.5)
+        for lister in peers:
             peer = results[input_name, lister]
-            if lister == "ours" or peer.failure:
+            if peer[0].failure:
                 continue
-            faster = (faster is not False) and peer.wall > ours.wall
-            leaner = (leaner is not False) and peer.peak_kib > ours.peak_kib
-            if lister == "7z l" and input_name.startswith("flat-"):
-                seven_zip = (seven_zip is not False) and peer.wall >= 5 * ours.wall
+            judge("faster", median(ratios(peer, ours, "wall")) > 1)
+            judge("leaner", median(ratios(peer, ours, "peak_kib")) >= 1)
+            if lister == "7z l" and input_name != "huge.acs":
+                judge("seven_zip", median(ratios(peer, ours, "wall")) >= 10)
     for holds, goal in [
         (ours_complete, "ours lists every input completely"),
-        (faster, "ours is faster than every peer on every input the peer completes"),
-        (seven_zip, "ours is at least 5 times faster than 7z l on the 100,000-stream files"),
-        (leaner, "ours needs less peak memory than every peer on every input the peer completes"),
+        (goals["near"], "ours takes at most 1.5 times the floor's wall time on every input (median)"),
+        (goals["faster"], "ours is faster than every peer on every input the peer completes (median)"),
+        (goals["seven_zip"], "ours is at least 10 times faster than 7z l on the 100,000-element files (median)"),
+        (goals["leaner"], "ours needs no more peak memory than any peer on any input the peer completes"),
     ]:
         verdict = "not judged" if holds is None else "holds" if holds else "DOES NOT HOLD"
         print(f"{verdict:14} {goal}")

@@ -1,5 +1,6 @@
 #include "storage/olestg.h"
 
+#include <charconv>
 #include <memory>
 #include <vector>
 
@@ -11,16 +12,6 @@ namespace {
 
 constexpr DWORD kRootMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;  // 0x12
 constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;      // 0x10
-
-const char* TypeName(DWORD type) {
-    switch (type) {
-        case STGTY_STORAGE: return "Storage";
-        case STGTY_STREAM: return "Stream";
-        case STGTY_LOCKBYTES: return "LockBytes";
-        case STGTY_PROPERTY: return "Property";
-        default: return "Unknown";
-    }
-}
 
 // Frees the task-memory name of an element record however the loop body is left.
 struct ElementRecord {
@@ -45,21 +36,56 @@ bool CheckEnumResult(HRESULT result, Prompts& prompts) {
     return false;
 }
 
+const char* ElementTypeName(DWORD type) {
+    switch (type) {
+        case STGTY_STORAGE: return "Storage";
+        case STGTY_STREAM: return "Stream";
+        case STGTY_LOCKBYTES: return "LockBytes";
+        case STGTY_PROPERTY: return "Property";
+        default: return "Unknown";
+    }
+}
+
+void AppendElementLine(std::string& line, const char* typeName, std::string_view name, std::uint64_t size) {
+    line += typeName;
+    line += ' ';
+    const auto code = name.empty() ? 0 : static_cast<unsigned char>(name[0]);
+    if (code >= 1 && code <= 6) {
+        // A leading control code marks a special element; it is shown by number, not as is.
+        if (code == 5) {
+            line += "(Property) ";
+        } else {
+            line += "(Special: ";
+            line += static_cast<char>('0' + code);
+            line += ") ";
+        }
+        line += StrDropLeft(std::string(name), 1);
+    } else {
+        line += name;
+    }
+    line += " Size: ";
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, size).ptr;
+    line.append(digits, end);
+}
+
 TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts) : prompts_(prompts) {
     OpenFile(path);
 }
 
-void TOpenStorage::OpenFile(const std::string& path) {
+ComPtr<IStorage> OpenStorageFile(const std::string& path, const std::function<void(std::string_view)>& header) {
     ComPtr<IStorage> root;
-    {
-        std::size_t byteLength = 0;
-        const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
-        if (StgIsStorageFile(widePath.get()) != S_OK) throw Error("Not a valid storage file.");
-        Lines.Add("Storage " + path);
-        const HRESULT opened =
-            StgOpenStorage(widePath.get(), nullptr, kRootMode, nullptr, 0, root.Put());
-        if (FAILED(opened) || !root) throw Error("Call to StgOpenStorage failed");
-    }
+    std::size_t byteLength = 0;
+    const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
+    if (StgIsStorageFile(widePath.get()) != S_OK) throw Error("Not a valid storage file.");
+    header("Storage " + path);
+    const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, kRootMode, nullptr, 0, root.Put());
+    if (FAILED(opened) || !root) throw Error("Call to StgOpenStorage failed");
+    return root;
+}
+
+void TOpenStorage::OpenFile(const std::string& path) {
+    const ComPtr<IStorage> root = OpenStorageFile(path, [&](std::string_view line) { Lines.Add(line); });
     ListStorage(root.Get());
 }
 
@@ -87,7 +113,7 @@ void TOpenStorage::ListStorage(IStorage* root) {
             CoTaskMemFree(element.stat.pwcsName);
             element.stat = STATSTG{};
         }
-        const std::string typeName = TypeName(element.stat.type);
+        const std::string typeName = ElementTypeName(element.stat.type);
         AddElementLine(typeName, element.stat);
         if (fetched != S_OK) {
             levels.pop_back();
@@ -107,20 +133,8 @@ void TOpenStorage::AddElementLine(const std::string& typeName, const STATSTG& el
     }
     // The line is built in one buffer kept from line to line: with a hundred thousand elements,
     // an allocation per piece costs as much as reading the directory.
-    line_.assign(typeName);
-    line_ += ' ';
-    const std::size_t bodyStart = line_.size();
-    line_ += WideToStr(element.pwcsName);
-    line_ += " Size: ";
-    line_ += std::to_string(element.cbSize);
-    const auto code = static_cast<unsigned char>(line_[bodyStart]);
-    if (code >= 1 && code <= 6) {
-        // A leading control code marks a special element; it is shown by number, not as is.
-        const std::string body = StrDropLeft(line_.substr(bodyStart), 1);
-        line_.resize(bodyStart);
-        line_ += code == 5 ? std::string("(Property) ") : "(Special: " + std::to_string(code) + ") ";
-        line_ += body;
-    }
+    line_.clear();
+    AppendElementLine(line_, typeName.c_str(), WideToStr(element.pwcsName), element.cbSize);
     Lines.Add(line_);
 }
 

@@ -5,7 +5,10 @@
 // and derive their totals from the line count.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/linelist.h"
 #include "platform/prompts.h"
@@ -13,6 +16,17 @@
 
 // True for a success code; otherwise shows "Enum Failed" and returns false.
 bool CheckEnumResult(HRESULT result, Prompts& prompts);
+
+// Steps 1 to 4 of the listing: tests the file and opens its root for reading and writing with
+// exclusive sharing, raising the errors TOpenStorage raises; `header` receives the header line
+// as soon as the file is known to be a compound file.
+ComPtr<IStorage> OpenStorageFile(const std::string& path, const std::function<void(std::string_view)>& header);
+
+// "Storage", "Stream", "LockBytes", "Property", or "Unknown" for any other element type.
+const char* ElementTypeName(DWORD type);
+// Appends the line of an element that is not "Unknown" to `line`: the type name, the name
+// (already converted to 8-bit text; a leading code 1 to 6 shown by number) and the size.
+void AppendElementLine(std::string& line, const char* typeName, std::string_view name, std::uint64_t size);
 
 class TOpenStorage {
 public:

@@ -61,7 +61,7 @@ HRESULT CheckHeaderCount(const char* what, std::uint32_t count, std::uint64_t se
 
 std::string CompoundFile::Part::Text(const Directory& dir) const {
     if (entry == kNoStream) return structure;
-    return std::string(structure) + " of stream \"" + WideToAnsi(std::u16string(dir.Name(entry))) + "\"";
+    return std::string(structure) + " of stream \"" + WideToAnsi(dir.Name(entry).ToString()) + "\"";
 }
 
 HRESULT CompoundFile::Open(int fd, std::shared_ptr<CompoundFile>* file) {
@@ -177,29 +177,45 @@ HRESULT CompoundFile::LoadFat() {
         next = Load32(difat.data() + 4 * perSector);
     }
 
-    if (HRESULT hr = LoadTable(fatSectors, {"the FAT"}, &fat_); FAILED(hr)) return hr;
-    // A file cut short keeps a FAT that still counts the lost sectors as used.
-    for (std::uint64_t s = sectorCount_; s < fat_.size(); ++s)
-        if (fat_[s] != kFreeSect)
-            return Refuse(STG_E_DOCFILECORRUPT, "the file is truncated: the FAT uses sector " + Num(s) +
-                                                    ", but the file ends at byte " + Num(fileSize_) +
-                                                    ", with " + Num(sectorCount_) + " sectors");
+    PrepareTable(std::move(fatSectors), &fat_);
+    return CheckFatEndsWithFile();
+}
+
+void CompoundFile::PrepareTable(std::vector<std::uint32_t> sectors, SectorTable* table) const {
+    table->entries = sectors.size() * (sectorSize_ / 4);
+    // calloc, not a zero-filled vector: the system hands out zeroed pages as they are touched.
+    table->cache.reset(static_cast<std::uint32_t*>(std::calloc(std::max<std::uint64_t>(table->entries, 1), 4)));
+    if (!table->cache) throw std::bad_alloc();
+    table->loaded.assign(sectors.size(), false);
+    table->sectors = std::move(sectors);
+}
+
+HRESULT CompoundFile::TableEntry(const SectorTable& table, std::uint32_t index, std::uint32_t* next) const {
+    const std::size_t perSector = sectorSize_ / 4;
+    const std::size_t tableSector = index / perSector;
+    if (!table.loaded[tableSector]) {
+        std::uint32_t* entries = table.cache.get() + tableSector * perSector;
+        const std::uint32_t sector = table.sectors[tableSector];
+        const Part what{&table == &fat_ ? "the FAT" : "the mini FAT"};
+        if (HRESULT hr = ReadSectors({&sector, 1}, what, reinterpret_cast<unsigned char*>(entries)); FAILED(hr))
+            return hr;
+        // Decoded where they were read: the bytes are little-endian whatever the machine.
+        for (std::size_t i = 0; i < perSector; ++i)
+            entries[i] = Load32(reinterpret_cast<const unsigned char*>(entries + i));
+        table.loaded[tableSector] = true;
+    }
+    *next = table.cache[index];
     return S_OK;
 }
 
-// In batches through one small buffer: the table of a big file is held once, never also as raw
-// bytes.
-HRESULT CompoundFile::LoadTable(const std::vector<std::uint32_t>& sectors, Part what,
-                                SectorTable* table) const {
-    constexpr std::size_t kBatchSectors = 64;
-    table->clear();
-    table->reserve(sectors.size() * (sectorSize_ / 4));
-    std::vector<std::uint32_t> batch;
-    std::vector<unsigned char> bytes;
-    for (std::size_t i = 0; i < sectors.size(); i += kBatchSectors) {
-        batch.assign(sectors.begin() + i, sectors.begin() + std::min(sectors.size(), i + kBatchSectors));
-        if (HRESULT hr = ReadSectors(batch, what, &bytes); FAILED(hr)) return hr;
-        for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) table->push_back(Load32(bytes.data() + at));
+HRESULT CompoundFile::CheckFatEndsWithFile() const {
+    for (std::uint64_t s = sectorCount_; s < fat_.entries; ++s) {
+        std::uint32_t next;
+        if (HRESULT hr = TableEntry(fat_, static_cast<std::uint32_t>(s), &next); FAILED(hr)) return hr;
+        if (next != kFreeSect)
+            return Refuse(STG_E_DOCFILECORRUPT, "the file is truncated: the FAT uses sector " + Num(s) +
+                                                    ", but the file ends at byte " + Num(fileSize_) + ", with " +
+                                                    Num(sectorCount_) + " sectors");
     }
     return S_OK;
 }
@@ -210,17 +226,13 @@ HRESULT CompoundFile::LoadDirectory() {
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, {"the directory's sector chain"}, &chain);
         FAILED(hr))
         return hr;
-    // Read and parsed in batches, so that the raw directory is never held in memory whole.
-    constexpr std::size_t kBatchSectors = 64;
-    directory_.Reserve(chain.size() * (sectorSize_ / kDirEntrySize));
-    std::vector<std::uint32_t> batch;
-    std::vector<unsigned char> bytes;
-    for (std::size_t i = 0; i < chain.size(); i += kBatchSectors) {
-        batch.assign(chain.begin() + i, chain.begin() + std::min(chain.size(), i + kBatchSectors));
-        if (HRESULT hr = ReadSectors(batch, {"the directory"}, &bytes); FAILED(hr)) return hr;
-        directory_.AddEntries({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, version3_);
-    }
-    return directory_.Finish();
+    // Read in one piece, a call per run of consecutive sectors, and kept as read: the entries
+    // are decoded where they lie, when they are used.
+    const std::size_t perSector = sectorSize_ / kDirEntrySize;
+    chain.resize(std::min(chain.size(), Directory::kMaxEntries / perSector));
+    unsigned char* records = directory_.Allocate(chain.size() * perSector);
+    if (HRESULT hr = ReadSectors(chain, {"the directory"}, records); FAILED(hr)) return hr;
+    return directory_.Finish(version3_);
 }
 
 HRESULT CompoundFile::LoadMiniFat() {
@@ -231,7 +243,8 @@ HRESULT CompoundFile::LoadMiniFat() {
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, {"the mini FAT's sector chain"}, &chain);
         FAILED(hr))
         return hr;
-    return LoadTable(chain, {"the mini FAT"}, &miniFat_);
+    PrepareTable(std::move(chain), &miniFat_);
+    return S_OK;
 }
 
 HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
@@ -256,23 +269,21 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
         if (chain->size() >= limit) return refuse(" loops: it is longer than the " + Num(limit) + " " + unit + "s there are");
         chain->push_back(current);
         if (chain->size() == wanted) break;
-        if (current >= table.size())
+        if (current >= table.entries)
             return refuse(" goes through " + std::string(unit) + " " + Num(current) + ", which its table does not cover");
-        current = table[current];
+        if (HRESULT hr = TableEntry(table, current, &current); FAILED(hr)) return hr;
     }
     if (const std::uint32_t repeat = RepeatedSector(*chain, limit); repeat != kNoStream)
         return refuse(" loops at " + std::string(unit) + " " + Num(repeat));
     return S_OK;
 }
 
-HRESULT CompoundFile::ReadSectors(const std::vector<std::uint32_t>& sectors, Part what,
-                                  std::vector<unsigned char>* out) const {
-    out->resize(sectors.size() * sectorSize_);
+HRESULT CompoundFile::ReadSectors(std::span<const std::uint32_t> sectors, Part what, unsigned char* out) const {
     for (std::size_t i = 0; i < sectors.size();) {
         std::size_t run = 1;  // consecutive sectors are read with one call
         while (i + run < sectors.size() && sectors[i + run] == sectors[i] + run) ++run;
         const std::uint64_t offset = (std::uint64_t{sectors[i]} + 1) << sectorShift_;
-        if (HRESULT hr = ReadAt(offset, out->data() + i * sectorSize_, run * sectorSize_, what); FAILED(hr))
+        if (HRESULT hr = ReadAt(offset, out + i * sectorSize_, run * sectorSize_, what); FAILED(hr))
             return hr;
         i += run;
     }
@@ -298,15 +309,16 @@ HRESULT CompoundFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t len
 }
 
 HRESULT CompoundFile::LayOutStream(std::uint32_t id, StreamLayout* layout) const {
-    const DirEntry& e = directory_.Entry(id);
+    const std::uint64_t size = directory_.Size(id);
+    const std::uint32_t start = directory_.StartSector(id);
     layout->entry = id;
-    layout->size = e.size;
-    layout->mini = e.size < kMiniStreamCutoff;
+    layout->size = size;
+    layout->mini = size < kMiniStreamCutoff;
     HRESULT hr;
     try {
-        hr = layout->mini ? WalkChain(miniFat_, miniFat_.size(), e.startSector, CeilDiv(e.size, kMiniSectorSize),
+        hr = layout->mini ? WalkChain(miniFat_, miniFat_.entries, start, CeilDiv(size, kMiniSectorSize),
                                       {"the mini sector chain", id}, &layout->sectors)
-                          : WalkChain(fat_, sectorCount_, e.startSector, CeilDiv(e.size, sectorSize_),
+                          : WalkChain(fat_, sectorCount_, start, CeilDiv(size, sectorSize_),
                                       {"the sector chain", id}, &layout->sectors);
     } catch (const std::bad_alloc&) {
         return Refuse(E_OUTOFMEMORY, "not enough memory for the sector list of a stream");
@@ -361,9 +373,8 @@ HRESULT CompoundFile::ReadMini(const StreamLayout& layout, std::uint64_t offset,
                                unsigned char* buffer, std::size_t size) const {
     const Part data{"the data", layout.entry};
     if (!miniStreamLaidOut_) {
-        const DirEntry& root = directory_.Entry(0);
-        miniStream_.size = root.size;
-        if (HRESULT hr = WalkChain(fat_, sectorCount_, root.startSector, CeilDiv(root.size, sectorSize_),
+        miniStream_.size = directory_.Size(0);
+        if (HRESULT hr = WalkChain(fat_, sectorCount_, directory_.StartSector(0), CeilDiv(miniStream_.size, sectorSize_),
                                    {"the mini stream's sector chain"}, &miniStream_.sectors);
             FAILED(hr))
             return hr;

@@ -1,6 +1,8 @@
 // An open compound file, shared by the root storage and every object opened from it: the
 // descriptor (and its lock, both released with the last reference), the header's geometry, the
-// FAT, the mini FAT and the directory, all read and checked when the file is opened. Every
+// FAT, the mini FAT and the directory. The header, where the tables lie, the directory and the
+// chains of the directory and the mini FAT are read and checked when the file is opened; the
+// entries of the tables are read as chains need them. Every
 // count and sector number is checked against the sectors the file really holds before anything
 // is allocated for it. Stream data is read only on demand; a stream's chain is walked and
 // checked the first time it is laid out. The objects of one file are used from one thread: the
@@ -8,7 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,8 +22,19 @@
 
 namespace cfb {
 
-// A FAT or mini FAT: the next sector of each sector's chain.
-using SectorTable = std::vector<std::uint32_t, LargeAllocator<std::uint32_t>>;
+// A FAT or mini FAT: the next sector of each sector's chain. Read one sector of the table at a
+// time, the first time a chain needs an entry from it, so that listing the directory of a file
+// with one huge stream reads and holds only the few table sectors that map the directory.
+struct SectorTable {
+    struct Free {
+        void operator()(std::uint32_t* entries) const noexcept { std::free(entries); }
+    };
+    std::vector<std::uint32_t> sectors;  // where the table lies in the file, in order
+    std::uint64_t entries = 0;           // what the table's sectors hold
+    // Zeroed lazily by the system: pages of table sectors never read take no memory.
+    mutable std::unique_ptr<std::uint32_t[], Free> cache;
+    mutable std::vector<bool> loaded;  // by table sector
+};
 
 // Where the bytes of one stream lie: the sectors of its chain in order, in the FAT's sectors
 // or, for a small stream, in the mini stream's 64-byte sectors.
@@ -76,10 +91,14 @@ private:
     HRESULT WalkChain(const SectorTable& table, std::uint64_t limit,
                       std::uint32_t first, std::uint64_t wanted, Part name,
                       std::vector<std::uint32_t>* chain) const;
-    // Reads the table held in `sectors` (the FAT or the mini FAT) into `table`.
-    HRESULT LoadTable(const std::vector<std::uint32_t>& sectors, Part what, SectorTable* table) const;
-    // Reads whole sectors into `out`, resized to hold them.
-    HRESULT ReadSectors(const std::vector<std::uint32_t>& sectors, Part what, std::vector<unsigned char>* out) const;
+    // Makes `table` the table held in `sectors` (the FAT or the mini FAT), none of it read yet.
+    void PrepareTable(std::vector<std::uint32_t> sectors, SectorTable* table) const;
+    // REQUIRES: index < table.entries. Reads the table sector holding the entry if need be.
+    HRESULT TableEntry(const SectorTable& table, std::uint32_t index, std::uint32_t* next) const;
+    // A file cut short keeps a FAT that still counts the lost sectors as used: refused.
+    HRESULT CheckFatEndsWithFile() const;
+    // Reads whole sectors to `out`, which has room for all of them.
+    HRESULT ReadSectors(std::span<const std::uint32_t> sectors, Part what, unsigned char* out) const;
     // Reads `length` bytes at `offset` of the file, all of which must lie inside it: a read
     // that reaches past the end is STG_E_READFAULT (the file is truncated).
     HRESULT ReadAt(std::uint64_t offset, void* buffer, std::size_t length, Part what) const;

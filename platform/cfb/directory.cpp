@@ -1,6 +1,8 @@
 #include "directory.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "platform/codepage.h"
@@ -9,10 +11,11 @@
 namespace cfb {
 namespace {
 
-// Below this many children a linear scan is as fast as building an index.
+// Below this many children a linear scan is as fast as any search.
 constexpr std::uint32_t kIndexThreshold = 16;
-// Entry ids above this are link markers, not entries.
-constexpr std::size_t kMaxEntries = 0xFFFFFFFA;
+// A red-black tree of fewer than 2^32 entries is at most 64 levels deep; a sibling tree deeper
+// than that (a long chain, or damage) is searched through a sorted index instead.
+constexpr int kMaxTreeDepth = 64;
 
 GUID LoadGuid(const unsigned char* p) {
     GUID g;
@@ -27,69 +30,67 @@ FILETIME LoadFiletime(const unsigned char* p) {
     return FILETIME{Load32(p), Load32(p + 4)};
 }
 
-bool IsZero(const unsigned char* bytes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (bytes[i] != 0) return false;
-    return true;
+// Class id, state bits and both times lie back to back from the class id on.
+constexpr std::size_t kDetailsBytes = entry::kStartSector - entry::kClsid;
+
+// Asked for every element an enumeration delivers; nearly always all zero.
+bool NoDetails(const unsigned char* record) {
+    static constexpr unsigned char kNone[kDetailsBytes] = {};
+    return std::memcmp(record + entry::kClsid, kNone, kDetailsBytes) == 0;
 }
 
 }  // namespace
 
-// The name field holds at most 31 units and a terminator; a length that is odd, 0, larger than
-// the field or longer than the text before the first NUL is cut to what the field really holds.
-void Directory::AddEntry(const unsigned char* record, bool version3) {
-    DirEntry e;
-    const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
-    const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
-    e.nameOffset = static_cast<std::uint32_t>(names_.size());
-    char16_t name[kMaxNameUnits];
-    std::size_t n = 0;
-    for (; n < units; ++n) {
-        name[n] = Load16(record + entry::kName + 2 * n);
-        if (name[n] == 0) break;
-    }
-    names_.insert(names_.end(), name, name + n);
-    e.nameUnits = static_cast<std::uint8_t>(n);
-    e.type = record[entry::kObjectType];
-    e.left = Load32(record + entry::kLeft);
-    e.right = Load32(record + entry::kRight);
-    e.child = Load32(record + entry::kChild);
-    e.startSector = Load32(record + entry::kStartSector);
-    // Old writers of version 3 files left garbage in the high half of the size.
-    e.size = version3 ? Load32(record + entry::kStreamSize) : Load64(record + entry::kStreamSize);
-    // Class id, state bits and both times lie back to back from the class id on.
-    constexpr std::size_t kDetailsBytes = entry::kStartSector - entry::kClsid;
-    if (!IsZero(record + entry::kClsid, kDetailsBytes)) {
-        EntryDetails d;
-        d.clsid = LoadGuid(record + entry::kClsid);
-        d.stateBits = Load32(record + entry::kStateBits);
-        d.created = LoadFiletime(record + entry::kCreationTime);
-        d.modified = LoadFiletime(record + entry::kModifiedTime);
-        details_.emplace_back(static_cast<std::uint32_t>(entries_.size()), d);
-    }
-    entries_.push_back(e);
+std::u16string EntryName::ToString() const {
+    std::u16string text(count_, u'\0');
+    for (std::size_t i = 0; i < count_; ++i) text[i] = (*this)[i];
+    return text;
 }
 
-void Directory::AddEntries(std::string_view records, bool version3) {
-    const auto* data = reinterpret_cast<const unsigned char*>(records.data());
-    const std::size_t count = records.size() / kDirEntrySize;
-    for (std::size_t i = 0; i < count && entries_.size() < kMaxEntries; ++i)
-        AddEntry(data + i * kDirEntrySize, version3);
+unsigned char* Directory::Allocate(std::size_t count) {
+    const std::size_t bytes = count * kDirEntrySize;
+    // Not zeroed: the caller fills every byte.
+    records_ = {static_cast<unsigned char*>(AllocateLarge(bytes)), FreeRecords{bytes}};
+    count_ = static_cast<std::uint32_t>(count);
+    return records_.get();
+}
+
+// The name field holds at most 31 units and a terminator; a length that is odd, 0, larger than
+// the field or longer than the text before the first NUL is cut to what the field really holds.
+EntryName Directory::Name(std::uint32_t id) const {
+    const unsigned char* record = Record(id);
+    const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
+    const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
+    std::size_t n = 0;
+    while (n < units && Load16(record + entry::kName + 2 * n) != 0) ++n;
+    return EntryName(record + entry::kName, n);
+}
+
+std::uint64_t Directory::Size(std::uint32_t id) const {
+    // Old writers of version 3 files left garbage in the high half of the size.
+    const unsigned char* field = Record(id) + entry::kStreamSize;
+    return version3_ ? Load32(field) : Load64(field);
 }
 
 EntryDetails Directory::Details(std::uint32_t id) const {
-    const auto found = std::lower_bound(details_.begin(), details_.end(), id,
-                                        [](const auto& item, std::uint32_t key) { return item.first < key; });
-    return found != details_.end() && found->first == id ? found->second : EntryDetails{};
+    const unsigned char* record = Record(id);
+    if (NoDetails(record)) return {};
+    EntryDetails d;
+    d.clsid = LoadGuid(record + entry::kClsid);
+    d.stateBits = Load32(record + entry::kStateBits);
+    d.created = LoadFiletime(record + entry::kCreationTime);
+    d.modified = LoadFiletime(record + entry::kModifiedTime);
+    return d;
 }
 
-HRESULT Directory::Finish() {
-    if (entries_.empty()) {
+HRESULT Directory::Finish(bool version3) {
+    version3_ = version3;
+    if (count_ == 0) {
         SetErrorDescription("the directory holds no entry");
         return STG_E_DOCFILECORRUPT;
     }
-    if (entries_[0].type != kTypeRoot) {
-        SetErrorDescription("the directory's first entry is of type " + std::to_string(entries_[0].type) +
+    if (Type(0) != kTypeRoot) {
+        SetErrorDescription("the directory's first entry is of type " + std::to_string(Type(0)) +
                             ", not the root's type 5");
         return STG_E_DOCFILECORRUPT;
     }
@@ -99,8 +100,8 @@ HRESULT Directory::Finish() {
 
 HRESULT Directory::RefuseDamagedTree(std::uint32_t id) const {
     const std::string storage =
-        id == 0 ? std::string("the root storage") : "storage \"" + WideToAnsi(std::u16string(Name(id))) + "\"";
-    SetErrorDescription(entries_[id].childList == ChildList::BadChildLink
+        id == 0 ? std::string("the root storage") : "storage \"" + WideToAnsi(Name(id).ToString()) + "\"";
+    SetErrorDescription(ChildListState(id) == ChildList::BadChildLink
                             ? "the child link of " + storage +
                                   " leads to no usable entry (past the directory, to an unused entry, or back into the tree)"
                             : "the sibling tree under " + storage +
@@ -109,18 +110,26 @@ HRESULT Directory::RefuseDamagedTree(std::uint32_t id) const {
     return STG_E_DOCFILECORRUPT;
 }
 
-bool Directory::IsStorage(std::uint32_t id) const {
-    return id == 0 || entries_[id].type == kTypeStorage;
+const Directory::ChildSpan* Directory::Span(std::uint32_t id) const {
+    const auto found = std::lower_bound(spans_.begin(), spans_.end(), id,
+                                        [](const auto& item, std::uint32_t key) { return item.first < key; });
+    return found != spans_.end() && found->first == id ? &found->second : nullptr;
 }
 
 std::span<const std::uint32_t> Directory::Children(std::uint32_t id) const {
-    const DirEntry& e = entries_[id];
-    return {children_.data() + e.childrenBegin, e.childrenCount};
+    const ChildSpan* span = Span(id);
+    if (!span) return {};
+    return {children_.data() + span->begin, span->count};
+}
+
+ChildList Directory::ChildListState(std::uint32_t id) const {
+    const ChildSpan* span = Span(id);
+    return span ? span->state : ChildList::Complete;
 }
 
 void Directory::WalkTree() {
-    children_.reserve(entries_.size());
-    std::vector<bool> visited(entries_.size());
+    children_.reserve(count_);
+    std::vector<bool> visited(count_);
     visited[0] = true;
     std::vector<std::uint32_t> pending{0};  // storages whose children are still to be listed
     std::vector<std::uint32_t> path;        // the in-order walk's stack of open left subtrees
@@ -129,6 +138,7 @@ void Directory::WalkTree() {
         pending.pop_back();
         ListChildren(storage, visited, pending, path);
     }
+    std::sort(spans_.begin(), spans_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 // Each entry is reached at most once (the visited bitmap), so the walk over all storages is
@@ -136,17 +146,16 @@ void Directory::WalkTree() {
 void Directory::ListChildren(std::uint32_t storage, std::vector<bool>& visited,
                              std::vector<std::uint32_t>& pending,
                              std::vector<std::uint32_t>& path) {
-    DirEntry& span = entries_[storage];
-    span.childrenBegin = static_cast<std::uint32_t>(children_.size());
-    auto usable = [&](std::uint32_t id) {
-        return id < entries_.size() && entries_[id].type != kTypeUnused && !visited[id];
-    };
+    ChildSpan span;
+    span.begin = static_cast<std::uint32_t>(children_.size());
+    auto usable = [&](std::uint32_t id) { return id < count_ && Type(id) != kTypeUnused && !visited[id]; };
     auto finish = [&](ChildList state) {
-        span.childrenCount = static_cast<std::uint32_t>(children_.size()) - span.childrenBegin;
-        span.childList = state;
+        span.count = static_cast<std::uint32_t>(children_.size()) - span.begin;
+        span.state = state;
+        spans_.emplace_back(storage, span);
     };
 
-    std::uint32_t current = entries_[storage].child;
+    std::uint32_t current = Link(storage, entry::kChild);
     if (current == kNoStream) return finish(ChildList::Complete);
     if (!usable(current)) return finish(ChildList::BadChildLink);
     visited[current] = true;
@@ -154,7 +163,7 @@ void Directory::ListChildren(std::uint32_t storage, std::vector<bool>& visited,
     for (;;) {
         for (;;) {  // descend to the leftmost entry of the subtree at `current`
             path.push_back(current);
-            const std::uint32_t left = entries_[current].left;
+            const std::uint32_t left = Link(current, entry::kLeft);
             if (left == kNoStream) break;
             if (!usable(left)) return finish(ChildList::BadSiblingLink);
             visited[left] = true;
@@ -165,8 +174,8 @@ void Directory::ListChildren(std::uint32_t storage, std::vector<bool>& visited,
             const std::uint32_t node = path.back();
             path.pop_back();
             children_.push_back(node);
-            if (entries_[node].type == kTypeStorage) pending.push_back(node);
-            const std::uint32_t right = entries_[node].right;
+            if (Type(node) == kTypeStorage) pending.push_back(node);
+            const std::uint32_t right = Link(node, entry::kRight);
             if (right == kNoStream) continue;
             if (!usable(right)) return finish(ChildList::BadSiblingLink);
             visited[right] = true;
@@ -180,24 +189,47 @@ std::uint32_t Directory::FindChild(std::uint32_t id, std::u16string_view name) c
     const std::span<const std::uint32_t> children = Children(id);
     if (children.size() < kIndexThreshold) {
         for (std::uint32_t child : children)
-            if (CompareNames(Name(child), name) == 0) return child;
+            if (CompareNameUnits(Name(child), name) == 0) return child;
         return kNoStream;
     }
+    // Only a complete list holds every entry its sibling tree reaches.
+    if (ChildListState(id) == ChildList::Complete)
+        if (const std::uint32_t found = SearchTree(id, name); found != kNoStream) return found;
+    return SearchIndex(id, name);
+}
+
+// The sibling tree is ordered by name: a search from its top finds the first of equal names
+// listed in a few dozen steps, with no memory. A miss is confirmed through the index, since a
+// tree a writer left out of order could hide a child from the search.
+std::uint32_t Directory::SearchTree(std::uint32_t id, std::u16string_view name) const {
+    std::uint32_t found = kNoStream;
+    std::uint32_t current = Link(id, entry::kChild);
+    for (int depth = 0; current != kNoStream; ++depth) {
+        if (depth == kMaxTreeDepth || current >= count_) return kNoStream;
+        const int order = CompareNameUnits(name, Name(current));
+        if (order == 0) found = current;
+        current = Link(current, order <= 0 ? entry::kLeft : entry::kRight);
+    }
+    return found;
+}
+
+std::uint32_t Directory::SearchIndex(std::uint32_t id, std::u16string_view name) const {
     auto found = nameIndex_.find(id);
     if (found == nameIndex_.end()) {
+        const std::span<const std::uint32_t> children = Children(id);
         std::vector<std::uint32_t> sorted(children.begin(), children.end());
         // Stable, so that of two children with the same name the one listed first is found.
         std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return CompareNames(Name(a), Name(b)) < 0;
+            return CompareNameUnits(Name(a), Name(b)) < 0;
         });
         found = nameIndex_.emplace(id, std::move(sorted)).first;
     }
     const std::vector<std::uint32_t>& sorted = found->second;
     auto it = std::lower_bound(sorted.begin(), sorted.end(), name,
                                [&](std::uint32_t a, std::u16string_view key) {
-                                   return CompareNames(Name(a), key) < 0;
+                                   return CompareNameUnits(Name(a), key) < 0;
                                });
-    if (it != sorted.end() && CompareNames(Name(*it), name) == 0) return *it;
+    if (it != sorted.end() && CompareNameUnits(Name(*it), name) == 0) return *it;
     return kNoStream;
 }
 

@@ -1,14 +1,18 @@
-// The directory of a compound file: its 128-byte entries and, for every storage, the list of its
-// children in the in-order walk of their sibling tree (left subtree, entry, right subtree).
+// The directory of a compound file: its 128-byte entries, kept as the file holds them and read
+// field by field where they lie, and, for every storage, the list of its children in the
+// in-order walk of their sibling tree (left subtree, entry, right subtree).
 // The tree is walked once, iteratively (an explicit stack and one visited bitmap over entry
 // ids), so a cycle, an entry reached twice or a link to an unused entry is found without
 // recursion, and a sibling chain or a nesting 100,000 deep costs no call stack.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/guid.h"
@@ -25,25 +29,23 @@ enum class ChildList : std::uint8_t {
     BadSiblingLink,  // the list holds the children before a bad link in the sibling tree
 };
 
-// One entry in 40 bytes, its place in the storage's child list included: a directory of 100,000
-// elements is read, walked and kept in a third of the memory its 128-byte records take. The name
-// lives in the directory's name buffer.
-struct DirEntry {
-    std::uint64_t size = 0;  // version 3: the low 32 bits of the field only
-    std::uint32_t nameOffset = 0;
-    std::uint32_t left = kNoStream;
-    std::uint32_t right = kNoStream;
-    std::uint32_t child = kNoStream;
-    std::uint32_t startSector = kEndOfChain;
-    std::uint32_t childrenBegin = 0;  // for storages: where their children are listed
-    std::uint32_t childrenCount = 0;
-    std::uint8_t nameUnits = 0;
-    std::uint8_t type = kTypeUnused;
-    ChildList childList = ChildList::Complete;
+// An entry's name where the directory holds it: UTF-16LE units, at most 31, cut at the length
+// field and at the first NUL.
+class EntryName {
+public:
+    EntryName(const unsigned char* units, std::size_t count) : units_(units), count_(count) {}
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    // REQUIRES: i < size().
+    char16_t operator[](std::size_t i) const { return Load16(units_ + 2 * i); }
+    std::u16string ToString() const;
+
+private:
+    const unsigned char* units_;
+    std::size_t count_;
 };
 
-// What few entries carry besides their place in the tree: streams almost never have any, so
-// they are kept only for the entries that do.
+// What few entries carry besides their place in the tree.
 struct EntryDetails {
     CLSID clsid;
     std::uint32_t stateBits = 0;
@@ -53,55 +55,73 @@ struct EntryDetails {
 
 class Directory {
 public:
-    // Room for `count` entries, so that adding them allocates once.
-    void Reserve(std::size_t count) {
-        entries_.reserve(count);
-        names_.reserve(count * 10);  // most names are short
-    }
-    // Parses the whole 128-byte records in `records`, in the directory's order; a trailing
-    // partial record is ignored.
-    void AddEntries(std::string_view records, bool version3);
-    // Walks the tree from the root entry (id 0) once every entry is added.
+    // Entry ids above this are link markers, not entries.
+    static constexpr std::size_t kMaxEntries = 0xFFFFFFFA;
+
+    Directory() = default;
+    Directory(const Directory&) = delete;
+    Directory& operator=(const Directory&) = delete;
+
+    // REQUIRES: count <= kMaxEntries. Room for `count` records, for the caller to fill with the
+    // directory's bytes in order before Finish. Returns where they go.
+    unsigned char* Allocate(std::size_t count);
+    // Walks the tree from the root entry (id 0) once the records are in place.
     // STG_E_DOCFILECORRUPT, with the reason as the thread's error information, when there is no
     // entry or the root entry is not of the root type.
-    HRESULT Finish();
+    HRESULT Finish(bool version3);
 
-    std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
-    // REQUIRES: id < Count().
-    const DirEntry& Entry(std::uint32_t id) const { return entries_[id]; }
-    std::u16string_view Name(std::uint32_t id) const {
-        return {names_.data() + entries_[id].nameOffset, entries_[id].nameUnits};
-    }
+    std::uint32_t Count() const { return count_; }
+    // REQUIRES for every accessor below: id < Count().
+    std::uint8_t Type(std::uint32_t id) const { return Record(id)[entry::kObjectType]; }
+    // Version 3: the low 32 bits of the field only.
+    std::uint64_t Size(std::uint32_t id) const;
+    std::uint32_t StartSector(std::uint32_t id) const { return Load32(Record(id) + entry::kStartSector); }
+    EntryName Name(std::uint32_t id) const;
     // All zero for an entry that has none.
     EntryDetails Details(std::uint32_t id) const;
 
     // The root entry, or a reachable entry of the storage type.
-    bool IsStorage(std::uint32_t id) const;
-    bool IsStream(std::uint32_t id) const { return entries_[id].type == kTypeStream; }
+    bool IsStorage(std::uint32_t id) const { return id == 0 || Type(id) == kTypeStorage; }
+    bool IsStream(std::uint32_t id) const { return Type(id) == kTypeStream; }
 
     // REQUIRES: IsStorage(id). The children in sibling-tree order, up to any damage.
     std::span<const std::uint32_t> Children(std::uint32_t id) const;
-    ChildList ChildListState(std::uint32_t id) const { return entries_[id].childList; }
+    ChildList ChildListState(std::uint32_t id) const;
     // REQUIRES: IsStorage(id) and ChildListState(id) is not Complete. STG_E_DOCFILECORRUPT, with
     // the storage's name and what is wrong as the thread's error information.
     HRESULT RefuseDamagedTree(std::uint32_t id) const;
 
-    // The first child of storage `id` whose name matches (CompareNames == 0), or kNoStream.
-    // Large storages are searched through an index built on the first look-up.
+    // The first child of storage `id`, in its list, whose name matches (CompareNames == 0), or
+    // kNoStream.
     std::uint32_t FindChild(std::uint32_t id, std::u16string_view name) const;
 
 private:
+    struct ChildSpan {
+        std::uint32_t begin = 0;
+        std::uint32_t count = 0;
+        ChildList state = ChildList::Complete;
+    };
+    struct FreeRecords {
+        std::size_t bytes;
+        void operator()(unsigned char* block) const noexcept { FreeLarge(block, bytes); }
+    };
+
+    const unsigned char* Record(std::uint32_t id) const { return records_.get() + std::size_t{id} * kDirEntrySize; }
+    std::uint32_t Link(std::uint32_t id, std::size_t field) const { return Load32(Record(id) + field); }
+    const ChildSpan* Span(std::uint32_t id) const;
+    std::uint32_t SearchTree(std::uint32_t id, std::u16string_view name) const;
+    std::uint32_t SearchIndex(std::uint32_t id, std::u16string_view name) const;
+
     void WalkTree();
     void ListChildren(std::uint32_t storage, std::vector<bool>& visited,
                       std::vector<std::uint32_t>& pending, std::vector<std::uint32_t>& path);
 
-    void AddEntry(const unsigned char* record, bool version3);
-
-    std::vector<DirEntry, LargeAllocator<DirEntry>> entries_;
-    std::vector<char16_t, LargeAllocator<char16_t>> names_;  // every entry's name, back to back
-    std::vector<std::pair<std::uint32_t, EntryDetails>> details_;  // by entry id, ascending
+    std::unique_ptr<unsigned char[], FreeRecords> records_{nullptr, FreeRecords{0}};
+    std::uint32_t count_ = 0;
+    bool version3_ = true;
     std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;  // every storage's list, one after another
-    // Children of a storage sorted by name, for storages with many children.
+    std::vector<std::pair<std::uint32_t, ChildSpan>> spans_;  // by storage id, ascending
+    // Children of a storage sorted by name, for storages whose sibling tree is too deep to search.
     mutable std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> nameIndex_;
 };
 

@@ -98,6 +98,17 @@ inline void Store64(unsigned char* p, std::uint64_t v) {
 char16_t UpcaseUnit(char16_t unit);
 
 // Sibling order: shorter names first, then unit by unit after UpcaseUnit. <0, 0 or >0.
+// For any two sequences of UTF-16 units with size() and operator[].
+template <class A, class B>
+int CompareNameUnits(const A& a, const B& b) {
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char16_t x = UpcaseUnit(a[i]);
+        const char16_t y = UpcaseUnit(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+}
 int CompareNames(std::u16string_view a, std::u16string_view b);
 
 }  // namespace cfb

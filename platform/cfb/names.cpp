@@ -21,14 +21,6 @@ char16_t UpcaseUnit(char16_t c) {
     return c;
 }
 
-int CompareNames(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const char16_t x = UpcaseUnit(a[i]);
-        const char16_t y = UpcaseUnit(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return 0;
-}
+int CompareNames(std::u16string_view a, std::u16string_view b) { return CompareNameUnits(a, b); }
 
 }  // namespace cfb

@@ -33,22 +33,21 @@ public:
 DWORD ElementType(const Directory& dir, std::uint32_t id) {
     if (dir.IsStorage(id)) return STGTY_STORAGE;
     // Other type bytes are passed on as they are, for the caller to show as unknown.
-    return dir.Entry(id).type;
+    return dir.Type(id);
 }
 
 HRESULT FillStat(const Directory& dir, std::uint32_t id, DWORD statFlag, DWORD mode, STATSTG* stat) {
-    const DirEntry& e = dir.Entry(id);
     STATSTG s;
     if (statFlag != STATFLAG_NONAME) {
-        const std::u16string_view text = dir.Name(id);
+        const EntryName text = dir.Name(id);
         auto* name = static_cast<char16_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(char16_t)));
         if (!name) return E_OUTOFMEMORY;
-        std::copy(text.begin(), text.end(), name);
+        for (std::size_t i = 0; i < text.size(); ++i) name[i] = text[i];
         name[text.size()] = 0;
         s.pwcsName = name;
     }
     s.type = ElementType(dir, id);
-    s.cbSize = s.type == STGTY_STORAGE ? 0 : e.size;
+    s.cbSize = s.type == STGTY_STORAGE ? 0 : dir.Size(id);
     const EntryDetails details = dir.Details(id);
     s.mtime = details.modified;
     s.ctime = details.created;
@@ -90,7 +89,7 @@ public:
         switch (origin) {
             case STREAM_SEEK_SET: base = 0; break;
             case STREAM_SEEK_CUR: base = position_; break;
-            case STREAM_SEEK_END: base = file_->Dir().Entry(id_).size; break;
+            case STREAM_SEEK_END: base = file_->Dir().Size(id_); break;
             default: return STG_E_INVALIDFUNCTION;
         }
         const std::uint64_t distance = move < 0 ? 0 - static_cast<std::uint64_t>(move) : static_cast<std::uint64_t>(move);
@@ -195,6 +194,8 @@ public:
         return StatChecked(file_->Dir(), id_, statFlag, mode_, stat);
     }
 
+    std::shared_ptr<const CompoundFile> FileIfRoot() const { return id_ == 0 ? file_ : nullptr; }
+
 private:
     // Children are opened with exclusive sharing, never with more access than this storage has.
     HRESULT FindChild(LPCWSTR name, DWORD mode, std::uint32_t* child) const {
@@ -230,6 +231,11 @@ private:
 
 IStorage* NewRootStorage(std::shared_ptr<CompoundFile> file, DWORD mode) {
     return new (std::nothrow) Storage(std::move(file), 0, mode);
+}
+
+std::shared_ptr<const CompoundFile> FileOfRoot(IStorage* storage) {
+    const auto* ours = dynamic_cast<const Storage*>(storage);
+    return ours ? ours->FileIfRoot() : nullptr;
 }
 
 }  // namespace cfb

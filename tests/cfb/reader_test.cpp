@@ -432,3 +432,68 @@ TEST_F(Reader, ReadsBackWhatTheWriterStored) {
 }
 
 }  // namespace
+
+namespace lookup {
+
+constexpr std::uint32_t kCount = 200;
+
+// Links entries first..last (ids in listing order) as a balanced search tree; returns its top.
+std::uint32_t Balance(std::vector<crafted::EntrySpec>& entries, std::uint32_t first, std::uint32_t last) {
+    if (first > last) return cfb::kNoStream;
+    const std::uint32_t middle = first + (last - first) / 2;
+    entries[middle].left = middle == first ? cfb::kNoStream : Balance(entries, first, middle - 1);
+    entries[middle].right = Balance(entries, middle + 1, last);
+    return middle;
+}
+
+enum class Shape { Balanced, RightChain, OutOfOrder, EqualPairs };
+
+// kCount streams in the root; entry i is named by number `Label(i)` and states that number as
+// its size, so that a look-up shows which entry it found.
+std::uint32_t Label(Shape shape, std::uint32_t id) {
+    switch (shape) {
+        case Shape::OutOfOrder: return id % 2 ? id : kCount + 2 - id;  // even ids swapped end for end
+        case Shape::EqualPairs: return (id + 1) / 2;                    // ids 2k-1 and 2k share name k
+        default: return id;
+    }
+}
+
+std::string Entries(Shape shape) {
+    std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+    for (std::uint32_t i = 1; i <= kCount; ++i) {
+        crafted::EntrySpec e{Numbered(Label(shape, i))};
+        e.size = i;
+        if (shape == Shape::RightChain) e.right = i < kCount ? i + 1 : cfb::kNoStream;
+        entries.push_back(e);
+    }
+    if (shape != Shape::RightChain) entries[0].child = Balance(entries, 1, kCount);
+    return crafted::DirectoryOnly(entries);
+}
+
+std::uint64_t FoundSize(IStorage* root, std::uint32_t label) {
+    ComPtr<IStream> stream;
+    if (root->OpenStream(Numbered(label).c_str(), nullptr, kChildMode, 0, stream.Put()) != S_OK) return 0;
+    STATSTG stat;
+    EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    return stat.cbSize;
+}
+
+}  // namespace lookup
+
+// Opening by name searches the sibling tree where it is a search tree and falls back to a sorted
+// index where it is too deep to search or out of order; of equal names, the one listed first.
+TEST_F(Reader, FindsChildrenByNameWhateverTheShapeOfTheSiblingTree) {
+    using namespace lookup;
+    for (Shape shape : {Shape::Balanced, Shape::RightChain, Shape::OutOfOrder}) {
+        ComPtr<IStorage> root = OpenOrFail(Write(Entries(shape)));
+        std::uint32_t found = 0;
+        for (std::uint32_t id = 1; id <= kCount; ++id) found += FoundSize(root.Get(), Label(shape, id)) == id;
+        EXPECT_EQ(found, kCount) << static_cast<int>(shape);
+        EXPECT_EQ(FoundSize(root.Get(), kCount + 1), 0u);
+        EXPECT_EQ(FoundSize(root.Get(), 0), 0u);
+    }
+    ComPtr<IStorage> root = OpenOrFail(Write(Entries(Shape::EqualPairs)));
+    std::uint32_t firstOfPair = 0;
+    for (std::uint32_t k = 1; k <= kCount / 2; ++k) firstOfPair += FoundSize(root.Get(), k) == 2 * k - 1;
+    EXPECT_EQ(firstOfPair, kCount / 2);
+}

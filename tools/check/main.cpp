@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "storage/olestg.h"
+#include "storage/direct_listing.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
 #include "tools/check/options.h"
@@ -29,22 +29,9 @@ bool Print(const std::string& text) {
 int List(const std::string& path) {
     ConsolePrompts prompts;
     try {
-        const TOpenStorage listing(path, prompts);
-        // Through a buffer of its own, written in large pieces: a copy of a listing of 100,000
-        // elements in one string would add to the time and, briefly, twice its size in memory,
-        // and a call per line costs more than the line.
-        constexpr std::size_t kChunk = 64 * 1024;
-        std::string chunk;
-        chunk.reserve(kChunk + 256);
-        for (std::string_view line : listing.Lines) {
-            chunk += line;
-            chunk += '\n';
-            if (chunk.size() >= kChunk) {
-                std::fwrite(chunk.data(), 1, chunk.size(), stdout);
-                chunk.clear();
-            }
-        }
-        std::fwrite(chunk.data(), 1, chunk.size(), stdout);
+        WriteStorageListing(path, prompts, [](std::string_view piece) {
+            std::fwrite(piece.data(), 1, piece.size(), stdout);
+        });
         return Flushed() ? 0 : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(e.what());

@@ -1,0 +1,203 @@
+#include "storage/direct_listing.h"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+#include "platform/cfb/storage_objects.h"
+#include "storage/olebox.h"
+#include "storage/olestg.h"
+
+namespace {
+
+using cfb::Directory;
+
+constexpr std::size_t kPiece = 64 * 1024;
+
+// The type the element enumeration reports for an entry: storages (the root included) as
+// storages, any other type byte as it is.
+DWORD EnumeratedType(const Directory& dir, std::uint32_t id) {
+    return dir.IsStorage(id) ? STGTY_STORAGE : dir.Type(id);
+}
+
+// The storage that opening child `id` of `parent` by its name gives, as IStorage::OpenStorage
+// finds it (the first child of that name), or kNoStream where that open fails.
+std::uint32_t OpenedByName(const Directory& dir, std::uint32_t parent, std::uint32_t id) {
+    const cfb::EntryName name = dir.Name(id);
+    if (name.empty()) return cfb::kNoStream;
+    char16_t units[cfb::kMaxNameUnits];
+    for (std::size_t i = 0; i < name.size(); ++i) units[i] = name[i];
+    const std::uint32_t found = dir.FindChild(parent, {units, name.size()});
+    return found != cfb::kNoStream && dir.IsStorage(found) ? found : cfb::kNoStream;
+}
+
+// True when the listing reaches a storage whose sibling tree is damaged past its first
+// children: the enumeration then fails, and the error ends the listing. Each storage is
+// looked at once, however often the listing would reach it.
+bool EndsInError(const Directory& dir) {
+    std::vector<bool> seen(dir.Count());
+    std::vector<std::uint32_t> pending{0};
+    seen[0] = true;
+    while (!pending.empty()) {
+        const std::uint32_t storage = pending.back();
+        pending.pop_back();
+        if (dir.ChildListState(storage) == cfb::ChildList::BadSiblingLink) return true;
+        for (std::uint32_t child : dir.Children(storage)) {
+            if (EnumeratedType(dir, child) != STGTY_STORAGE) continue;
+            const std::uint32_t opened = OpenedByName(dir, storage, child);
+            if (opened != cfb::kNoStream && !seen[opened]) {
+                seen[opened] = true;
+                pending.push_back(opened);
+            }
+        }
+    }
+    return false;
+}
+
+// Appends the name as WideToStr converts it: ASCII unit for byte, anything else through the
+// general conversion.
+void AppendName(std::string& out, const cfb::EntryName& name) {
+    const std::size_t start = out.size();
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t unit = name[i];
+        if (unit >= 0x80) {
+            out.resize(start);
+            out += WideToStr(name.ToString().c_str());
+            return;
+        }
+        out += static_cast<char>(unit);
+    }
+}
+
+// The line of an element whose name is ASCII and starts with no control code 1 to 6, as nearly
+// every name does, built in one step from the name where the directory holds it; false, with
+// nothing added, for any other name.
+bool AppendPlainLine(std::string& out, std::string_view typeName, const cfb::EntryName& name,
+                     std::uint64_t size) {
+    if (name.empty() || name[0] <= 6) return false;
+    constexpr std::string_view kSize = " Size: ";
+    char line[16 + cfb::kMaxNameUnits + 32];  // type name, name, size text and digits
+    char* at = std::copy(typeName.begin(), typeName.end(), line);
+    *at++ = ' ';
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t unit = name[i];
+        if (unit >= 0x80) return false;
+        *at++ = static_cast<char>(unit);
+    }
+    at = std::copy(kSize.begin(), kSize.end(), at);
+    at = std::to_chars(at, line + sizeof line, size).ptr;
+    out.append(line, at);
+    return true;
+}
+
+// Lines gathered into pieces of about kPiece bytes for `write`.
+class PieceWriter {
+public:
+    explicit PieceWriter(const std::function<void(std::string_view)>& write) : write_(write) {
+        text_.reserve(kPiece + 512);
+    }
+    // The text of the line being added; EndLine completes it.
+    std::string& Text() { return text_; }
+    void EndLine() {
+        text_ += '\n';
+        if (text_.size() >= kPiece) Flush();
+    }
+    void Add(std::string_view line) {
+        text_ += line;
+        EndLine();
+    }
+    void Flush() {
+        if (!text_.empty()) write_(text_);
+        text_.clear();
+    }
+
+private:
+    const std::function<void(std::string_view)>& write_;
+    std::string text_;
+};
+
+// Depth first over an explicit stack, in the order TOpenStorage lists: a storage's line, its
+// elements, its closing line, then its next sibling.
+class DirectLister {
+public:
+    DirectLister(const Directory& dir, Prompts& prompts, PieceWriter& out)
+        : dir_(dir), prompts_(prompts), out_(out) {}
+
+    void ListRoot() {
+        Enter(0);
+        std::string name;
+        while (!levels_.empty()) {
+            Level& level = levels_.back();
+            if (level.next == level.children.size()) {
+                levels_.pop_back();
+                out_.Add("End Storage (Unknown)");
+                continue;
+            }
+            const std::uint32_t parent = level.storage;
+            const std::uint32_t child = level.children[level.next++];
+            const DWORD type = EnumeratedType(dir_, child);
+            if (type < STGTY_STORAGE || type > STGTY_PROPERTY) {
+                out_.Add("End Storage (Unknown)");
+                continue;
+            }
+            const cfb::EntryName entryName = dir_.Name(child);
+            const std::uint64_t size = type == STGTY_STORAGE ? 0 : dir_.Size(child);
+            if (!AppendPlainLine(out_.Text(), ElementTypeName(type), entryName, size)) {
+                name.clear();
+                AppendName(name, entryName);
+                AppendElementLine(out_.Text(), ElementTypeName(type), name, size);
+            }
+            out_.EndLine();
+            if (type != STGTY_STORAGE) continue;
+            const std::uint32_t opened = OpenedByName(dir_, parent, child);
+            if (opened == cfb::kNoStream)
+                prompts_.ShowMessage("Count not open subStorage");
+            else
+                Enter(opened);
+        }
+    }
+
+private:
+    struct Level {
+        std::uint32_t storage;
+        std::span<const std::uint32_t> children;
+        std::size_t next = 0;
+    };
+
+    void Enter(std::uint32_t storage) {
+        if (dir_.ChildListState(storage) == cfb::ChildList::BadChildLink) {
+            prompts_.ShowMessage("Enum Failed");
+            return;
+        }
+        levels_.push_back({storage, dir_.Children(storage)});
+    }
+
+    const Directory& dir_;
+    Prompts& prompts_;
+    PieceWriter& out_;
+    std::vector<Level> levels_;
+};
+
+}  // namespace
+
+void WriteStorageListing(const std::string& path, Prompts& prompts,
+                         const std::function<void(std::string_view)>& write) {
+    PieceWriter out(write);
+    std::string header;
+    ComPtr<IStorage> root = OpenStorageFile(path, [&](std::string_view line) { header = line; });
+    {
+        const std::shared_ptr<const cfb::CompoundFile> file = cfb::FileOfRoot(root.Get());
+        if (file && !EndsInError(file->Dir())) {
+            out.Add(header);
+            DirectLister(file->Dir(), prompts, out).ListRoot();
+            out.Flush();
+            return;
+        }
+    }
+    // Listed through the enumeration, whose error then leaves before any line is written. The
+    // root is released first: it holds the file to itself.
+    root.Reset();
+    const TOpenStorage listing(path, prompts);
+    for (std::string_view line : listing.Lines) out.Add(line);
+    out.Flush();
+}
