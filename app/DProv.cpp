@@ -6,11 +6,14 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "app/command_guard.h"
+#include "app/display_text.h"
 #include "app/list_box.h"
 #include "app/memo_lines.h"
+#include "app/path_caption.h"
 #include "checking/name_lists.h"
 #include "checking/start_dir.h"
 #include "checking/storage_totals.h"
@@ -37,8 +40,11 @@ protected:
     }
 };
 
+// Every label shows its caption as plain text: a character's name is never read as markup.
 QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& caption) {
-    auto* label = new QLabel(caption, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(caption);
     label->move(left, top);
     label->adjustSize();
     return label;
@@ -58,6 +64,8 @@ QPlainTextEdit* MakeMemo(QWidget* parent, bool wordWrap) {
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setLineWrapMode(wordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    // As a classic memo: Tab moves on through the page instead of typing into a name.
+    memo->setTabChangesFocus(true);
     return memo;
 }
 
@@ -82,6 +90,13 @@ QFrame* MakeFramedBevel(QWidget* parent, int left, int top, int width, int heigh
     return bevel;
 }
 
+// Tab and Shift+Tab go from the memo to the valid list to the Validate button, then on to the
+// page tabs.
+void SetTabOrder(QWidget* memo, QWidget* list, QWidget* button) {
+    QWidget::setTabOrder(memo, list);
+    QWidget::setTabOrder(list, button);
+}
+
 }  // namespace
 
 TForm1::TForm1(Prompts& prompts) : prompts_(prompts) {
@@ -93,7 +108,12 @@ TForm1::TForm1(Prompts& prompts) : prompts_(prompts) {
     // 305 x 313 pixels below the menu: the page control keeps an 8-pixel margin on every side.
     resize(305, 313 + menuBar()->sizeHint().height());
     move(203, 108);
-    FormCreate();
+    try {
+        FormCreate();
+    } catch (...) {
+        FormDestroy();
+        throw;
+    }
 }
 
 TForm1::~TForm1() { FormDestroy(); }
@@ -103,7 +123,9 @@ void TForm1::CreateMenu() {
     Open1 = Fille1->addAction("&Open");
     Save1 = Fille1->addAction("&Save");
     Exit1 = Fille1->addAction("&Exit");
-    Path1 = menuBar()->addAction("Path:");
+    Path1 = new PathCaption(menuBar());
+    menuBar()->setCornerWidget(Path1, Qt::TopRightCorner);
+    Path1->SetCaption("Path:");
     connect(Open1, &QAction::triggered, this, Guarded(prompts_, [this] { Open1Click(); }));
     connect(Save1, &QAction::triggered, this, Guarded(prompts_, [this] { Save1Click(); }));
     connect(Exit1, &QAction::triggered, this, Guarded(prompts_, [this] { Exit1Click(); }));
@@ -133,6 +155,7 @@ void TForm1::CreateAnimationsPage() {
     Memo1 = MakeMemo(TabSheet1, false);
     ListBox1 = MakeListBox(TabSheet1, 144, 16, 129, 217);
     Button1 = MakeValidateButton(TabSheet1);
+    SetTabOrder(Memo1, ListBox1, Button1);
     connect(Button1, &QPushButton::clicked, this, Guarded(prompts_, [this] { Button1Click(); }));
 }
 
@@ -144,6 +167,7 @@ void TForm1::CreateStatesPage() {
     Memo2 = MakeMemo(TabSheet2, true);
     ListBox2 = MakeListBox(TabSheet2, 144, 16, 129, 217);
     Button2 = MakeValidateButton(TabSheet2);
+    SetTabOrder(Memo2, ListBox2, Button2);
     connect(Button2, &QPushButton::clicked, this, Guarded(prompts_, [this] { Button2Click(); }));
 }
 
@@ -220,7 +244,7 @@ void TForm1::Open1Click() {
     if (!FileExists(*chosen)) return;
     CharFileDir = ExtractFilePath(*chosen);
     CharFileName = *chosen;
-    Path1->setText(QString::fromStdString("Path: " + CharFileName));
+    Path1->SetCaption(DisplayText("Path: " + CharFileName));
     GetAvailLists();
     InitDataProv();
 }
@@ -262,28 +286,26 @@ void TForm1::GetAvailLists() {
 
 void TForm1::InitDataProv() {
     if (InitDataProvider(Connection, CharName, CharFileDir, CharFileName, prompts_))
-        SetCaption(Label11, QString::fromStdString(WideToAnsi(CharName)));
+        SetCaption(Label11, DisplayText(WideToAnsi(CharName)));
 }
 
 void TForm1::VerifyAnims() {
     ListBox1->Clear();
     SetNumber(Label15, 0);
-    const LineList valid = VerifyNames(Connection.Character.Get(), MemoLines(*Memo1), NameKind::Animation);
-    ListBox1->SetLines(valid);
+    LineList valid = VerifyNames(Connection.Character.Get(), MemoLines(*Memo1), NameKind::Animation);
     SetNumber(Label15, valid.Count());
+    ListBox1->SetLines(std::move(valid));
 }
 
 void TForm1::VerifyStates() {
     ListBox2->Clear();
     SetNumber(Label16, 0);
-    const LineList valid = VerifyNames(Connection.Character.Get(), MemoLines(*Memo2), NameKind::State);
-    ListBox2->SetLines(valid);
+    LineList valid = VerifyNames(Connection.Character.Get(), MemoLines(*Memo2), NameKind::State);
     SetNumber(Label16, valid.Count());
+    ListBox2->SetLines(std::move(valid));
 }
 
 void TForm1::SaveVerifyFiles() {
-    const LineList animations = ListBox1->Lines();
-    const LineList states = ListBox2->Lines();
-    ::SaveVerifyFiles(StartDir, CharName, {animations, Button1->isEnabled()},
-                      {states, Button2->isEnabled()}, prompts_);
+    ::SaveVerifyFiles(StartDir, CharName, {ListBox1->Lines(), Button1->isEnabled()},
+                      {ListBox2->Lines(), Button2->isEnabled()}, prompts_);
 }

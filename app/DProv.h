@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class ListBox;
+class PathCaption;
 
 class TForm1 : public QMainWindow {
 public:
@@ -99,7 +100,7 @@ public:
     QAction* Open1;
     QAction* Save1;
     QAction* Exit1;
-    QAction* Path1;
+    PathCaption* Path1;
 
 private:
     void FormCreate();

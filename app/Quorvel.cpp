@@ -1,18 +1,24 @@
-// The program: starts the window toolkit, creates the main window and runs the event loop until
-// the window closes.
+// The program: answers --help and --version, or starts the window toolkit, creates the main
+// window and runs the event loop until the window closes.
 #include <QApplication>
+#include <cstdio>
 
-#include "app/DProv.h"
 #include "app/look.h"
 #include "app/qt_prompts.h"
+#include "app/start_up.h"
 
 int main(int argc, char** argv) {
+    if (const auto answer = CommandLineAnswer(argc, argv)) {
+        std::fputs(answer->c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorvel");
     ApplyWindowLook(app);
     QtPrompts prompts;
-    TForm1 Form1(prompts);
-    prompts.SetParent(&Form1);
-    Form1.show();
+    const std::unique_ptr<TForm1> Form1 = CreateMainWindow(prompts);
+    if (!Form1) return 1;
+    prompts.SetParent(Form1.get());
+    Form1->show();
     return app.exec();
 }

@@ -2,6 +2,8 @@
 
 #include <QStyledItemDelegate>
 
+#include "app/display_text.h"
+
 namespace {
 
 class ThirteenPixelRows : public QStyledItemDelegate {
@@ -14,6 +16,22 @@ public:
 
 }  // namespace
 
+int LineListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : lines_.Count();
+}
+
+QVariant LineListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= lines_.Count()) return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole) return {};
+    return DisplayText(lines_[index.row()]);
+}
+
+void LineListModel::SetLines(LineList lines) {
+    beginResetModel();
+    lines_ = std::move(lines);
+    endResetModel();
+}
+
 ListBox::ListBox(QWidget* parent) : QListView(parent) {
     setModel(&model_);
     setItemDelegate(new ThirteenPixelRows(this));
@@ -24,17 +42,6 @@ ListBox::ListBox(QWidget* parent) : QListView(parent) {
 
 int ListBox::Count() const { return model_.rowCount(); }
 
-void ListBox::Clear() { model_.setStringList({}); }
+void ListBox::Clear() { model_.SetLines({}); }
 
-void ListBox::SetLines(const LineList& lines) {
-    QStringList items;
-    items.reserve(lines.Count());
-    for (std::string_view line : lines) items.append(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
-    model_.setStringList(items);
-}
-
-LineList ListBox::Lines() const {
-    LineList lines;
-    for (const auto& item : model_.stringList()) lines.Add(item.toStdString());
-    return lines;
-}
+void ListBox::SetLines(LineList lines) { model_.SetLines(std::move(lines)); }

@@ -4,27 +4,33 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "app/display_text.h"
 #include "platform/files.h"
 
 namespace {
 
 QString Caption() { return QApplication::applicationName(); }
 
+// Message texts carry names and paths from files: shown as plain text, control characters
+// escaped, never as markup.
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
+    QMessageBox box(icon, Caption(), MessageText(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 }  // namespace
 
-void QtPrompts::ShowMessage(const std::string& text) {
-    QMessageBox::information(parent_, Caption(), QString::fromStdString(text));
-}
+void QtPrompts::ShowMessage(const std::string& text) { ShowBox(parent_, QMessageBox::Information, text); }
 
-void QtPrompts::ShowError(const std::string& text) {
-    QMessageBox::critical(parent_, Caption(), QString::fromStdString(text));
-}
+void QtPrompts::ShowError(const std::string& text) { ShowBox(parent_, QMessageBox::Critical, text); }
 
 bool QtPrompts::ConfirmYesCancel(const std::string& text) {
-    QString message = QString::fromStdString(text);
-    message.replace("\r\n", "\n");
-    return QMessageBox::question(parent_, "Confirm", message, QMessageBox::Yes | QMessageBox::Cancel,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, "Confirm", MessageText(text),
+                    QMessageBox::Yes | QMessageBox::Cancel, parent_);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtPrompts::ChooseCharacterFile(const std::string& initialName) {

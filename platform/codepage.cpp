@@ -38,16 +38,18 @@ long DecodeUtf8(const unsigned char* text, std::size_t size, std::size_t& i) {
     return cp;
 }
 
+// Calls put(unit, start) per UTF-16 unit, start being the offset of the character's first byte.
 template <class Sink>
 void Utf8ToUtf16(const unsigned char* text, std::size_t size, Sink&& put) {
     for (std::size_t i = 0; i < size;) {
+        const std::size_t start = i;
         long cp = DecodeUtf8(text, size, i);
-        if (cp < 0) put(kDefaultWide);
-        else if (cp < 0x10000) put(static_cast<char16_t>(cp));
+        if (cp < 0) put(kDefaultWide, start);
+        else if (cp < 0x10000) put(static_cast<char16_t>(cp), start);
         else {
             cp -= 0x10000;
-            put(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            put(static_cast<char16_t>(0xD800 + (cp >> 10)), start);
+            put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)), start);
         }
     }
 }
@@ -103,7 +105,7 @@ int MultiByteToWideChar(UINT codePage, DWORD, const char* text, int length, char
     const std::size_t size = length == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(length);
     std::size_t written = 0;
     bool overflow = false;
-    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text), size, [&](char16_t unit) {
+    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text), size, [&](char16_t unit, std::size_t) {
         if (wideCapacity != 0) {
             if (written >= static_cast<std::size_t>(wideCapacity)) { overflow = true; return; }
             wide[written] = unit;
@@ -148,7 +150,20 @@ std::u16string AnsiToWide(std::string_view text) {
     std::u16string wide;
     wide.reserve(text.size());
     Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
-                [&](char16_t unit) { wide.push_back(unit); });
+                [&](char16_t unit, std::size_t) { wide.push_back(unit); });
+    return wide;
+}
+
+std::u16string AnsiToWide(std::string_view text, std::vector<std::size_t>& starts) {
+    std::u16string wide;
+    wide.reserve(text.size());
+    starts.clear();
+    starts.reserve(text.size());
+    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                [&](char16_t unit, std::size_t start) {
+                    wide.push_back(unit);
+                    starts.push_back(start);
+                });
     return wide;
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "types.h"
 
@@ -28,4 +29,7 @@ int lstrlenW(const char16_t* wide);
 
 // Whole-string conversions with the system code page, with no length limit.
 std::u16string AnsiToWide(std::string_view text);
+// As above; starts[k] is the offset of the first byte of the character that unit k belongs to, so
+// that a piece of the wide text can be traced back to the bytes it came from.
+std::u16string AnsiToWide(std::string_view text, std::vector<std::size_t>& starts);
 std::string WideToAnsi(std::u16string_view wide);

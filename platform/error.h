@@ -8,7 +8,12 @@
 
 class Error : public std::runtime_error {
 public:
-    explicit Error(const std::string& message) : std::runtime_error(message) {}
+    explicit Error(const std::string& message) : std::runtime_error(message), message_(message) {}
+    // The whole message. what() is a C string: it ends at a NUL that a name from a file brought in.
+    const std::string& Message() const { return message_; }
+
+private:
+    std::string message_;
 };
 
 // Raises Error with DescribeFailure(what, hr).

@@ -106,34 +106,112 @@ std::string ReadWholeFile(const std::string& path) {
     return content;
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    auto fail = [&](int err) { return Error("Cannot write the file " + path + ": " + Reason(err)); };
-    // A fixed short name, so that a target name of the longest length a folder allows still has
-    // a temporary beside it.
-    std::string temp = ExtractFilePath(path) + ".quorvel-save-XXXXXX";
-    std::vector<char> pattern(temp.begin(), temp.end());
-    pattern.push_back('\0');
-    FileDescriptor fd(::mkstemp(pattern.data()));
-    if (fd.Get() < 0) throw fail(errno);
-    const std::string tempPath = pattern.data();
-    auto discard = [&](int err) {
-        ::unlink(tempPath.c_str());
-        return fail(err);
-    };
-    // mkstemp creates the file 0600; saved lists are ordinary documents.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd.Get(), 0666 & ~mask);
+namespace {
+
+// Symbolic links followed before a chain counts as a loop, as the system's own limit.
+constexpr int kMaxLinkHops = 40;
+
+// The file a chain of symbolic links ends at; the path itself when it is no link. A link whose
+// target does not exist yet ends at that target, which a save then creates.
+std::string FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n < 0) throw Error("Cannot write the file " + path + ": " + Reason(errno));
+        if (static_cast<std::size_t>(n) >= target.size())
+            throw Error("Cannot write the file " + path + ": its link changed while it was read");
+        const std::string link(target.data(), static_cast<std::size_t>(n));
+        current = !link.empty() && link[0] == '/' ? link : ExtractFilePath(current) + link;
+    }
+    throw Error("Cannot write the file " + path + ": " + Reason(ELOOP));
+}
+
+// Writes every byte at the descriptor's position; false with errno set on failure.
+bool WriteAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw discard(errno);
+            return false;
         }
         done += static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+// Overwrites an existing file through its own descriptor, for a folder that allows no new file
+// beside it. Space for the new content is claimed before a byte changes, so a full disk leaves
+// the old content whole; returns 0 or the errno of the step that failed.
+int OverwriteInPlace(const std::string& target, std::string_view bytes) {
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    if (fd.Get() < 0) return errno;
+    if (!bytes.empty()) {
+        const int claimed = ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(bytes.size()));
+        if (claimed != 0 && claimed != EOPNOTSUPP && claimed != EINVAL) return claimed;
+    }
+    if (!WriteAll(fd.Get(), bytes)) return errno;
+    if (::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0) return errno;
+    if (::fsync(fd.Get()) != 0) return errno;
+    if (::close(fd.Release()) != 0) return errno;
+    return 0;
+}
+
+bool CannotCreateHere(int err) { return err == EACCES || err == EPERM || err == EROFS; }
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    auto fail = [&](const std::string& why) { return Error("Cannot write the file " + path + ": " + why); };
+    const std::string target = FollowLinks(path);
+    struct stat existing;
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) throw fail("it is not a regular file");
+
+    // A fixed short name, so that a target name of the longest length a folder allows still has
+    // a temporary beside it.
+    const std::string folder = ExtractFilePath(target);
+    std::string pattern = (folder.empty() ? "" : folder) + ".quorvel-save-XXXXXX";
+    FileDescriptor fd(::mkstemp(pattern.data()));
+    if (fd.Get() < 0) {
+        const int createError = errno;
+        if (!exists || !CannotCreateHere(createError)) throw fail(Reason(createError));
+        const int overwriteError = OverwriteInPlace(target, bytes);
+        if (overwriteError != 0)
+            throw fail("its folder allows no new file (" + Reason(createError) +
+                       ") and the file itself cannot be overwritten (" + Reason(overwriteError) + ")");
+        return;
+    }
+    const std::string tempPath = pattern;
+    auto discard = [&](int err) {
+        ::unlink(tempPath.c_str());
+        return fail(Reason(err));
+    };
+    // mkstemp creates the file 0600 and owned by us: the replacement takes the old file's
+    // permission bits and owner, a new file the usual bits of a document.
+    mode_t mode;
+    if (exists) {
+        mode = existing.st_mode & 07777;
+        struct stat made;
+        if (::fstat(fd.Get(), &made) == 0 && (made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
+            ::fchown(fd.Get(), existing.st_uid, existing.st_gid) != 0) {
+            // Renaming our file over it would hand the file to us; write it where it is instead.
+            ::unlink(tempPath.c_str());
+            const int overwriteError = OverwriteInPlace(target, bytes);
+            if (overwriteError != 0) throw fail(Reason(overwriteError));
+            return;
+        }
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd.Get(), mode) != 0) throw discard(errno);
+    if (!WriteAll(fd.Get(), bytes)) throw discard(errno);
     if (::fsync(fd.Get()) != 0) throw discard(errno);
     if (::close(fd.Release()) != 0) throw discard(errno);
-    if (::rename(tempPath.c_str(), path.c_str()) != 0) throw discard(errno);
+    if (::rename(tempPath.c_str(), target.c_str()) != 0) throw discard(errno);
 }

@@ -27,7 +27,10 @@ std::string ExtractFileName(const std::string& path);
 // The whole content of a file; raises Error("Cannot read the file F: why").
 std::string ReadWholeFile(const std::string& path);
 
-// Replaces (or creates) the file with `bytes` atomically: the bytes go to a temporary file in the
-// same directory, which is then renamed over the old one, so a failed write leaves an earlier
-// file as it was. Raises Error("Cannot write the file F: why").
+// Replaces (or creates) the file with `bytes`. A symbolic link stays a link: the file it ends at
+// is written. The bytes go to a temporary file in that file's folder, which takes the old file's
+// permission bits and owner and is then renamed over it, so a failed write leaves an earlier file
+// as it was. Where the folder allows no new file (or the owner cannot be kept) an existing file
+// is overwritten where it is, its space claimed first. Raises Error("Cannot write the file F:
+// why"), saying which of the two ways failed and why.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Pictures of the five pages after opening the sample character, in a real window under Xvfb:
-# docs/screenshots/page-1.png ... page-5.png.
+# Pictures of the five pages after opening the sample character, in a real window under Xvfb, on
+# a plain screen and on one scaled to 2: docs/screenshots/page-1.png ... page-5.png and
+# page-1@2x.png ... page-5@2x.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -9,4 +10,6 @@ build_dir=${BUILD_DIR:-build}
 sample=$(ls "$build_dir"/samples/*.acs | head -n 1)
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 800x600x24" \
   "$build_dir/bin/screenshot_pages" "$build_dir/samples" "$sample" docs/screenshots
+QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 1600x1200x24" \
+  "$build_dir/bin/screenshot_pages" "$build_dir/samples" "$sample" docs/screenshots @2x
 ls -l docs/screenshots

@@ -1,6 +1,7 @@
 // Opens a character file in the real window, as the Open command does, and saves a picture of
-// each of the five pages: screenshot_pages START_DIR CHARACTER_FILE OUT_DIR. Run under a display
-// (scripts/screenshots.sh uses Xvfb) to see what a user sees.
+// each of the five pages: screenshot_pages START_DIR CHARACTER_FILE OUT_DIR [SUFFIX] writes
+// OUT_DIR/page-1SUFFIX.png and so on. Run under a display (scripts/screenshots.sh uses Xvfb) to see
+// what a user sees; with QT_SCALE_FACTOR=2 the pictures have twice the pixels.
 #include <QApplication>
 #include <QAction>
 #include <QDir>
@@ -16,10 +17,11 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 4) {
-        std::cerr << "usage: screenshot_pages START_DIR CHARACTER_FILE OUT_DIR\n";
+    if (argc != 4 && argc != 5) {
+        std::cerr << "usage: screenshot_pages START_DIR CHARACTER_FILE OUT_DIR [SUFFIX]\n";
         return 2;
     }
+    const QString suffix = argc == 5 ? QString::fromLocal8Bit(argv[4]) : QString();
     QApplication::setApplicationName("Quorvel");
     ApplyWindowLook(app);
     const std::string character = ExpandFileName(argv[2]);
@@ -38,7 +40,8 @@ int main(int argc, char** argv) {
     for (int page = 0; page < window.PageControl1->count(); ++page) {
         window.PageControl1->setCurrentIndex(page);
         QTest::qWait(50);
-        const QString file = QString("%1/page-%2.png").arg(QString::fromStdString(outDir)).arg(page + 1);
+        const QString file =
+            QString("%1/page-%2%3.png").arg(QString::fromStdString(outDir)).arg(page + 1).arg(suffix);
         if (!window.grab().save(file)) {
             std::cerr << "cannot save " << file.toStdString() << '\n';
             return 1;

@@ -10,49 +10,16 @@
 #include <QTabWidget>
 #include <sys/stat.h>
 
-#include "app/DProv.h"
 #include "app/list_box.h"
 #include "app/memo_lines.h"
+#include "app/path_caption.h"
 #include "platform/cfb/writer.h"
 #include "platform/com/com.h"
 #include "platform/files.h"
-#include "tests/provider/test_components.h"
 #include "tests/support/cfb_patch.h"
-#include "tests/support/character_files.h"
-#include "tests/support/scripted_prompts.h"
-#include "tests/support/temp_dir.h"
+#include "tests/app/window_fixture.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-using cfb::CompoundFileWriter;
-
-std::string Text(QLabel* label) { return label->text().toStdString(); }
-
-class Window : public ::testing::Test {
-protected:
-    Window() { ChangeDir(startDir.Path()); }
-    ~Window() override { RestoreDefaultComponentFolders(); }
-
-    TForm1& Form() {
-        if (!form) form = std::make_unique<TForm1>(prompts);
-        return *form;
-    }
-    void WriteStartFile(const std::string& name, const std::string& content) {
-        WriteFileAtomically(startDir.File(name), content);
-    }
-    // Opens `path` through the Open command as if it had been chosen in the dialog.
-    void Open(const std::string& path) {
-        prompts.fileChoices.push_back(path);
-        Form().Open1->trigger();
-    }
-    void NoProvider() { SetComponentFolders({startDir.File("no-components")}); }
-
-    TempDir startDir;
-    TempDir characterDir;
-    ScriptedPrompts prompts;
-    std::unique_ptr<TForm1> form;
-};
 
 TEST_F(Window, StartsWithItsPagesCaptionsAndDisabledButtons) {
     TForm1& w = Form();
@@ -73,7 +40,7 @@ TEST_F(Window, StartsWithItsPagesCaptionsAndDisabledButtons) {
     EXPECT_EQ(Text(w.Label11), "None");
     EXPECT_EQ(Text(w.Label12), "0 ");
     EXPECT_EQ(Text(w.Label22), "(First unknown animation may be mouth animation)");
-    EXPECT_EQ(w.Path1->text(), "Path:");
+    EXPECT_EQ(w.Path1->Caption(), "Path:");
     EXPECT_EQ(w.StartDir, GetCurrentDir() + "/");
 }
 
@@ -96,7 +63,7 @@ TEST_F(Window, FileThatIsNotACompoundFileKeepsTheStartUpState) {
     EXPECT_EQ(Form().ListBox3->Count(), 0);
     EXPECT_EQ(Text(Form().Label12), "0 ");
     EXPECT_EQ(Text(Form().Label13), "0 ");
-    EXPECT_EQ(Form().Path1->text(), "Path:");
+    EXPECT_EQ(Form().Path1->Caption(), "Path:");
     EXPECT_EQ(Form().Memo1->toPlainText(), "typed by hand");
 
     prompts.errors.clear();
@@ -108,7 +75,7 @@ TEST_F(Window, TypedNameOfAMissingFileFailsTheListing) {
     Open(characterDir.File("nowhere.acs"));
     EXPECT_EQ(prompts.errors, Lines{"Not a valid storage file."});
     EXPECT_FALSE(Form().Open1->isEnabled());
-    EXPECT_EQ(Form().Path1->text(), "Path:");
+    EXPECT_EQ(Form().Path1->Caption(), "Path:");
 }
 
 TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndEleven) {
@@ -122,7 +89,7 @@ TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndEleven) {
     EXPECT_EQ(Text(Form().Label13), "11");
     EXPECT_EQ(Form().ListBox3->Count(), 14);
     EXPECT_EQ(Form().ElementLines.Count(), 14);
-    EXPECT_EQ(Form().Path1->text().toStdString(), "Path: " + path);
+    EXPECT_EQ(Form().Path1->Caption().toStdString(), "Path: " + path);
     EXPECT_EQ(Form().CharFileDir, characterDir.Path());
     EXPECT_EQ(Form().OpenedStorage, nullptr);
 }

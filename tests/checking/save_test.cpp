@@ -2,15 +2,12 @@
 // file names' cut, and what survives a failed write.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 #include <filesystem>
 
 #include "checking/valid_lists.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -121,19 +118,14 @@ TEST_F(Save, NameWithAPathSeparatorOrNulWritesNothingAnywhere) {
 TEST_F(Save, FailedWriteKeepsTheEarlierFileAndSkipsTheStateList) {
     WriteFileAtomically(startDir.File("AMax.txt"), "earlier\r\n");
     // A file size limit makes the write itself fail, as a full disk would.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit tiny = old;
-    tiny.rlim_cur = 4;
-    ::setrlimit(RLIMIT_FSIZE, &tiny);
     std::string error;
-    try {
-        Run(u"Max", anims, states);
-    } catch (const Error& e) {
-        error = e.what();
-    }
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    WithFileSizeLimit(4, [&] {
+        try {
+            Run(u"Max", anims, states);
+        } catch (const Error& e) {
+            error = e.what();
+        }
+    });
     EXPECT_NE(error.find("AMax.txt"), std::string::npos) << error;
     EXPECT_EQ(ReadWholeFile(startDir.File("AMax.txt")), "earlier\r\n");
     EXPECT_EQ(FilesInStartDir(), Lines{"AMax.txt"});  // no state file, no temporary left

@@ -1,0 +1,16 @@
+// How text that comes from files (names, listing lines, paths) and error messages is drawn: as
+// text, never as markup, and never split or cut by characters that a control would act on.
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+// A line of 8-bit text as the code-page conversion gives it ("?" for bytes it cannot convert),
+// with the line and paragraph separators U+2028 and U+2029 shown as U+FFFD, so that one line is
+// drawn as one line.
+QString DisplayText(std::string_view line);
+
+// A message for a message box: the text with every control character but the line break shown
+// as an escape ("\x00", "\x1B"), so that a NUL neither ends the text nor hides what follows;
+// CR LF and a lone CR break the line as LF does.
+QString MessageText(std::string_view message);

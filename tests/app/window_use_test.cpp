@@ -1,0 +1,349 @@
+// The window as a person uses it: real key events, text from files shown as text, the path
+// caption of a long path, names kept byte for byte through the memos, the lists and the save,
+// error texts shown whole, and a start-up that cannot find its directory.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTimer>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "app/display_text.h"
+#include "app/list_box.h"
+#include "app/memo_lines.h"
+#include "app/path_caption.h"
+#include "app/qt_prompts.h"
+#include "app/start_up.h"
+#include "tests/app/window_fixture.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+using Names = std::vector<std::u16string>;
+
+// Opens a character through the test provider, which accepts names starting with "ok" or "maybe".
+class WindowInUse : public Window {
+protected:
+    WindowInUse() { testcomponents::ServeAsProvider(components, testcomponents::kWorking); }
+    void OpenWithTestProvider(const std::string& animations, const std::string& states) {
+        WriteStartFile("AvailAnim.txt", animations);
+        WriteStartFile("AvailState.txt", states);
+        const std::string path = characterDir.File("probe.acs");
+        WriteCharacterFile(path, {});
+        Open(path);
+        testcomponents::ForgetAskedNames();
+    }
+    void Show() {
+        Form().show();
+        Form().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    }
+    // Sends a key to whatever has the focus, as the keyboard does.
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    }
+
+    testcomponents::ComponentFolder components;
+};
+
+// The lines the memo itself shows, read from its own layout once it is on screen.
+std::vector<std::string> ShownLines(QPlainTextEdit& memo) {
+    auto* layout = qobject_cast<QPlainTextDocumentLayout*>(memo.document()->documentLayout());
+    std::vector<std::string> lines;
+    for (QTextBlock block = memo.document()->begin(); block.isValid(); block = block.next()) {
+        layout->ensureBlockLayout(block);
+        const QString text = block.text();
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const QTextLine line = block.layout()->lineAt(i);
+            QString piece = text.mid(line.textStart(), line.textLength());
+            if (piece.endsWith(QChar::LineSeparator)) piece.chop(1);
+            lines.push_back(piece.toStdString());
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> Shown(const LineList& names) {
+    std::vector<std::string> shown;
+    for (std::string_view name : names) shown.push_back(DisplayText(name).toStdString());
+    return shown;
+}
+
+TEST_F(WindowInUse, TabMovesOnThroughThePageAndCtrlTabTurnsIt) {
+    OpenWithTestProvider("ok-a\r\nok-b\r\nnope\r\n", "ok-s\r\nnope\r\n");
+    Show();
+    TForm1& w = Form();
+    QTabBar* tabs = w.PageControl1->tabBar();
+
+    w.Memo1->setFocus();
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w.ListBox1);
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w.Button1);
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), tabs);
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w.Memo1);
+    Press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), tabs);
+    w.Memo1->setFocus();
+    Press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), tabs);
+
+    w.Memo1->setFocus();
+    Press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(w.PageControl1->currentIndex(), 1);
+    w.Memo2->setFocus();
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w.ListBox2);
+    w.Memo2->setFocus();
+    Press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), tabs);
+    w.Memo2->setFocus();
+    Press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(w.PageControl1->currentIndex(), 2);
+
+    // No key above typed into a memo: every name is still as loaded.
+    EXPECT_EQ(w.Memo1->toPlainText(), "ok-a\nok-b\nnope");
+    EXPECT_EQ(w.Memo2->toPlainText(), "ok-s\nnope");
+    w.Button1->click();
+    w.Button2->click();
+    EXPECT_EQ(w.ListBox1->Lines().Lines(), (Lines{"ok-a", "ok-b"}));
+    EXPECT_EQ(w.ListBox2->Lines().Lines(), Lines{"ok-s"});
+    EXPECT_EQ(Text(w.Label15), "2");
+    EXPECT_EQ(Text(w.Label16), "1");
+}
+
+TEST_F(Window, NamesAndListingLinesWithMarkupAreShownLiterally) {
+    CharacterRecipe recipe;
+    recipe.name = "<b>Max</b>";
+    recipe.animations = {"<img src=x>"};
+    const std::string path = characterDir.File("<i>markup.acs");
+    WriteCharacterFile(path, recipe);
+    WriteStartFile("AvailAnim.txt", "<img src=x>\r\n");
+    Open(path);
+    ASSERT_TRUE(prompts.errors.empty()) << prompts.errors.front();
+    TForm1& w = Form();
+    EXPECT_EQ(Text(w.Label11), "<b>Max</b>");
+    // Drawn as text: as wide as the literal, not the bold "Max" that markup would make of it.
+    EXPECT_EQ(w.Label11->sizeHint().width(), w.Label11->fontMetrics().horizontalAdvance("<b>Max</b>"));
+    for (QLabel* label : w.findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+    w.Button1->click();
+    const QAbstractItemModel* valid = w.ListBox1->model();
+    ASSERT_EQ(valid->rowCount(), 1);
+    EXPECT_EQ(valid->index(0, 0).data().toString(), "<img src=x>");
+    EXPECT_EQ(w.ListBox3->model()->index(0, 0).data().toString().toStdString(), "Storage " + path);
+}
+
+TEST_F(Window, LongPathIsShortenedInTheMiddleAndKeptWholeInTheTooltip) {
+    NoProvider();
+    std::string dir = characterDir.Path();
+    while (dir.size() < 280) {
+        dir += "a-folder-with-a-rather-long-name/";
+        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    }
+    const std::string path = dir + "character.acs";
+    ASSERT_GE(path.size(), 300u);
+    WriteCharacterFile(path, {});
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    Open(path);
+    QApplication::processEvents();
+    const PathCaption* caption = Form().Path1;
+    const QString whole = QString::fromStdString("Path: " + path);
+    EXPECT_EQ(caption->Caption(), whole);
+    EXPECT_EQ(caption->toolTip(), whole);
+    EXPECT_EQ(caption->accessibleName(), whole);
+    EXPECT_TRUE(caption->isVisible());  // not moved behind the menu bar's extension button
+    const QString shown = caption->text();
+    EXPECT_TRUE(shown.startsWith("Path: /")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("character.acs")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_LE(caption->fontMetrics().horizontalAdvance(shown), caption->contentsRect().width());
+    const QRect onBar = caption->geometry();
+    EXPECT_LE(onBar.right(), Form().menuBar()->width());
+    EXPECT_GT(onBar.left(), Form().menuBar()->actionGeometry(Form().Fille1->menuAction()).right());
+
+    // A wider window shows more of the path.
+    Form().resize(600, Form().height());
+    QApplication::processEvents();
+    EXPECT_GT(caption->text().size(), shown.size());
+}
+
+TEST_F(WindowInUse, LineThatIsNotUtf8IsAskedConvertedAndSavedAsItsBytes) {
+    const std::string odd = "ok-Wa\xFFve";
+    OpenWithTestProvider(odd + "\r\nok-plain\r\n", odd + "\r\n");
+    Form().Button1->click();
+    Form().Button2->click();
+    EXPECT_EQ(testcomponents::AskedNames(), (Names{u"ok-Wa?ve", u"ok-plain", u"ok-Wa?ve"}));
+    EXPECT_EQ(Form().ListBox1->Lines().Lines(), (Lines{odd, "ok-plain"}));
+    EXPECT_EQ(Form().ListBox1->model()->index(0, 0).data().toString(), "ok-Wa?ve");
+    Form().Save1->trigger();
+    EXPECT_EQ(ReadWholeFile(startDir.File("AProbe.txt")), odd + "\r\nok-plain\r\n");
+    EXPECT_EQ(ReadWholeFile(startDir.File("SProbe.txt")), odd + "\r\n");
+
+    // Once the user edits the line, it is what the memo shows.
+    Form().Memo1->setPlainText(Form().Memo1->toPlainText().replace("ok-Wa?ve", "ok-Wa?ves"));
+    Form().Button1->click();
+    EXPECT_EQ(Form().ListBox1->Lines().Lines(), (Lines{"ok-Wa?ves", "ok-plain"}));
+}
+
+TEST_F(WindowInUse, SeparatorsInsideALineNeitherSplitNorJoinNames) {
+    const std::string list = "ok-a\xE2\x80\xA8" "b\r\nok-c\xE2\x80\xA9" "d\r\n";
+    OpenWithTestProvider(list, list);
+    for (QPlainTextEdit* memo : {Form().Memo1, Form().Memo2}) {
+        EXPECT_EQ(memo->document()->blockCount(), 2);
+        EXPECT_EQ(memo->toPlainText().count('\n'), 1);  // two lines shown, one per name
+    }
+    Form().Button1->click();
+    Form().Button2->click();
+    const Names asked{u"ok-a\u2028b", u"ok-c\u2029d"};
+    EXPECT_EQ(testcomponents::AskedNames(), (Names{asked[0], asked[1], asked[0], asked[1]}));
+    Form().Save1->trigger();
+    EXPECT_EQ(ReadWholeFile(startDir.File("AProbe.txt")), list);
+    EXPECT_EQ(ReadWholeFile(startDir.File("SProbe.txt")), list);
+}
+
+TEST_F(WindowInUse, LineBreaksAloneAndAtTheEndGiveExactlyTheirLines) {
+    OpenWithTestProvider("\r\n", "ok-a\r\n\r\n");
+    EXPECT_EQ(MemoLines(*Form().Memo1).Lines(), Lines{""});
+    EXPECT_EQ(MemoLines(*Form().Memo2).Lines(), (Lines{"ok-a", ""}));
+    Form().Button1->click();
+    EXPECT_EQ(testcomponents::AskedNames(), Names{u""});
+
+    // Typed by hand, ending with Enter: no extra empty name.
+    Form().Memo1->clear();
+    Form().Memo1->setFocus();
+    QTest::keyClicks(Form().Memo1, "ok-x");
+    QTest::keyClick(Form().Memo1, Qt::Key_Return);
+    QTest::keyClicks(Form().Memo1, "ok-y");
+    QTest::keyClick(Form().Memo1, Qt::Key_Return);
+    testcomponents::ForgetAskedNames();
+    Form().Button1->click();
+    EXPECT_EQ(testcomponents::AskedNames(), (Names{u"ok-x", u"ok-y"}));
+    Form().Memo1->clear();
+    EXPECT_EQ(MemoLines(*Form().Memo1).Count(), 0);
+}
+
+TEST_F(WindowInUse, WrappedPiecesOfAnOddLineComeFromItsBytes) {
+    // Long enough to wrap several times; bytes that are not UTF-8 in the middle of it.
+    const std::string odd = "ok-TalkingWalking\xC3(Resting\xE2\x82SleepingReadingWritingSinging";
+    OpenWithTestProvider("ok-a\r\n", odd + "\r\n");
+    const Lines pieces = MemoLines(*Form().Memo2).Lines();
+    ASSERT_GE(pieces.size(), 3u);
+    std::string joined;
+    for (const auto& piece : pieces) joined += piece;
+    EXPECT_EQ(joined, odd);
+    Form().Button2->click();
+    Names asked;
+    for (const auto& piece : pieces) asked.push_back(AnsiToWide(piece));
+    EXPECT_EQ(testcomponents::AskedNames(), asked);
+}
+
+TEST_F(Window, NamesAreTheLinesTheMemosShowOnScreen) {
+    // A list long enough to be held as paragraphs of several lines, with odd lines and lines
+    // that wrap among plain ones.
+    LineList list;
+    for (int i = 0; i < 2500; ++i) {
+        if (i % 500 == 7) list.Add("odd\xFF" + std::to_string(i));
+        else if (i % 300 == 11) list.Add("a name far too long to fit the memo " + std::to_string(i));
+        else if (i % 400 == 13) list.Add("sep\xE2\x80\xA8" + std::to_string(i));
+        else list.Add("Name" + std::to_string(i));
+    }
+    list.Add("");
+    TForm1& w = Form();
+    SetMemoLines(*w.Memo1, list);
+    SetMemoLines(*w.Memo2, list);
+    EXPECT_EQ(MemoLines(*w.Memo1), list);
+    EXPECT_LT(w.Memo1->document()->blockCount(), 2501 / 4);
+
+    const LineList wrapped = MemoLines(*w.Memo2);  // before the memo has ever been shown
+    EXPECT_GT(wrapped.Count(), list.Count());
+    w.show();
+    w.PageControl1->setCurrentIndex(1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QApplication::processEvents();
+    EXPECT_EQ(MemoTextWidth(*w.Memo2), w.Memo2->viewport()->width() - 2 * w.Memo2->document()->documentMargin());
+    // The memo shows one more line than there are names: the one after the final line break,
+    // which a line list does not count.
+    for (QPlainTextEdit* memo : {w.Memo1, w.Memo2}) {
+        std::vector<std::string> onScreen = ShownLines(*memo);
+        ASSERT_EQ(onScreen.back(), "");
+        onScreen.pop_back();
+        EXPECT_EQ(Shown(MemoLines(*memo)), onScreen);
+    }
+    EXPECT_EQ(MemoLines(*w.Memo2), wrapped);
+}
+
+TEST_F(Window, ErrorWithANulIsShownWholeAndAsText) {
+    TForm1& w = Form();
+    w.CharName = std::u16string(u"<b>Ma\0x", 7);
+    w.ListBox1->SetLines(LineList({"Wave"}));
+    w.Button1->setEnabled(true);
+    w.Save1->trigger();
+    ASSERT_EQ(prompts.errors.size(), 1u);
+    EXPECT_EQ(MessageText(prompts.errors.front()).toStdString(),
+              "Cannot create the file A<b>Ma\\x00x.txt: the character name holds a path separator or "
+              "a NUL character.");
+    EXPECT_EQ(MessageText("tab\there\r\nnext\x1b").toStdString(), "tab\\x09here\nnext\\x1B");
+
+    // The real message box shows that text as plain text.
+    QString boxText;
+    Qt::TextFormat boxFormat = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        boxText = box->text();
+        boxFormat = box->textFormat();
+        box->accept();
+    });
+    QtPrompts real(&w);
+    real.ShowError(prompts.errors.front());
+    EXPECT_EQ(boxText, MessageText(prompts.errors.front()));
+    EXPECT_EQ(boxFormat, Qt::PlainText);
+}
+
+TEST_F(Window, StartInARemovedDirectoryShowsWhyAndGivesNoWindow) {
+    const std::string gone = startDir.File("gone");
+    ASSERT_EQ(::mkdir(gone.c_str(), 0755), 0);
+    ChangeDir(gone);
+    ASSERT_EQ(::rmdir(gone.c_str()), 0);
+    EXPECT_EQ(CreateMainWindow(prompts), nullptr);
+    EXPECT_EQ(prompts.errors, Lines{"Cannot read the current directory: No such file or directory"});
+    ChangeDir(startDir.Path());
+    EXPECT_NE(CreateMainWindow(prompts), nullptr);  // the platform layer was left ready again
+}
+
+// The options are answered before any display is needed: no display, a platform that needs one.
+TEST(WindowProgram, AnswersHelpAndVersionWithoutADisplay) {
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    ::unsetenv("DISPLAY");
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    const ProgramResult version = RunProgram(QUORVEL_WINDOW_PROGRAM, {"--version"});
+    const ProgramResult help = RunProgram(QUORVEL_WINDOW_PROGRAM, {"-style", "windows", "--help"});
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "quorvel " QUORVEL_VERSION "\n");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: quorvel [OPTION]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("\n  --help "), std::string::npos);
+    EXPECT_NE(help.out.find("\n  --version "), std::string::npos);
+}
+
+}  // namespace
