@@ -1,5 +1,7 @@
 #include "dataprovider/loader.h"
 
+#include "platform/codepage.h"
+#include "platform/com/com.h"
 #include "platform/error.h"
 
 namespace character {
@@ -8,6 +10,10 @@ namespace {
 
 constexpr ULONG kReadChunk = 64 * 1024;
 
+void CheckFileResult(HRESULT hr, const std::string& what) {
+    if (FAILED(hr)) throw Error(DescribeFileFailure(what, hr));
+}
+
 std::string ReadDefinition(IStorage& root) {
     ComPtr<IStream> stream;
     const std::u16string name(kDefinitionStream);
@@ -15,7 +21,7 @@ std::string ReadDefinition(IStorage& root) {
         root.OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put());
     if (opened == STG_E_FILENOTFOUND)
         throw Error("The character file holds no Character stream (the character's definition)");
-    CheckResult(opened, "Cannot open the Character stream");
+    CheckFileResult(opened, "Cannot open the Character stream");
 
     // The recorded size is not trusted: reading stops one byte past the limit whatever it says.
     std::string text;
@@ -23,8 +29,8 @@ std::string ReadDefinition(IStorage& root) {
         const std::size_t before = text.size();
         text.resize(before + kReadChunk);
         ULONG read = 0;
-        CheckResult(stream->Read(text.data() + before, kReadChunk, &read),
-                    "Cannot read the Character stream");
+        CheckFileResult(stream->Read(text.data() + before, kReadChunk, &read),
+                        "Cannot read the Character stream");
         text.resize(before + std::min<ULONG>(read, kReadChunk));
         if (read == 0) break;
     }
@@ -35,14 +41,14 @@ std::string ReadDefinition(IStorage& root) {
 
 std::vector<std::u16string> ReadAnimationNames(IStorage& root) {
     ComPtr<IEnumSTATSTG> elements;
-    CheckResult(root.EnumElements(0, nullptr, 0, elements.Put()),
-                "Cannot list the elements of the character file");
+    CheckFileResult(root.EnumElements(0, nullptr, 0, elements.Put()),
+                    "Cannot list the elements of the character file");
     std::vector<std::u16string> names;
     while (true) {
         STATSTG element;
         ULONG fetched = 0;
         const HRESULT hr = elements->Next(1, &element, &fetched);
-        CheckResult(hr, "Cannot list the elements of the character file");
+        CheckFileResult(hr, "Cannot list the elements of the character file");
         if (hr != S_OK || fetched == 0) break;
         const std::u16string name = element.pwcsName ? element.pwcsName : u"";
         CoTaskMemFree(element.pwcsName);
@@ -52,6 +58,18 @@ std::vector<std::u16string> ReadAnimationNames(IStorage& root) {
 }
 
 }  // namespace
+
+std::string DescribeFileFailure(const std::string& what, HRESULT hr) {
+    ComPtr<IErrorInfo> info;
+    std::u16string reason;
+    if (GetErrorInfo(0, info.Put()) == S_OK && info) {
+        BstrHolder text;
+        if (SUCCEEDED(info->GetDescription(text.Put()))) reason = text.Text();
+    }
+    if (hr != STG_E_DOCFILECORRUPT && hr != STG_E_READFAULT) return DescribeFailure(what, hr);
+    return what + ": the file is truncated or damaged (" +
+           (reason.empty() ? HResultMessage(hr) : WideToAnsi(reason)) + ")";
+}
 
 Character LoadCharacter(IStorage& root) {
     const Definition definition = ParseDefinition(ReadDefinition(root));

@@ -162,8 +162,8 @@ private:
                                           STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
                                           storage_.Put());
         if (FAILED(hr))
-            return Fail(hr, DescribeFailure("Cannot open the character file " + WideToAnsi(path_),
-                                            hr));
+            return Fail(hr, character::DescribeFileFailure("Cannot open the character file " + WideToAnsi(path_),
+                                                           hr));
         return hr;
     }
 

@@ -2,9 +2,6 @@
 // root open, enumeration of every storage, and stream opens, seeks and reads to the end; then
 // the listing written straight from the directory. The input is handed over as a file in memory
 // (memfd), since the reader opens files by path.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +11,7 @@
 #include "platform/error.h"
 #include "platform/storage.h"
 #include "storage/direct_listing.h"
+#include "memory_file.h"
 
 namespace {
 
@@ -82,20 +80,13 @@ void ListDirectly(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const int fd = memfd_create("fuzz_storage", MFD_CLOEXEC);
-    static const std::string name = "/proc/self/fd/" + std::to_string(fd);
-    static const std::u16string path = AnsiToWide(name);
-    if (fd < 0 || ftruncate(fd, 0) != 0) return 0;
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        if (n <= 0) return 0;
-        done += static_cast<std::size_t>(n);
-    }
+    const std::u16string path = MemoryFile(data, size);
+    if (path.empty()) return 0;
     StgIsStorageFile(path.c_str());
     ComPtr<IStorage> root;
     if (SUCCEEDED(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
                                  root.Put())))
         WalkAll(std::move(root));
-    ListDirectly(name);
+    ListDirectly(WideToAnsi(path));
     return 0;
 }

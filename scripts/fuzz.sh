@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (AddressSanitizer, UndefinedBehaviorSanitizer) into
-# build-fuzz/ and runs each for FUZZ_SECONDS (default 60) from its committed seeds. New inputs
-# go to a scratch corpus, so the committed seeds stay as they are. Fails when a target finds a
+# build-fuzz/ and runs each for FUZZ_SECONDS (default 60) from its committed corpus
+# (fuzz/corpus/TARGET), with its dictionary (fuzz/TARGET.dict) when it has one. New inputs go to
+# a scratch corpus, so the committed corpora stay as they are. Fails when a target finds a
 # crash, a leak or a timeout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +18,9 @@ for seeds in fuzz/corpus/*/; do
   binary="$build_dir/bin/fuzz_$target"
   [ -x "$binary" ] || { echo "no fuzz target for $seeds" >&2; exit 1; }
   mkdir -p "$scratch/$target"
+  dictionary=()
+  [ -f "fuzz/$target.dict" ] && dictionary=(-dict="$PWD/fuzz/$target.dict")
   echo "== fuzz_$target for ${seconds}s"
   (cd "$scratch" && "$OLDPWD/$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-     -print_final_stats=1 "$scratch/$target" "$OLDPWD/$seeds")
+     -print_final_stats=1 "${dictionary[@]}" "$scratch/$target" "$OLDPWD/$seeds")
 done

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/hresult.h"
@@ -38,6 +39,7 @@ struct SectorTable {
 // Where the bytes of one stream lie: the sectors of its chain in order, in the FAT's sectors
 // or, for a small stream, in the mini stream's 64-byte sectors.
 struct StreamLayout {
+    std::uint32_t entry = kNoStream;  // the stream's directory entry
     bool mini = false;
     std::uint64_t size = 0;
     std::vector<std::uint32_t> sectors;
@@ -48,7 +50,9 @@ public:
     // Takes `fd` (a descriptor open for reading; closed, and any lock on it dropped, when the
     // object goes away, or at once when opening fails). STG_E_INVALIDHEADER for a header this
     // reader does not accept, STG_E_DOCFILECORRUPT for damaged tables or directory,
-    // STG_E_READFAULT when the file cannot be read, E_OUTOFMEMORY.
+    // STG_E_READFAULT when the file cannot be read or is shorter than its tables, E_OUTOFMEMORY.
+    // Every refusal of this class leaves a reason naming the damaged structure as the thread's
+    // error information; a success clears it.
     static HRESULT Open(int fd, std::shared_ptr<CompoundFile>* file);
 
     CompoundFile(const CompoundFile&) = delete;
@@ -62,12 +66,21 @@ public:
     HRESULT LayOutStream(std::uint32_t id, StreamLayout* layout) const;
 
     // Reads up to `size` bytes of a stream from `offset`; *read is short only at the stream's
-    // end. A small stream whose sectors lie outside the mini stream is STG_E_DOCFILECORRUPT.
+    // end. A small stream whose sectors lie outside the mini stream is STG_E_DOCFILECORRUPT;
+    // bytes past the end of the file are STG_E_READFAULT, never read as zeros.
     HRESULT ReadStream(const StreamLayout& layout, std::uint64_t offset, void* buffer,
                        std::size_t size, std::size_t* read) const;
 
 private:
     explicit CompoundFile(int fd) : fd_(fd) {}
+
+    // A part of the file, named in the reasons for refusals: a structure ("the directory's
+    // sector chain") or, with `entry`, a part of one stream ("the data" of stream "Big").
+    struct Part {
+        const char* structure;
+        std::uint32_t entry = kNoStream;
+        std::string Text(const Directory& dir) const;
+    };
 
     HRESULT ReadHeader();
     HRESULT LoadFat();
@@ -76,18 +89,20 @@ private:
     // Follows a chain through `table`, whose entries index `limit` sectors, from `first`:
     // to its end when `wanted` is kWholeChain, else exactly `wanted` links.
     HRESULT WalkChain(const SectorTable& table, std::uint64_t limit,
-                      std::uint32_t first, std::uint64_t wanted,
+                      std::uint32_t first, std::uint64_t wanted, Part name,
                       std::vector<std::uint32_t>* chain) const;
     // Makes `table` the table held in `sectors` (the FAT or the mini FAT), none of it read yet.
     void PrepareTable(std::vector<std::uint32_t> sectors, SectorTable* table) const;
     // REQUIRES: index < table.entries. Reads the table sector holding the entry if need be.
     HRESULT TableEntry(const SectorTable& table, std::uint32_t index, std::uint32_t* next) const;
+    // A file cut short keeps a FAT that still counts the lost sectors as used: refused.
+    HRESULT CheckFatEndsWithFile() const;
     // Reads whole sectors to `out`, which has room for all of them.
-    HRESULT ReadSectors(std::span<const std::uint32_t> sectors, unsigned char* out) const;
-    // Reads `length` bytes at `offset` of the file; the part past the end of the file (the tail
-    // of a last, partial sector) reads as zeros.
-    HRESULT ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
-    HRESULT ReadRegular(const std::vector<std::uint32_t>& sectors, std::uint64_t offset,
+    HRESULT ReadSectors(std::span<const std::uint32_t> sectors, Part what, unsigned char* out) const;
+    // Reads `length` bytes at `offset` of the file, all of which must lie inside it: a read
+    // that reaches past the end is STG_E_READFAULT (the file is truncated).
+    HRESULT ReadAt(std::uint64_t offset, void* buffer, std::size_t length, Part what) const;
+    HRESULT ReadRegular(const std::vector<std::uint32_t>& sectors, std::uint64_t offset, Part part,
                         unsigned char* buffer, std::size_t size) const;
     HRESULT ReadMini(const StreamLayout& layout, std::uint64_t offset, unsigned char* buffer,
                      std::size_t size) const;
@@ -106,7 +121,6 @@ private:
     Directory directory_;
     // The mini stream (the root entry's stream), laid out at the first read of a small stream.
     mutable bool miniStreamLaidOut_ = false;
-    mutable HRESULT miniStreamStatus_ = S_OK;
     mutable StreamLayout miniStream_;
 };
 

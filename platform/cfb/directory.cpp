@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/com/com.h"
 
 namespace cfb {
 namespace {
@@ -81,9 +85,29 @@ EntryDetails Directory::Details(std::uint32_t id) const {
 
 HRESULT Directory::Finish(bool version3) {
     version3_ = version3;
-    if (count_ == 0 || Type(0) != kTypeRoot) return STG_E_DOCFILECORRUPT;
+    if (count_ == 0) {
+        SetErrorDescription("the directory holds no entry");
+        return STG_E_DOCFILECORRUPT;
+    }
+    if (Type(0) != kTypeRoot) {
+        SetErrorDescription("the directory's first entry is of type " + std::to_string(Type(0)) +
+                            ", not the root's type 5");
+        return STG_E_DOCFILECORRUPT;
+    }
     WalkTree();
     return S_OK;
+}
+
+HRESULT Directory::RefuseDamagedTree(std::uint32_t id) const {
+    const std::string storage =
+        id == 0 ? std::string("the root storage") : "storage \"" + WideToAnsi(Name(id).ToString()) + "\"";
+    SetErrorDescription(ChildListState(id) == ChildList::BadChildLink
+                            ? "the child link of " + storage +
+                                  " leads to no usable entry (past the directory, to an unused entry, or back into the tree)"
+                            : "the sibling tree under " + storage +
+                                  " has a damaged link (a loop, an entry met twice, or a link to an unused entry "
+                                  "or past the directory)");
+    return STG_E_DOCFILECORRUPT;
 }
 
 const Directory::ChildSpan* Directory::Span(std::uint32_t id) const {

@@ -66,7 +66,8 @@ public:
     // directory's bytes in order before Finish. Returns where they go.
     unsigned char* Allocate(std::size_t count);
     // Walks the tree from the root entry (id 0) once the records are in place.
-    // STG_E_DOCFILECORRUPT when there is no entry or the root entry is not of the root type.
+    // STG_E_DOCFILECORRUPT, with the reason as the thread's error information, when there is no
+    // entry or the root entry is not of the root type.
     HRESULT Finish(bool version3);
 
     std::uint32_t Count() const { return count_; }
@@ -86,6 +87,9 @@ public:
     // REQUIRES: IsStorage(id). The children in sibling-tree order, up to any damage.
     std::span<const std::uint32_t> Children(std::uint32_t id) const;
     ChildList ChildListState(std::uint32_t id) const;
+    // REQUIRES: IsStorage(id) and ChildListState(id) is not Complete. STG_E_DOCFILECORRUPT, with
+    // the storage's name and what is wrong as the thread's error information.
+    HRESULT RefuseDamagedTree(std::uint32_t id) const;
 
     // The first child of storage `id`, in its list, whose name matches (CompareNames == 0), or
     // kNoStream.

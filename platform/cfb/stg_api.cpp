@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/com/com.h"
 #include "platform/storage.h"
 #include "platform/cfb/compound_file.h"
 #include "platform/cfb/storage_objects.h"
@@ -120,6 +121,8 @@ HRESULT StgIsStorageFile(LPCWSTR path) {
 
 HRESULT StgOpenStorage(LPCWSTR path, IStorage* priority, DWORD mode, LPWSTR* exclude,
                        DWORD reserved, IStorage** storage) {
+    // A refusal from an earlier file must not pass for this one's.
+    SetErrorInfo(0, nullptr);
     if (!storage) return STG_E_INVALIDPOINTER;
     *storage = nullptr;
     if (!path) return STG_E_INVALIDNAME;

@@ -141,7 +141,7 @@ public:
         // The elements before the damage have been delivered; the damage itself is reported
         // by the call that would go past them.
         if (n == 0 && dir.ChildListState(storage_) == ChildList::BadSiblingLink)
-            return STG_E_DOCFILECORRUPT;
+            return dir.RefuseDamagedTree(storage_);
         return S_FALSE;
     }
 
@@ -183,7 +183,7 @@ public:
         if (!enumerator) return STG_E_INVALIDPOINTER;
         *enumerator = nullptr;
         if (reserved1 || reserved2 || reserved3) return STG_E_INVALIDPARAMETER;
-        if (file_->Dir().ChildListState(id_) == ChildList::BadChildLink) return STG_E_DOCFILECORRUPT;
+        if (file_->Dir().ChildListState(id_) == ChildList::BadChildLink) return file_->Dir().RefuseDamagedTree(id_);
         auto* e = new (std::nothrow) Enumerator(file_, id_);
         if (!e) return E_OUTOFMEMORY;
         *enumerator = e;

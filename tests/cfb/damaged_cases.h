@@ -23,11 +23,19 @@ inline void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 inline const std::string kBaselineWalk = "[S[a:10=ok] Big:4096=ok]";
 
+// A version 4 file of two sectors (FAT, directory) whose header claims `count` directory sectors.
+inline std::string Version4WithDirectoryCount(std::uint32_t count) {
+    std::string f = crafted::DirectoryOnly({crafted::Root(1), {u"a"}});
+    crafted::Put32(f, cfb::header::kNumDirSectors, count);
+    return f;
+}
+
 inline std::vector<Case> AllCases() {
     using namespace crafted;
     using namespace cfb;
     const std::string header = "open 0x800300FB";
     const std::string corrupt = "open 0x80030109";
+    const std::string truncated = "open 0x8003001E";
     const std::string bigBroken = "[S[a:10=ok] Big:4096=0x80030109]";
     const std::string rootUnlisted = "[!0x80030109]";
     const std::string storageUnlisted = "[S[!enum 0x80030109] Big:4096=ok]";
@@ -59,12 +67,38 @@ inline std::vector<Case> AllCases() {
         {"EmptyFile", cut(0), header},
         {"File511Bytes", cut(511), header},
         {"HeaderOnly", cut(512), corrupt},
-        {"PartialDirectorySectorWithoutMiniFat", from([](std::string& f) {
-             f.resize(1280);  // entries 2 and 3 lie past the end and read as unused
+        {"PartialDirectorySector", from([=](std::string& f) {
+             f.resize(1280);  // entries 2 and 3 lie past the end: never read as unused ones
              Put32(f, header::kFirstMiniFatSector, kEndOfChain);
-         }), "[!enum 0x80030109]"},
+             for (std::uint32_t i = 2; i < 12; ++i) Put32(f, FatOffset(i), kFreeSect);
+         }), truncated},
         {"TruncatedBeforeMiniFat", cut(1280), corrupt},
-        {"PartialLastDataSector", cut(6000), bigBroken},
+        // Cut at a sector boundary or inside a sector: the FAT still uses the sectors lost.
+        {"CutInsideRegularStream", cut(SectorOffset(7)), corrupt},
+        {"CutInsideRegularStreamMidSector", cut(6000), corrupt},
+        {"CutInsideMiniStream", cut(SectorOffset(3) + 5), corrupt},
+        // Cut inside the last sector, which the FAT may use: the bytes it lacks are a read fault.
+        {"CutInsideLastSectorOfRegularStream", cut(SectorOffset(12) - 1),
+         "[S[a:10=ok] Big:4096=" + truncated.substr(5) + "]"},
+        {"CutInsideLastSectorOfMiniStream", from([=](std::string& f) {
+             for (std::uint32_t i = 4; i < 12; ++i) Put32(f, FatOffset(i), kFreeSect);
+             Put32(f, entry(2, entry::kStartSector), kEndOfChain);
+             Put32(f, entry(2, entry::kStreamSize), 0);
+             f.resize(SectorOffset(3) + 9);
+         }), "[S[a:10=" + truncated.substr(5) + "] Big:0=ok]"},
+        {"FullLastSectorOfMiniStream", from([=](std::string& f) {
+             for (std::uint32_t i = 4; i < 12; ++i) Put32(f, FatOffset(i), kFreeSect);
+             Put32(f, entry(2, entry::kStartSector), kEndOfChain);
+             Put32(f, entry(2, entry::kStreamSize), 0);
+             f.resize(SectorOffset(3) + 10);  // a last sector cut after the bytes in use
+         }), "[S[a:10=ok] Big:0=ok]"},
+        // The baseline holds 12 sectors: each count may reach 12, not 13.
+        {"DifatCountAtSectorCount", set32(header::kNumDifatSectors, 12), kBaselineWalk},
+        {"DifatCountBeyondFile", set32(header::kNumDifatSectors, 13), corrupt},
+        {"MiniFatCountAtSectorCount", set32(header::kNumMiniFatSectors, 12), kBaselineWalk},
+        {"MiniFatCountBeyondFile", set32(header::kNumMiniFatSectors, 13), corrupt},
+        {"Version4DirectoryCountAtSectorCount", [] { return Version4WithDirectoryCount(2); }, "[a:0=ok]"},
+        {"Version4DirectoryCountBeyondFile", [] { return Version4WithDirectoryCount(3); }, corrupt},
         {"BadSignature", from([](std::string& f) { f[7] ^= 1; }), header},
         {"BadByteOrder", set16(header::kByteOrder, 0xFEFF), header},
         {"SectorShift10", set16(header::kSectorShift, 10), header},
@@ -80,6 +114,11 @@ inline std::vector<Case> AllCases() {
         {"DifatEntrySpecialValue", set32(header::kDifat, kFatSect), corrupt},
         {"DifatLoop", difat(12), corrupt},
         {"DifatShorterThanFatCount", difat(kEndOfChain), kBaselineWalk},
+        {"DifatSectorListsSectorPastEnd", [=] {
+             std::string f = difat(kEndOfChain)();
+             Put32(f, SectorOffset(12), 0x4000);
+             return f;
+         }, corrupt},
         {"DifatSectorPastEnd", from([](std::string& f) {
              Put32(f, header::kNumFatSectors, 2);
              Put32(f, header::kFirstDifatSector, 0x5000);

@@ -10,11 +10,13 @@
 #include "platform/cfb/writer.h"
 #include "platform/codepage.h"
 #include "platform/com/com.h"
+#include "platform/files.h"
 #include "platform/linelist.h"
 #include "platform/storage.h"
 #include "provider/AgentDataProvider_TLB.h"
 #include "provider/CharacterNames.h"
 #include "tests/provider/test_components.h"
+#include "tests/support/cfb_patch.h"
 
 namespace {
 
@@ -218,6 +220,52 @@ TEST_F(ProviderTest, FailureTextReachesTheCallerOfRaiseCallFailure) {
                      "ActivateObject: Character definition, line 2: the state \"Resting\" names "
                      "the animation \"Nap\", which the file does not hold");
     }
+}
+
+// A character file cut short is refused as truncated or damaged, wherever the cut lies; its
+// definition is never read with zeros in place of what was lost.
+TEST_F(ProviderTest, ATruncatedFileIsRefusedAsSuch) {
+    auto writeCut = [&](const std::string& definition, std::size_t animationSize, std::size_t cutBytes) {
+        CompoundFileWriter writer;
+        writer.AddStream(CompoundFileWriter::kRoot, u"Character", definition);
+        writer.AddStream(CompoundFileWriter::kRoot, u"Wave", std::string(animationSize, 'w'));
+        std::string bytes = writer.SaveToBytes();
+        bytes.resize(bytes.size() - cutBytes);
+        WriteFileAtomically(path_, bytes);
+    };
+    const std::string definition = "Name=Tobin\n";
+    // Inside a large animation, whole sectors lost: refused when the file is opened.
+    writeCut(definition, 20000, 2000);
+    EXPECT_EQ(Open(), STG_E_DOCFILECORRUPT);
+    EXPECT_NE(Description().find("the file is truncated or damaged (the file is truncated: the FAT uses sector"),
+              std::string::npos);
+
+    // Inside a large definition that fills its last sector, that sector's last byte lost:
+    // refused when it is read.
+    const std::string longDefinition = definition + std::string(12 * 512 - definition.size() - 1, '#') + "\n";
+    writeCut(longDefinition, 10, 1);
+    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_NE(Description().find("Cannot read the Character stream: the file is truncated or damaged (the file is "
+                                 "truncated: the data of stream \"Character\" reaches byte"),
+              std::string::npos);
+
+    // The same file whole activates.
+    writeCut(longDefinition, 10, 0);
+    EXPECT_EQ(Activate(), S_OK);
+}
+
+// Old writers of version 3 files left garbage in the high half of a stream's size.
+TEST_F(ProviderTest, AVersion3SizeWithHighBitsSetIsReadByItsLowHalf) {
+    CompoundFileWriter writer;
+    const CompoundFileWriter::EntryId definition = writer.AddStream(CompoundFileWriter::kRoot, u"Character",
+                                                                    "Name=Tobin\nState=Resting:Wave\n");
+    writer.AddStream(CompoundFileWriter::kRoot, u"Wave", "frames");
+    CfbPatch patch(writer.SaveToBytes());
+    patch.SetEntry32(definition, cfb::entry::kStreamSize + 4, 0xDEADBEEF);
+    WriteFileAtomically(path_, patch.Bytes());
+    ASSERT_EQ(Activate(), S_OK) << Description();
+    EXPECT_EQ(Name(), u"Tobin");
+    EXPECT_EQ(State(u"Resting"), S_OK);
 }
 
 TEST_F(ProviderTest, OpeningAMissingFileFailsNamingIt) {
