@@ -114,7 +114,9 @@ TEST(Hints, UnavailableWithAProviderThatCannotListItsNames) {
     ChangeDir(dir.Path());
     std::ostringstream shown;
     ConsolePrompts prompts(shown);
-    const CheckRun run = RunCheck({{path}}, prompts);
+    CheckOptions options;
+    options.files = {path};
+    const CheckRun run = RunCheck(options, prompts);
     ASSERT_EQ(run.files.size(), 1u);
     EXPECT_EQ(run.files[0].hintsUnavailable, "the data provider does not list the character's names");
     EXPECT_TRUE(run.files[0].animations->hints.empty());

@@ -97,7 +97,7 @@ TEST(PackProgram, UnpackLeavesOutWhatIsNotPartOfACharacterAndRefusesUnsafeNames)
     EXPECT_EQ(ReadWholeFile(dir.File("max/Character")), "Name=Max\n");
 
     // Our writer refuses a "/" in a name, other writers may not: "a_b" becomes "a/b" in place.
-    for (const std::u16string& name : {u"..", u".hidden", u"a_b"}) {
+    for (const std::u16string name : {u"..", u".hidden", u"a_b"}) {
         cfb::CompoundFileWriter unsafe;
         unsafe.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
         const auto id = unsafe.AddStream(cfb::CompoundFileWriter::kRoot, name, "frames");
