@@ -111,7 +111,7 @@ inline std::vector<Case> AllCases() {
         {"FatCountHuge", set32(header::kNumFatSectors, 0xFFFFFFFF), corrupt},
         {"FatCountZero", set32(header::kNumFatSectors, 0), corrupt},
         {"DifatEntryPastEnd", set32(header::kDifat, 0x00100000), corrupt},
-        {"DifatEntrySpecialValue", set32(header::kDifat, kFatSect), corrupt},
+        {"DifatEntryReservedValue", set32(header::kDifat, kFatSect), corrupt},
         {"DifatLoop", difat(12), corrupt},
         {"DifatShorterThanFatCount", difat(kEndOfChain), kBaselineWalk},
         {"DifatSectorListsSectorPastEnd", [=] {
