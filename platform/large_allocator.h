@@ -14,6 +14,12 @@ void* AllocateLarge(std::size_t bytes);
 // REQUIRES: `block` came from AllocateLarge(bytes).
 void FreeLarge(void* block, std::size_t bytes) noexcept;
 
+// Frees a block from AllocateLarge held by a unique_ptr.
+struct FreeLargeBlock {
+    std::size_t bytes;
+    void operator()(void* block) const noexcept { FreeLarge(block, bytes); }
+};
+
 template <class T>
 struct LargeAllocator {
     using value_type = T;

@@ -13,6 +13,10 @@ namespace {
 using cfb::Directory;
 
 constexpr std::size_t kPiece = 64 * 1024;
+// How many elements ahead of the line being written the listing asks for entries: the walk
+// goes through the directory in tree order, far from file order, and every entry it reaches
+// would otherwise be a wait on memory.
+constexpr std::size_t kPrefetchAhead = 16;
 
 // The type the element enumeration reports for an entry: storages (the root included) as
 // storages, any other type byte as it is.
@@ -134,6 +138,8 @@ public:
                 continue;
             }
             const std::uint32_t parent = level.storage;
+            if (level.next + kPrefetchAhead < level.children.size())
+                dir_.Prefetch(level.children[level.next + kPrefetchAhead]);
             const std::uint32_t child = level.children[level.next++];
             const DWORD type = EnumeratedType(dir_, child);
             if (type < STGTY_STORAGE || type > STGTY_PROPERTY) {
@@ -176,7 +182,9 @@ private:
             prompts_.ShowMessage(ExplainStorageFailure(mode_, "Enum Failed", path, STG_E_DOCFILECORRUPT));
             return;
         }
-        levels_.push_back({storage, dir_.Children(storage), 0, std::move(path)});
+        const std::span<const std::uint32_t> children = dir_.Children(storage);
+        for (std::size_t i = 0; i < std::min(children.size(), kPrefetchAhead); ++i) dir_.Prefetch(children[i]);
+        levels_.push_back({storage, children, 0, std::move(path)});
     }
 
     const Directory& dir_;

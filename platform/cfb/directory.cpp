@@ -50,7 +50,7 @@ std::u16string EntryName::ToString() const {
 unsigned char* Directory::Allocate(std::size_t count) {
     const std::size_t bytes = count * kDirEntrySize;
     // Not zeroed: the caller fills every byte.
-    records_ = {static_cast<unsigned char*>(AllocateLarge(bytes)), FreeRecords{bytes}};
+    records_ = {static_cast<unsigned char*>(AllocateLarge(bytes)), FreeLargeBlock{bytes}};
     count_ = static_cast<std::uint32_t>(count);
     return records_.get();
 }
@@ -89,12 +89,16 @@ HRESULT Directory::Finish(bool version3) {
         SetErrorDescription("the directory holds no entry");
         return STG_E_DOCFILECORRUPT;
     }
+    const std::size_t bytes = std::size_t{count_} * sizeof(TreeNode);
+    const std::unique_ptr<TreeNode[], FreeLargeBlock> nodes(static_cast<TreeNode*>(AllocateLarge(bytes)),
+                                                           FreeLargeBlock{bytes});
+    ExtractTree(nodes.get());
     if (Type(0) != kTypeRoot) {
         SetErrorDescription("the directory's first entry is of type " + std::to_string(Type(0)) +
                             ", not the root's type 5");
         return STG_E_DOCFILECORRUPT;
     }
-    WalkTree();
+    WalkTree(nodes.get());
     return S_OK;
 }
 
@@ -127,46 +131,54 @@ ChildList Directory::ChildListState(std::uint32_t id) const {
     return span ? span->state : ChildList::Complete;
 }
 
-void Directory::WalkTree() {
+void Directory::ExtractTree(TreeNode* nodes) {
+    types_.resize(count_);
+    for (std::uint32_t id = 0; id < count_; ++id) {
+        const unsigned char* record = Record(id);
+        types_[id] = record[entry::kObjectType];
+        nodes[id] = {Load32(record + entry::kLeft), Load32(record + entry::kRight), Load32(record + entry::kChild),
+                     types_[id], false};
+    }
+}
+
+void Directory::WalkTree(TreeNode* nodes) {
     children_.reserve(count_);
-    std::vector<bool> visited(count_);
-    visited[0] = true;
+    nodes[0].visited = true;
     std::vector<std::uint32_t> pending{0};  // storages whose children are still to be listed
     std::vector<std::uint32_t> path;        // the in-order walk's stack of open left subtrees
     while (!pending.empty()) {
         const std::uint32_t storage = pending.back();
         pending.pop_back();
-        ListChildren(storage, visited, pending, path);
+        ListChildren(storage, nodes, pending, path);
     }
     std::sort(spans_.begin(), spans_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
-// Each entry is reached at most once (the visited bitmap), so the walk over all storages is
+// Each entry is reached at most once (the visited marks), so the walk over all storages is
 // linear in the number of entries, and `path` never holds more than that many ids.
-void Directory::ListChildren(std::uint32_t storage, std::vector<bool>& visited,
-                             std::vector<std::uint32_t>& pending,
+void Directory::ListChildren(std::uint32_t storage, TreeNode* nodes, std::vector<std::uint32_t>& pending,
                              std::vector<std::uint32_t>& path) {
     ChildSpan span;
     span.begin = static_cast<std::uint32_t>(children_.size());
-    auto usable = [&](std::uint32_t id) { return id < count_ && Type(id) != kTypeUnused && !visited[id]; };
+    auto usable = [&](std::uint32_t id) { return id < count_ && nodes[id].type != kTypeUnused && !nodes[id].visited; };
     auto finish = [&](ChildList state) {
         span.count = static_cast<std::uint32_t>(children_.size()) - span.begin;
         span.state = state;
         spans_.emplace_back(storage, span);
     };
 
-    std::uint32_t current = Link(storage, entry::kChild);
+    std::uint32_t current = nodes[storage].child;
     if (current == kNoStream) return finish(ChildList::Complete);
     if (!usable(current)) return finish(ChildList::BadChildLink);
-    visited[current] = true;
+    nodes[current].visited = true;
     path.clear();
     for (;;) {
         for (;;) {  // descend to the leftmost entry of the subtree at `current`
             path.push_back(current);
-            const std::uint32_t left = Link(current, entry::kLeft);
+            const std::uint32_t left = nodes[current].left;
             if (left == kNoStream) break;
             if (!usable(left)) return finish(ChildList::BadSiblingLink);
-            visited[left] = true;
+            nodes[left].visited = true;
             current = left;
         }
         for (;;) {  // deliver entries until one has a right subtree to descend into
@@ -174,11 +186,11 @@ void Directory::ListChildren(std::uint32_t storage, std::vector<bool>& visited,
             const std::uint32_t node = path.back();
             path.pop_back();
             children_.push_back(node);
-            if (Type(node) == kTypeStorage) pending.push_back(node);
-            const std::uint32_t right = Link(node, entry::kRight);
+            if (nodes[node].type == kTypeStorage) pending.push_back(node);
+            const std::uint32_t right = nodes[node].right;
             if (right == kNoStream) continue;
             if (!usable(right)) return finish(ChildList::BadSiblingLink);
-            visited[right] = true;
+            nodes[right].visited = true;
             current = right;
             break;
         }
