@@ -71,7 +71,7 @@ std::string ExplainStorageFailure(const ListingMode& mode, const std::string& te
     return text + " (" + StoragePathText(storagePath) + ": " + StorageFailureReason(hr) + ")";
 }
 
-const char* ElementTypeName(DWORD type) {
+std::string_view ElementTypeName(DWORD type) {
     switch (type) {
         case STGTY_STORAGE: return "Storage";
         case STGTY_STREAM: return "Stream";
@@ -81,7 +81,7 @@ const char* ElementTypeName(DWORD type) {
     }
 }
 
-void AppendElementLine(std::string& line, const char* typeName, std::string_view name, std::uint64_t size) {
+void AppendElementLine(std::string& line, std::string_view typeName, std::string_view name, std::uint64_t size) {
     line += typeName;
     line += ' ';
     const auto code = name.empty() ? 0 : static_cast<unsigned char>(name[0]);
@@ -160,7 +160,7 @@ void TOpenStorage::ListStorage(IStorage* root) {
             CoTaskMemFree(element.stat.pwcsName);
             element.stat = STATSTG{};
         }
-        const std::string typeName = ElementTypeName(element.stat.type);
+        const std::string typeName(ElementTypeName(element.stat.type));
         AddElementLine(typeName, element.stat);
         if (fetched != S_OK) {
             levels.pop_back();
@@ -187,7 +187,7 @@ void TOpenStorage::AddElementLine(const std::string& typeName, const STATSTG& el
     // The line is built in one buffer kept from line to line: with a hundred thousand elements,
     // an allocation per piece costs as much as reading the directory.
     line_.clear();
-    AppendElementLine(line_, typeName.c_str(), WideToStr(element.pwcsName), element.cbSize);
+    AppendElementLine(line_, typeName, WideToStr(element.pwcsName), element.cbSize);
     Lines.Add(line_);
 }
 

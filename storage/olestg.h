@@ -50,10 +50,10 @@ ComPtr<IStorage> OpenStorageFile(const std::string& path,
                                  const ListingMode& mode = kWindowListing);
 
 // "Storage", "Stream", "LockBytes", "Property", or "Unknown" for any other element type.
-const char* ElementTypeName(DWORD type);
+std::string_view ElementTypeName(DWORD type);
 // Appends the line of an element that is not "Unknown" to `line`: the type name, the name
 // (already converted to 8-bit text; a leading code 1 to 6 shown by number) and the size.
-void AppendElementLine(std::string& line, const char* typeName, std::string_view name, std::uint64_t size);
+void AppendElementLine(std::string& line, std::string_view typeName, std::string_view name, std::uint64_t size);
 
 // One element of the listing as data, for scripts: its path below the root ("Sub/Wave"), its
 // type as the line names it, its size and its depth (1 for an element of the root).

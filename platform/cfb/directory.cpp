@@ -55,17 +55,6 @@ unsigned char* Directory::Allocate(std::size_t count) {
     return records_.get();
 }
 
-// The name field holds at most 31 units and a terminator; a length that is odd, 0, larger than
-// the field or longer than the text before the first NUL is cut to what the field really holds.
-EntryName Directory::Name(std::uint32_t id) const {
-    const unsigned char* record = Record(id);
-    const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
-    const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
-    std::size_t n = 0;
-    while (n < units && Load16(record + entry::kName + 2 * n) != 0) ++n;
-    return EntryName(record + entry::kName, n);
-}
-
 std::uint64_t Directory::Size(std::uint32_t id) const {
     // Old writers of version 3 files left garbage in the high half of the size.
     const unsigned char* field = Record(id) + entry::kStreamSize;

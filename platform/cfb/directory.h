@@ -6,6 +6,7 @@
 // recursion, and a sibling chain or a nesting 100,000 deep costs no call stack.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -76,7 +77,17 @@ public:
     // Version 3: the low 32 bits of the field only.
     std::uint64_t Size(std::uint32_t id) const;
     std::uint32_t StartSector(std::uint32_t id) const { return Load32(Record(id) + entry::kStartSector); }
-    EntryName Name(std::uint32_t id) const;
+    // The name field holds at most 31 units and a terminator; a length that is odd, 0, larger
+    // than the field or longer than the text before the first NUL is cut to what the field
+    // really holds. Inline: the listing asks for the name of every element.
+    EntryName Name(std::uint32_t id) const {
+        const unsigned char* record = Record(id);
+        const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
+        const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
+        std::size_t n = 0;
+        while (n < units && Load16(record + entry::kName + 2 * n) != 0) ++n;
+        return EntryName(record + entry::kName, n);
+    }
     // All zero for an entry that has none.
     EntryDetails Details(std::uint32_t id) const;
 
