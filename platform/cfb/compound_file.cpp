@@ -226,12 +226,21 @@ HRESULT CompoundFile::LoadDirectory() {
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, {"the directory's sector chain"}, &chain);
         FAILED(hr))
         return hr;
-    // Read in one piece, a call per run of consecutive sectors, and kept as read: the entries
-    // are decoded where they lie, when they are used.
+    // Read into one block, a call per run of consecutive sectors, and kept as read: the entries
+    // are decoded where they lie, when they are used. The directory takes in the links of each
+    // piece of 256 KiB as soon as it is read, while the piece is still in the cache.
     const std::size_t perSector = sectorSize_ / kDirEntrySize;
     chain.resize(std::min(chain.size(), Directory::kMaxEntries / perSector));
     unsigned char* records = directory_.Allocate(chain.size() * perSector);
-    if (HRESULT hr = ReadSectors(chain, {"the directory"}, records); FAILED(hr)) return hr;
+    const std::size_t pieceSectors = (std::size_t{256} << 10) / sectorSize_;
+    for (std::size_t done = 0; done < chain.size();) {
+        const std::size_t n = std::min(pieceSectors, chain.size() - done);
+        if (HRESULT hr = ReadSectors(std::span(chain).subspan(done, n), {"the directory"}, records + done * sectorSize_);
+            FAILED(hr))
+            return hr;
+        directory_.Receive(done * perSector, n * perSector);
+        done += n;
+    }
     return directory_.Finish(version3_);
 }
 

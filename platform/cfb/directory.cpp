@@ -52,6 +52,9 @@ unsigned char* Directory::Allocate(std::size_t count) {
     // Not zeroed: the caller fills every byte.
     records_ = {static_cast<unsigned char*>(AllocateLarge(bytes)), FreeLargeBlock{bytes}};
     count_ = static_cast<std::uint32_t>(count);
+    types_.resize(count);
+    const std::size_t nodeBytes = count * sizeof(TreeNode);
+    nodes_ = {static_cast<TreeNode*>(AllocateLarge(nodeBytes)), FreeLargeBlock{nodeBytes}};
     return records_.get();
 }
 
@@ -78,16 +81,13 @@ HRESULT Directory::Finish(bool version3) {
         SetErrorDescription("the directory holds no entry");
         return STG_E_DOCFILECORRUPT;
     }
-    const std::size_t bytes = std::size_t{count_} * sizeof(TreeNode);
-    const std::unique_ptr<TreeNode[], FreeLargeBlock> nodes(static_cast<TreeNode*>(AllocateLarge(bytes)),
-                                                           FreeLargeBlock{bytes});
-    ExtractTree(nodes.get());
     if (Type(0) != kTypeRoot) {
         SetErrorDescription("the directory's first entry is of type " + std::to_string(Type(0)) +
                             ", not the root's type 5");
         return STG_E_DOCFILECORRUPT;
     }
-    WalkTree(nodes.get());
+    WalkTree();
+    nodes_.reset();
     return S_OK;
 }
 
@@ -120,17 +120,17 @@ ChildList Directory::ChildListState(std::uint32_t id) const {
     return span ? span->state : ChildList::Complete;
 }
 
-void Directory::ExtractTree(TreeNode* nodes) {
-    types_.resize(count_);
-    for (std::uint32_t id = 0; id < count_; ++id) {
-        const unsigned char* record = Record(id);
+void Directory::Receive(std::size_t first, std::size_t count) {
+    for (std::size_t id = first; id < first + count; ++id) {
+        const unsigned char* record = Record(static_cast<std::uint32_t>(id));
         types_[id] = record[entry::kObjectType];
-        nodes[id] = {Load32(record + entry::kLeft), Load32(record + entry::kRight), Load32(record + entry::kChild),
-                     types_[id], false};
+        nodes_[id] = {Load32(record + entry::kLeft), Load32(record + entry::kRight), Load32(record + entry::kChild),
+                      types_[id], false};
     }
 }
 
-void Directory::WalkTree(TreeNode* nodes) {
+void Directory::WalkTree() {
+    TreeNode* nodes = nodes_.get();
     children_.reserve(count_);
     nodes[0].visited = true;
     std::vector<std::uint32_t> pending{0};  // storages whose children are still to be listed
@@ -138,15 +138,16 @@ void Directory::WalkTree(TreeNode* nodes) {
     while (!pending.empty()) {
         const std::uint32_t storage = pending.back();
         pending.pop_back();
-        ListChildren(storage, nodes, pending, path);
+        ListChildren(storage, pending, path);
     }
     std::sort(spans_.begin(), spans_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 // Each entry is reached at most once (the visited marks), so the walk over all storages is
 // linear in the number of entries, and `path` never holds more than that many ids.
-void Directory::ListChildren(std::uint32_t storage, TreeNode* nodes, std::vector<std::uint32_t>& pending,
+void Directory::ListChildren(std::uint32_t storage, std::vector<std::uint32_t>& pending,
                              std::vector<std::uint32_t>& path) {
+    TreeNode* nodes = nodes_.get();
     ChildSpan span;
     span.begin = static_cast<std::uint32_t>(children_.size());
     auto usable = [&](std::uint32_t id) { return id < count_ && nodes[id].type != kTypeUnused && !nodes[id].visited; };

@@ -64,9 +64,13 @@ public:
     Directory& operator=(const Directory&) = delete;
 
     // REQUIRES: count <= kMaxEntries. Room for `count` records, for the caller to fill with the
-    // directory's bytes in order before Finish. Returns where they go.
+    // directory's bytes in order, handing each filled range to Receive, before Finish. Returns
+    // where they go.
     unsigned char* Allocate(std::size_t count);
-    // Walks the tree from the root entry (id 0) once the records are in place.
+    // REQUIRES: the records [first, first + count) are filled, and first + count <= Count().
+    // Takes in their types and links while they are still in the processor's cache.
+    void Receive(std::size_t first, std::size_t count);
+    // Walks the tree from the root entry (id 0) once every record has been received.
     // STG_E_DOCFILECORRUPT, with the reason as the thread's error information, when there is no
     // entry or the root entry is not of the root type.
     HRESULT Finish(bool version3);
@@ -136,11 +140,8 @@ private:
         bool visited;
     };
 
-    // Fills types_ and `nodes` from the records, in one pass in file order.
-    void ExtractTree(TreeNode* nodes);
-    void WalkTree(TreeNode* nodes);
-    void ListChildren(std::uint32_t storage, TreeNode* nodes, std::vector<std::uint32_t>& pending,
-                      std::vector<std::uint32_t>& path);
+    void WalkTree();
+    void ListChildren(std::uint32_t storage, std::vector<std::uint32_t>& pending, std::vector<std::uint32_t>& path);
 
     std::unique_ptr<unsigned char[], FreeLargeBlock> records_{nullptr, FreeLargeBlock{0}};
     std::uint32_t count_ = 0;
@@ -148,6 +149,7 @@ private:
     // Every entry's type byte, apart from its record: the listing asks for the type of every
     // entry it reaches, and a table of one byte an entry stays in the cache.
     std::vector<std::uint8_t> types_;
+    std::unique_ptr<TreeNode[], FreeLargeBlock> nodes_{nullptr, FreeLargeBlock{0}};  // until Finish
     std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;  // every storage's list, one after another
     std::vector<std::pair<std::uint32_t, ChildSpan>> spans_;  // by storage id, ascending
     // Children of a storage sorted by name, for storages whose sibling tree is too deep to search.
