@@ -83,7 +83,9 @@ std::pair<std::size_t, bool> FoldedNames::InsertUnits(const Units& name) {
     if (const std::size_t held = FindUnits(name, hash); held != npos) return {held, false};
     if (Size() == kMaxNames) throw std::bad_alloc();
     if (2 * (Size() + 1) > slots_.size()) Grow();
-    for (std::size_t i = 0; i < name.size(); ++i) units_.push_back(name[i]);
+    const std::size_t start = units_.size();
+    units_.resize(start + name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) units_[start + i] = name[i];
     ends_.push_back(units_.size());
     hashes_.push_back(hash);
     std::size_t at = hashes_.back() & (slots_.size() - 1);

@@ -91,9 +91,11 @@ bool WithinOneEdit(std::u16string_view a, std::u16string_view b) {
     std::size_t start = 0;
     while (start < shorter.size() && shorter[start] == longer[start]) ++start;
     if (start == longer.size()) return false;  // equal
-    const std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
-    return std::equal(shorter.begin() + static_cast<std::ptrdiff_t>(start + skip), shorter.end(),
-                      longer.begin() + static_cast<std::ptrdiff_t>(start + 1));
+    // Past the first difference the rest must match, shifted by one in the longer text when the
+    // lengths differ. Names are short: a loop beats a call to compare memory.
+    for (std::size_t i = start + (longer.size() == shorter.size() ? 1 : 0), j = start + 1; i < shorter.size(); ++i, ++j)
+        if (shorter[i] != longer[j]) return false;
+    return true;
 }
 
 // How far a name may be from a held one to be suggested: one slip in a short name, more in a
@@ -110,12 +112,16 @@ public:
         std::size_t bytes = 0;
         for (const std::string& name : names) bytes += name.size();
         folded_.Reserve(names.size(), bytes);
-        byName_.reserve(names.size());
+        std::vector<std::size_t> entries;  // the entry in folded_ of each name
+        entries.reserve(names.size());
         for (std::size_t i = 0; i < names.size(); ++i) {
             const auto [entry, added] = folded_.InsertAnsi(names[i]);
-            byName_.push_back(entry);
+            entries.push_back(entry);
             if (added) firstName_.push_back(i);
         }
+        // Views into the table, which is complete and no longer moves.
+        foldedNames_.reserve(names.size());
+        for (std::size_t entry : entries) foldedNames_.push_back(folded_.Folded(entry));
         // Text below U+0300 (no combining marks) is its own composed form, and folding keeps a
         // unit on its side of U+0300: the second table is made only for the rest.
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -169,12 +175,12 @@ public:
     }
     const std::vector<std::string>& Names() const { return names_; }
     // REQUIRES: i < Names().size().
-    std::u16string_view FoldedName(std::size_t i) const { return folded_.Folded(byName_[i]); }
+    std::u16string_view FoldedName(std::size_t i) const { return foldedNames_[i]; }
 
 private:
     const std::vector<std::string>& names_;
     cfb::FoldedNames folded_;
-    std::vector<std::size_t> byName_;     // the entry in folded_ of each name
+    std::vector<std::u16string_view> foldedNames_;  // by name
     std::vector<std::size_t> firstName_;  // the first name of each entry in folded_
     std::unordered_map<std::u16string, std::size_t> byComposed_;
 };
