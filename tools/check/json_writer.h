@@ -34,9 +34,11 @@ public:
     }
     void Number(const char* key, long long value) { Value(key, std::to_string(value)); }
     void Null(const char* key) { Value(key, "null"); }
-    void Strings(const char* key, const std::vector<std::string>& values) {
+    // Any range of text: a vector of strings, a LineList.
+    template <class Range>
+    void Strings(const char* key, const Range& values) {
         Open(key, '[');
-        for (const auto& value : values) String(nullptr, value);
+        for (std::string_view value : values) String(nullptr, value);
         Close(']');
     }
 
