@@ -97,6 +97,20 @@ private:
     HRESULT TableEntry(const SectorTable& table, std::uint32_t index, std::uint32_t* next) const;
     // A file cut short keeps a FAT that still counts the lost sectors as used: refused.
     HRESULT CheckFatEndsWithFile() const;
+    // A file that ends partway through its last sector is refused when that sector's missing
+    // bytes are in use: by a table, by a chain that runs on, or by the data of the stream whose
+    // chain ends there. Some writers end valid files right after the last byte in use.
+    HRESULT CheckLastSectorPresent() const;
+    // The bytes of the last sector whose chain ends there that the file uses, and whose they are.
+    HRESULT BytesUsedAtChainEnd(std::uint32_t last, std::uint64_t* used, Part* user) const;
+    // Where sector `target` lies in the chain of the `size` bytes from `first`: its byte offset,
+    // or kNotInChain. `seen` marks the sectors earlier walks met, so that the walks of one search
+    // take no more steps together than there are sectors.
+    HRESULT OffsetInChain(std::uint32_t first, std::uint64_t size, std::uint32_t target,
+                          std::vector<bool>& seen, std::uint64_t* offset) const;
+    // How far into the mini stream the data of the small streams reaches, and whose reaches
+    // furthest. A small stream whose chain is damaged is left out: its reads fail on their own.
+    HRESULT SmallStreamsEnd(std::uint64_t* end, std::uint32_t* owner) const;
     // Reads whole sectors to `out`, which has room for all of them.
     HRESULT ReadSectors(std::span<const std::uint32_t> sectors, Part what, unsigned char* out) const;
     // Reads `length` bytes at `offset` of the file, all of which must lie inside it: a read
@@ -108,6 +122,7 @@ private:
                      std::size_t size) const;
 
     static constexpr std::uint64_t kWholeChain = ~std::uint64_t{0};
+    static constexpr std::uint64_t kNotInChain = ~std::uint64_t{0};
 
     int fd_;
     std::uint64_t fileSize_ = 0;
