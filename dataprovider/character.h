@@ -5,10 +5,10 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "dataprovider/definition.h"
+#include "platform/cfb/folded_names.h"
 
 namespace character {
 
@@ -40,8 +40,8 @@ private:
     std::u16string name_;
     std::vector<std::u16string> animationNames_;
     std::vector<std::u16string> stateNames_;  // the definition defines each state once
-    std::unordered_set<std::u16string> animations_;  // folded
-    std::unordered_set<std::u16string> states_;      // folded
+    cfb::FoldedNames animations_;
+    cfb::FoldedNames states_;
 };
 
 }  // namespace character

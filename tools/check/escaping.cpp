@@ -42,7 +42,13 @@ std::string Hex(const char* format, unsigned value) {
 }  // namespace
 
 std::string JsonString(std::string_view text) {
-    std::string out = "\"";
+    std::string out;
+    AppendJsonString(out, text);
+    return out;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = SequenceLength(text, at);
         if (length == 0) {
@@ -69,7 +75,7 @@ std::string JsonString(std::string_view text) {
                 else out += static_cast<char>(c);
         }
     }
-    return out + "\"";
+    out += '"';
 }
 
 std::string TerminalText(std::string_view text) {

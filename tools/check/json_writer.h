@@ -28,7 +28,10 @@ public:
         Key(key);
         text += raw;
     }
-    void String(const char* key, std::string_view value) { Value(key, JsonString(value)); }
+    void String(const char* key, std::string_view value) {
+        Key(key);
+        AppendJsonString(text, value);
+    }
     void Number(const char* key, long long value) { Value(key, std::to_string(value)); }
     void Null(const char* key) { Value(key, "null"); }
     void Strings(const char* key, const std::vector<std::string>& values) {
@@ -49,7 +52,10 @@ private:
             NewLine();
         }
         first_ = false;
-        if (key) text += JsonString(key) + ": ";
+        if (key) {
+            AppendJsonString(text, key);
+            text += ": ";
+        }
     }
 
     int depth_ = 0;
