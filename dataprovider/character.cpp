@@ -16,12 +16,12 @@ std::u16string FoldName(std::u16string_view name) {
     return folded;
 }
 
-Character::Character(const Definition& definition, const std::vector<std::u16string>& animations)
-    : name_(definition.name), animationNames_(animations) {
+Character::Character(const Definition& definition, std::vector<std::u16string> animations)
+    : name_(definition.name), animationNames_(std::move(animations)) {
     std::size_t units = 0;
-    for (const auto& animation : animations) units += animation.size();
-    animations_.Reserve(animations.size(), units);
-    for (const auto& animation : animations) animations_.Insert(animation);
+    for (const auto& animation : animationNames_) units += animation.size();
+    animations_.Reserve(animationNames_.size(), units);
+    for (const auto& animation : animationNames_) animations_.Insert(animation);
     for (const auto& state : definition.states) {
         for (const auto& animation : state.animations) {
             if (!HasAnimation(animation))

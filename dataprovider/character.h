@@ -26,7 +26,7 @@ class Character {
 public:
     // Checks the definition against the file's animations. Raises Error naming the line of a
     // state that names an animation the file does not hold.
-    Character(const Definition& definition, const std::vector<std::u16string>& animations);
+    Character(const Definition& definition, std::vector<std::u16string> animations);
 
     const std::u16string& Name() const { return name_; }
     // False for the empty name.

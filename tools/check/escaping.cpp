@@ -50,6 +50,16 @@ std::string JsonString(std::string_view text) {
 void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
     for (std::size_t at = 0; at < text.size();) {
+        // Printable ASCII but the quote and the backslash passes as it is, a run at a time.
+        std::size_t plain = at;
+        while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F && text[plain] != '"' &&
+               text[plain] != '\\')
+            ++plain;
+        if (plain > at) {
+            out.append(text, at, plain - at);
+            at = plain;
+            continue;
+        }
         const std::size_t length = SequenceLength(text, at);
         if (length == 0) {
             out += "\\ufffd";

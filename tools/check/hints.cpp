@@ -91,9 +91,11 @@ bool WithinOneEdit(std::u16string_view a, std::u16string_view b) {
     std::size_t start = 0;
     while (start < shorter.size() && shorter[start] == longer[start]) ++start;
     if (start == longer.size()) return false;  // equal
-    const std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
-    return std::equal(shorter.begin() + static_cast<std::ptrdiff_t>(start + skip), shorter.end(),
-                      longer.begin() + static_cast<std::ptrdiff_t>(start + 1));
+    // Past the first difference the rest must match, shifted by one in the longer text when the
+    // lengths differ. Names are short: a loop beats a call to compare memory.
+    for (std::size_t i = start + (longer.size() == shorter.size() ? 1 : 0), j = start + 1; i < shorter.size(); ++i, ++j)
+        if (shorter[i] != longer[j]) return false;
+    return true;
 }
 
 // How far a name may be from a held one to be suggested: one slip in a short name, more in a
@@ -110,12 +112,15 @@ public:
         std::size_t bytes = 0;
         for (const std::string& name : names) bytes += name.size();
         folded_.Reserve(names.size(), bytes);
-        byName_.reserve(names.size());
+        entries_.reserve(names.size());
         for (std::size_t i = 0; i < names.size(); ++i) {
             const auto [entry, added] = folded_.InsertAnsi(names[i]);
-            byName_.push_back(entry);
+            entries_.push_back(entry);
             if (added) firstName_.push_back(i);
         }
+        // Views into the table, which is complete and no longer moves.
+        foldedNames_.reserve(names.size());
+        for (std::size_t entry : entries_) foldedNames_.push_back(folded_.Folded(entry));
         // Text below U+0300 (no combining marks) is its own composed form, and folding keeps a
         // unit on its side of U+0300: the second table is made only for the rest.
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -169,12 +174,20 @@ public:
     }
     const std::vector<std::string>& Names() const { return names_; }
     // REQUIRES: i < Names().size().
-    std::u16string_view FoldedName(std::size_t i) const { return folded_.Folded(byName_[i]); }
+    std::u16string_view FoldedName(std::size_t i) const { return foldedNames_[i]; }
+
+    // Held names that equal under the case rule share one entry, numbered below EntryCount().
+    std::size_t EntryCount() const { return folded_.Size(); }
+    // REQUIRES: i < Names().size().
+    std::size_t EntryOfName(std::size_t i) const { return entries_[i]; }
+    // The entry of the held name a list line names, or FoldedNames::npos.
+    std::size_t EntryNamedBy(std::string_view line) const { return folded_.FindAnsi(line); }
 
 private:
     const std::vector<std::string>& names_;
     cfb::FoldedNames folded_;
-    std::vector<std::size_t> byName_;     // the entry in folded_ of each name
+    std::vector<std::size_t> entries_;              // the entry in folded_ of each name
+    std::vector<std::u16string_view> foldedNames_;  // by name
     std::vector<std::size_t> firstName_;  // the first name of each entry in folded_
     std::unordered_map<std::u16string, std::size_t> byComposed_;
 };
@@ -263,10 +276,10 @@ void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held) {
         sorted.hints.push_back(
             HintsForName(sorted.missing[i], sorted.missingLines[i] == 1, same, other, kind));
 
-    cfb::FoldedNames listed;
-    listed.Reserve(static_cast<std::size_t>(sorted.names.Count()), 0);
-    for (std::string_view name : sorted.names) listed.InsertAnsi(name);
+    std::vector<bool> listed(same.EntryCount());
+    for (std::string_view line : sorted.names)
+        if (const std::size_t entry = same.EntryNamedBy(line); entry != cfb::FoldedNames::npos) listed[entry] = true;
     sorted.unlisted.clear();
     for (std::size_t i = 0; i < same.Names().size(); ++i)
-        if (listed.Find(same.FoldedName(i)) == cfb::FoldedNames::npos) sorted.unlisted.push_back(same.Names()[i]);
+        if (!listed[same.EntryOfName(i)]) sorted.unlisted.push_back(same.Names()[i]);
 }
