@@ -255,7 +255,7 @@ void TForm1::Exit1Click() { close(); }
 
 void TForm1::Button1Click() {
     VerifyAnims();
-    SetNumber(Label14, UnknownAnimations(ElementLines, ListBox1->Count()));
+    SetNumber(Label14, UnknownAnimations(ElementLines.Count(), ListBox1->Count()));
 }
 
 void TForm1::Button2Click() { VerifyStates(); }
@@ -266,8 +266,8 @@ void TForm1::OpenCharacterStoFile(const std::string& path) {
     OpenedStorage = std::make_unique<TOpenStorage>(path, prompts_);
     // The listing object lives only for this step, also when copying its lines fails.
     const std::unique_ptr<TOpenStorage> listing = std::move(OpenedStorage);
-    SetNumber(Label12, StorageElementTotal(listing->Lines));
-    SetNumber(Label13, AnimationTotal(listing->Lines));
+    SetNumber(Label12, StorageElementTotal(listing->Lines.Count()));
+    SetNumber(Label13, AnimationTotal(listing->Lines.Count()));
     ListBox3->SetLines(listing->Lines);
     ElementLines = listing->Lines;
 }

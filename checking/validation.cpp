@@ -1,14 +1,32 @@
 #include "checking/validation.h"
 
+#include <algorithm>
+
 #include "platform/bstr.h"
 #include "platform/codepage.h"
+
+namespace {
+
+// The name as the provider takes it. An ASCII name, as nearly every name is, goes into the BSTR
+// unit for byte, with no string in between: a check puts every name of both lists to the
+// provider for every file.
+BSTR NameToBstr(std::string_view name) {
+    if (!std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return AllocBstr(AnsiToWide(name));
+    if (name.empty()) return nullptr;
+    const BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(name.size()));
+    if (text) std::copy(name.begin(), name.end(), text);
+    return text;
+}
+
+}  // namespace
 
 LineList VerifyNames(IAgentCharacterProvider* character, const LineList& names, NameKind kind) {
     LineList valid;
     const int count = names.Count();
     for (int i = 0; i < count; ++i) {
         const std::string_view name = names[i];
-        const BSTR wideName = AllocBstr(AnsiToWide(name));
+        const BSTR wideName = NameToBstr(name);
         try {
             if (character) {
                 const HRESULT answer = kind == NameKind::Animation

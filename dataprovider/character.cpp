@@ -16,9 +16,12 @@ std::u16string FoldName(std::u16string_view name) {
     return folded;
 }
 
-Character::Character(const Definition& definition, const std::vector<std::u16string>& animations)
-    : name_(definition.name), animationNames_(animations) {
-    for (const auto& animation : animations) animations_.insert(FoldName(animation));
+Character::Character(const Definition& definition, std::vector<std::u16string> animations)
+    : name_(definition.name), animationNames_(std::move(animations)) {
+    std::size_t units = 0;
+    for (const auto& animation : animationNames_) units += animation.size();
+    animations_.Reserve(animationNames_.size(), units);
+    for (const auto& animation : animationNames_) animations_.Insert(animation);
     for (const auto& state : definition.states) {
         for (const auto& animation : state.animations) {
             if (!HasAnimation(animation))
@@ -26,17 +29,17 @@ Character::Character(const Definition& definition, const std::vector<std::u16str
                             " names the animation " + QuoteName(animation) +
                             ", which the file does not hold");
         }
-        states_.insert(FoldName(state.name));
+        states_.Insert(state.name);
         stateNames_.push_back(state.name);
     }
 }
 
 bool Character::HasAnimation(std::u16string_view name) const {
-    return !name.empty() && animations_.contains(FoldName(name));
+    return !name.empty() && animations_.Find(name) != cfb::FoldedNames::npos;
 }
 
 bool Character::HasState(std::u16string_view name) const {
-    return !name.empty() && states_.contains(FoldName(name));
+    return !name.empty() && states_.Find(name) != cfb::FoldedNames::npos;
 }
 
 }  // namespace character

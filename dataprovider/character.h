@@ -5,10 +5,10 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "dataprovider/definition.h"
+#include "platform/cfb/folded_names.h"
 
 namespace character {
 
@@ -26,7 +26,7 @@ class Character {
 public:
     // Checks the definition against the file's animations. Raises Error naming the line of a
     // state that names an animation the file does not hold.
-    Character(const Definition& definition, const std::vector<std::u16string>& animations);
+    Character(const Definition& definition, std::vector<std::u16string> animations);
 
     const std::u16string& Name() const { return name_; }
     // False for the empty name.
@@ -40,8 +40,8 @@ private:
     std::u16string name_;
     std::vector<std::u16string> animationNames_;
     std::vector<std::u16string> stateNames_;  // the definition defines each state once
-    std::unordered_set<std::u16string> animations_;  // folded
-    std::unordered_set<std::u16string> states_;      // folded
+    cfb::FoldedNames animations_;
+    cfb::FoldedNames states_;
 };
 
 }  // namespace character

@@ -50,9 +50,9 @@ std::vector<std::u16string> ReadAnimationNames(IStorage& root) {
         const HRESULT hr = elements->Next(1, &element, &fetched);
         CheckFileResult(hr, "Cannot list the elements of the character file");
         if (hr != S_OK || fetched == 0) break;
-        const std::u16string name = element.pwcsName ? element.pwcsName : u"";
+        std::u16string name = element.pwcsName ? element.pwcsName : u"";
         CoTaskMemFree(element.pwcsName);
-        if (IsAnimationElement(name, element.type == STGTY_STREAM)) names.push_back(name);
+        if (IsAnimationElement(name, element.type == STGTY_STREAM)) names.push_back(std::move(name));
     }
     return names;
 }

@@ -108,12 +108,12 @@ public:
     HRESULT VerifyAnimation(BSTR name) override {
         SetErrorInfo(0, nullptr);
         if (!character_) return NotLoaded();
-        return character_->HasAnimation(BstrToString(name)) ? S_OK : E_FAIL;
+        return character_->HasAnimation(BstrView(name)) ? S_OK : E_FAIL;
     }
     HRESULT VerifyState(BSTR name) override {
         SetErrorInfo(0, nullptr);
         if (!character_) return NotLoaded();
-        return character_->HasState(BstrToString(name)) ? S_OK : E_FAIL;
+        return character_->HasState(BstrView(name)) ? S_OK : E_FAIL;
     }
 
     HRESULT GetNameCount(DWORD kind, ULONG* count) override {

@@ -46,7 +46,9 @@ BSTR AllocBstr(std::u16string_view text) {
     return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
-std::u16string BstrToString(BSTR text) {
+std::u16string BstrToString(BSTR text) { return std::u16string(BstrView(text)); }
+
+std::u16string_view BstrView(BSTR text) {
     if (!text) return {};
-    return std::u16string(text, SysStringLen(text));
+    return std::u16string_view(text, SysStringLen(text));
 }

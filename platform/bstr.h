@@ -19,6 +19,8 @@ void CoTaskMemFree(void* block);
 // Convenience for callers that hold std::u16string values.
 BSTR AllocBstr(std::u16string_view text);
 std::u16string BstrToString(BSTR text);
+// The text without a copy, valid while the BSTR is.
+std::u16string_view BstrView(BSTR text);
 
 // Frees the BSTR it holds; for out parameters received from a component.
 class BstrHolder {

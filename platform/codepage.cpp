@@ -168,6 +168,9 @@ std::u16string AnsiToWide(std::string_view text, std::vector<std::size_t>& start
 }
 
 std::string WideToAnsi(std::u16string_view wide) {
+    // ASCII, unit for byte, as for AnsiToWide.
+    if (std::all_of(wide.begin(), wide.end(), [](char16_t unit) { return unit < 0x80; }))
+        return std::string(wide.begin(), wide.end());
     std::string text;
     text.reserve(wide.size());
     Utf16ToUtf8(wide.data(), wide.size(), [&](const char* bytes, int n) { text.append(bytes, n); },

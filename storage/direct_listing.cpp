@@ -103,6 +103,7 @@ public:
     // The text of the line being added; EndLine completes it.
     std::string& Text() { return text_; }
     void EndLine() {
+        ++lines_;
         text_ += '\n';
         if (text_.size() >= kPiece) Flush();
     }
@@ -114,10 +115,13 @@ public:
         if (!text_.empty()) write_(text_);
         text_.clear();
     }
+    // Lines, not newlines: a name may hold a line break of its own.
+    std::size_t Lines() const { return lines_; }
 
 private:
     const std::function<void(std::string_view)>& write_;
     std::string text_;
+    std::size_t lines_ = 0;
 };
 
 // Depth first over an explicit stack, in the order TOpenStorage lists: a storage's line, its
@@ -196,8 +200,8 @@ private:
 
 }  // namespace
 
-void WriteStorageListing(const std::string& path, Prompts& prompts,
-                         const std::function<void(std::string_view)>& write, const ListingMode& mode) {
+std::size_t WriteStorageListing(const std::string& path, Prompts& prompts,
+                                const std::function<void(std::string_view)>& write, const ListingMode& mode) {
     PieceWriter out(write);
     std::string header;
     ComPtr<IStorage> root = OpenStorageFile(path, [&](std::string_view line) { header = line; }, mode);
@@ -207,7 +211,7 @@ void WriteStorageListing(const std::string& path, Prompts& prompts,
             out.Add(header);
             DirectLister(file->Dir(), prompts, out, mode).ListRoot();
             out.Flush();
-            return;
+            return out.Lines();
         }
     }
     // Listed through the enumeration, whose error then leaves before any line is written. The
@@ -216,4 +220,5 @@ void WriteStorageListing(const std::string& path, Prompts& prompts,
     const TOpenStorage listing(path, prompts, mode);
     for (std::string_view line : listing.Lines) out.Add(line);
     out.Flush();
+    return out.Lines();
 }

@@ -15,7 +15,7 @@
 // Lists the file at `path`, handing the text to `write` in pieces of about 64 KiB. Messages go
 // through `prompts` as the listing reaches them. A file whose listing would end in an error
 // raises that error before any text is written, as TOpenStorage does. The file is opened, and
-// messages and errors are worded, in `mode`'s way.
-void WriteStorageListing(const std::string& path, Prompts& prompts,
-                         const std::function<void(std::string_view)>& write,
-                         const ListingMode& mode = kWindowListing);
+// messages and errors are worded, in `mode`'s way. Returns the number of lines.
+std::size_t WriteStorageListing(const std::string& path, Prompts& prompts,
+                                const std::function<void(std::string_view)>& write,
+                                const ListingMode& mode = kWindowListing);

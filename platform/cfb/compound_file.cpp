@@ -77,6 +77,7 @@ HRESULT CompoundFile::Open(int fd, std::shared_ptr<CompoundFile>* file) {
         if (SUCCEEDED(hr)) hr = f->LoadFat();
         if (SUCCEEDED(hr)) hr = f->LoadDirectory();
         if (SUCCEEDED(hr)) hr = f->LoadMiniFat();
+        if (SUCCEEDED(hr)) hr = f->CheckLastSectorPresent();
         if (FAILED(hr)) return hr;
     } catch (const std::bad_alloc&) {
         return Refuse(E_OUTOFMEMORY, "not enough memory for the file's tables and directory");
@@ -216,6 +217,111 @@ HRESULT CompoundFile::CheckFatEndsWithFile() const {
             return Refuse(STG_E_DOCFILECORRUPT, "the file is truncated: the FAT uses sector " + Num(s) +
                                                     ", but the file ends at byte " + Num(fileSize_) + ", with " +
                                                     Num(sectorCount_) + " sectors");
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::CheckLastSectorPresent() const {
+    const std::uint64_t body = fileSize_ > sectorSize_ ? fileSize_ - sectorSize_ : 0;
+    const std::uint64_t present = body % sectorSize_;
+    // Whole sectors only, or more sectors than sector numbers reach: no partial sector to judge.
+    if (present == 0 || sectorCount_ != CeilDiv(body, sectorSize_)) return S_OK;
+    const auto last = static_cast<std::uint32_t>(sectorCount_ - 1);
+    auto holds = [last](const SectorTable& table) {
+        return std::find(table.sectors.begin(), table.sectors.end(), last) != table.sectors.end();
+    };
+    // The tables are read a whole sector at a time, so they need all of theirs.
+    std::uint64_t used = 0;
+    Part user{"the FAT"};
+    if (holds(fat_)) {
+        used = sectorSize_;
+    } else if (holds(miniFat_)) {
+        used = sectorSize_;
+        user = {"the mini FAT"};
+    } else if (last < fat_.entries) {
+        std::uint32_t next;
+        if (HRESULT hr = TableEntry(fat_, last, &next); FAILED(hr)) return hr;
+        if (next == kEndOfChain) {
+            if (HRESULT hr = BytesUsedAtChainEnd(last, &used, &user); FAILED(hr)) return hr;
+        } else if (next != kFreeSect) {
+            used = sectorSize_;
+            user = {next == kDifSect ? "the DIFAT" : next == kFatSect ? "the FAT" : "a sector chain that runs on"};
+        }
+    }
+    if (used <= present) return S_OK;
+    return Refuse(STG_E_READFAULT, "the file is truncated: " + user.Text(directory_) + " needs " + Num(used) +
+                                       " bytes of sector " + Num(last) + ", but the file ends at byte " + Num(fileSize_));
+}
+
+// The directory is read whole at open, so only the streams are left to look through: the mini
+// stream (the root entry's stream) first, then every stream above the cutoff, to the first whose
+// chain holds the sector.
+HRESULT CompoundFile::BytesUsedAtChainEnd(std::uint32_t last, std::uint64_t* used, Part* user) const {
+    *used = 0;
+    std::vector<bool> seen(sectorCount_);
+    std::uint64_t offset;
+    if (HRESULT hr = OffsetInChain(directory_.StartSector(0), directory_.Size(0), last, seen, &offset); FAILED(hr))
+        return hr;
+    if (offset != kNotInChain) {
+        // The mini stream is used as far as the small streams' data reaches, within its size.
+        std::uint64_t end;
+        std::uint32_t owner;
+        if (HRESULT hr = SmallStreamsEnd(&end, &owner); FAILED(hr)) return hr;
+        end = std::min(end, directory_.Size(0));
+        if (end > offset) {
+            *used = std::min(end - offset, sectorSize_);
+            *user = {"the data", owner};
+        }
+        return S_OK;
+    }
+    for (std::uint32_t id = 1; id < directory_.Count(); ++id) {
+        const std::uint64_t size = directory_.Size(id);
+        if (!directory_.IsStream(id) || size < kMiniStreamCutoff) continue;
+        if (HRESULT hr = OffsetInChain(directory_.StartSector(id), size, last, seen, &offset); FAILED(hr)) return hr;
+        if (offset != kNotInChain) {
+            *used = std::min(size - offset, sectorSize_);
+            *user = {"the data", id};
+            return S_OK;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::OffsetInChain(std::uint32_t first, std::uint64_t size, std::uint32_t target,
+                                    std::vector<bool>& seen, std::uint64_t* offset) const {
+    *offset = kNotInChain;
+    std::uint32_t sector = first;
+    // A loop, or a chain merged into one walked before, stops at a sector already seen.
+    for (std::uint64_t at = 0; at < size && sector < sectorCount_ && !seen[sector]; at += sectorSize_) {
+        if (sector == target) {
+            *offset = at;
+            return S_OK;
+        }
+        seen[sector] = true;
+        if (sector >= fat_.entries) break;
+        if (HRESULT hr = TableEntry(fat_, sector, &sector); FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CompoundFile::SmallStreamsEnd(std::uint64_t* end, std::uint32_t* owner) const {
+    *end = 0;
+    *owner = kNoStream;
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t id = 1; id < directory_.Count(); ++id) {
+        const std::uint64_t size = directory_.Size(id);
+        if (!directory_.IsStream(id) || size == 0 || size >= kMiniStreamCutoff) continue;
+        const HRESULT hr = WalkChain(miniFat_, miniFat_.entries, directory_.StartSector(id),
+                                     CeilDiv(size, kMiniSectorSize), {"the mini sector chain", id}, &chain);
+        if (hr == STG_E_DOCFILECORRUPT) continue;
+        if (FAILED(hr)) return hr;
+        // The chain's last mini sector holds what the ones before it leave of the size.
+        const std::uint64_t inLast = size - (chain.size() - 1) * kMiniSectorSize;
+        const std::uint64_t reach = std::uint64_t{chain.back()} * kMiniSectorSize + inLast;
+        if (reach > *end) {
+            *end = reach;
+            *owner = id;
+        }
     }
     return S_OK;
 }

@@ -2,11 +2,13 @@
 // descriptor (and its lock, both released with the last reference), the header's geometry, the
 // FAT, the mini FAT and the directory. The header, where the tables lie, the directory and the
 // chains of the directory and the mini FAT are read and checked when the file is opened; the
-// entries of the tables are read as chains need them. Every
-// count and sector number is checked against the sectors the file really holds before anything
-// is allocated for it. Stream data is read only on demand; a stream's chain is walked and
-// checked the first time it is laid out. The objects of one file are used from one thread: the
-// few caches filled on demand (name indexes, the mini stream's layout) are not locked.
+// entries of the tables are read as chains need them. Every count and sector number is checked
+// against the sectors the file really holds before anything is allocated for it. Stream data is
+// read only on demand; a stream's chain is walked and checked the first time it is laid out,
+// except where the file ends partway through a sector that ends a chain: then the streams are
+// looked through at open for the one whose data it holds. The objects of one file are used from
+// one thread: the few caches filled on demand (name indexes, the mini stream's layout) are not
+// locked.
 #pragma once
 
 #include <cstdint>
@@ -50,7 +52,8 @@ public:
     // Takes `fd` (a descriptor open for reading; closed, and any lock on it dropped, when the
     // object goes away, or at once when opening fails). STG_E_INVALIDHEADER for a header this
     // reader does not accept, STG_E_DOCFILECORRUPT for damaged tables or directory,
-    // STG_E_READFAULT when the file cannot be read or is shorter than its tables, E_OUTOFMEMORY.
+    // STG_E_READFAULT when the file cannot be read, is shorter than its tables or ends inside
+    // bytes its last sector holds for a table or a stream, E_OUTOFMEMORY.
     // Every refusal of this class leaves a reason naming the damaged structure as the thread's
     // error information; a success clears it.
     static HRESULT Open(int fd, std::shared_ptr<CompoundFile>* file);
@@ -97,6 +100,20 @@ private:
     HRESULT TableEntry(const SectorTable& table, std::uint32_t index, std::uint32_t* next) const;
     // A file cut short keeps a FAT that still counts the lost sectors as used: refused.
     HRESULT CheckFatEndsWithFile() const;
+    // A file that ends partway through its last sector is refused when that sector's missing
+    // bytes are in use: by a table, by a chain that runs on, or by the data of the stream whose
+    // chain ends there. Some writers end valid files right after the last byte in use.
+    HRESULT CheckLastSectorPresent() const;
+    // REQUIRES: a chain ends at sector `last`. How many of its bytes the file uses, and whose.
+    HRESULT BytesUsedAtChainEnd(std::uint32_t last, std::uint64_t* used, Part* user) const;
+    // Where sector `target` lies in the chain of the `size` bytes from `first`: its byte offset,
+    // or kNotInChain. `seen` marks the sectors earlier walks met, so that the walks of one search
+    // take no more steps together than there are sectors.
+    HRESULT OffsetInChain(std::uint32_t first, std::uint64_t size, std::uint32_t target,
+                          std::vector<bool>& seen, std::uint64_t* offset) const;
+    // How far into the mini stream the data of the small streams reaches, and whose reaches
+    // furthest. A small stream whose chain is damaged is left out: its reads fail on their own.
+    HRESULT SmallStreamsEnd(std::uint64_t* end, std::uint32_t* owner) const;
     // Reads whole sectors to `out`, which has room for all of them.
     HRESULT ReadSectors(std::span<const std::uint32_t> sectors, Part what, unsigned char* out) const;
     // Reads `length` bytes at `offset` of the file, all of which must lie inside it: a read
@@ -108,6 +125,7 @@ private:
                      std::size_t size) const;
 
     static constexpr std::uint64_t kWholeChain = ~std::uint64_t{0};
+    static constexpr std::uint64_t kNotInChain = ~std::uint64_t{0};
 
     int fd_;
     std::uint64_t fileSize_ = 0;

@@ -35,8 +35,9 @@ constexpr std::size_t kDetailsBytes = entry::kStartSector - entry::kClsid;
 
 // Asked for every element an enumeration delivers; nearly always all zero.
 bool NoDetails(const unsigned char* record) {
-    static constexpr unsigned char kNone[kDetailsBytes] = {};
-    return std::memcmp(record + entry::kClsid, kNone, kDetailsBytes) == 0;
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < kDetailsBytes; ++i) any |= record[entry::kClsid + i];
+    return any == 0;
 }
 
 }  // namespace

@@ -94,8 +94,13 @@ inline void Store64(unsigned char* p, std::uint64_t v) {
 
 // The format's case folding for names: simple upper-casing of each UTF-16 unit (Latin-1,
 // Latin Extended-A, Greek, Cyrillic and fullwidth letters), the rule sibling trees are ordered
-// by and names are matched by.
-char16_t UpcaseUnit(char16_t unit);
+// by and names are matched by. Inline for ASCII, which nearly every name is: comparing and
+// hashing names folds every unit.
+char16_t UpcaseBeyondAscii(char16_t unit);
+inline char16_t UpcaseUnit(char16_t unit) {
+    if (unit >= 0x80) return UpcaseBeyondAscii(unit);
+    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
+}
 
 // Sibling order: shorter names first, then unit by unit after UpcaseUnit. <0, 0 or >0.
 // For any two sequences of UTF-16 units with size() and operator[].

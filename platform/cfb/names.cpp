@@ -2,8 +2,7 @@
 
 namespace cfb {
 
-char16_t UpcaseUnit(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+char16_t UpcaseBeyondAscii(char16_t c) {
     if (c < 0xE0) return c;
     if (c <= 0xFE) return c == 0xF7 ? c : static_cast<char16_t>(c - 32);
     if (c == 0xFF) return 0x178;

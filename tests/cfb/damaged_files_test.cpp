@@ -108,10 +108,18 @@ TEST(DamagedFileReason, NamesTheDamagedStructure) {
                                    "byte 1280"},
         {"CutInsideRegularStream", "the file is truncated: the FAT uses sector 7, but the file ends at byte 4096, "
                                    "with 7 sectors"},
-        {"CutInsideLastSectorOfRegularStream", "the file is truncated: the data of stream \"Big\" reaches byte 6656, "
-                                               "but the file ends at byte 6655"},
-        {"CutInsideLastSectorOfMiniStream", "the file is truncated: the data of stream \"a\" reaches byte 2058, but "
-                                            "the file ends at byte 2057"},
+        {"CutInsideLastSectorOfRegularStream", "the file is truncated: the data of stream \"Big\" needs 512 bytes of "
+                                               "sector 11, but the file ends at byte 6655"},
+        {"CutJustBeforeRegularStreamEnds", "the file is truncated: the data of stream \"Big\" needs 300 bytes of "
+                                           "sector 12, but the file ends at byte 6955"},
+        {"CutJustAfterRegularStreamEnds", "no failure"},
+        {"CutInsideLastSectorMidChain", "the file is truncated: a sector chain that runs on needs 512 bytes of "
+                                        "sector 11, but the file ends at byte 6556"},
+        {"CutInsideLastSectorOfMiniFat", "the file is truncated: the mini FAT needs 512 bytes of sector 12, but the "
+                                         "file ends at byte 6672"},
+        {"CutInsideLastSectorOfMiniStream", "the file is truncated: the data of stream \"a\" needs 10 bytes of "
+                                            "sector 3, but the file ends at byte 2057"},
+        {"FullLastSectorOfMiniStream", "no failure"},
     };
     std::size_t checked = 0;
     for (const damaged::Case& c : damaged::AllCases()) {

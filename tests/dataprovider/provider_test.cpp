@@ -222,8 +222,9 @@ TEST_F(ProviderTest, FailureTextReachesTheCallerOfRaiseCallFailure) {
     }
 }
 
-// A character file cut short is refused as truncated or damaged, wherever the cut lies; its
-// definition is never read with zeros in place of what was lost.
+// A character file cut short is refused as truncated or damaged, wherever the cut lies: its
+// definition is never read with zeros in place of what was lost, and a file whose animations
+// (never read on activation) are cut is not taken for a whole one.
 TEST_F(ProviderTest, ATruncatedFileIsRefusedAsSuch) {
     auto writeCut = [&](const std::string& definition, std::size_t animationSize, std::size_t cutBytes) {
         CompoundFileWriter writer;
@@ -240,17 +241,27 @@ TEST_F(ProviderTest, ATruncatedFileIsRefusedAsSuch) {
     EXPECT_NE(Description().find("the file is truncated or damaged (the file is truncated: the FAT uses sector"),
               std::string::npos);
 
-    // Inside a large definition that fills its last sector, that sector's last byte lost:
-    // refused when it is read.
+    // Inside a large definition that fills its last sector, that sector's last byte lost.
     const std::string longDefinition = definition + std::string(12 * 512 - definition.size() - 1, '#') + "\n";
     writeCut(longDefinition, 10, 1);
-    EXPECT_EQ(Activate(), E_FAIL);
-    EXPECT_NE(Description().find("Cannot read the Character stream: the file is truncated or damaged (the file is "
-                                 "truncated: the data of stream \"Character\" reaches byte"),
+    EXPECT_EQ(Open(), STG_E_READFAULT);
+    EXPECT_NE(Description().find("the file is truncated or damaged (the file is truncated: the data of stream "
+                                 "\"Character\" needs 512 bytes of sector"),
               std::string::npos);
 
     // The same file whole activates.
     writeCut(longDefinition, 10, 0);
+    EXPECT_EQ(Activate(), S_OK);
+
+    // Inside the last animation's data, which activation never reads: the animation ends 392
+    // bytes into its last sector, and the writer pads that sector out.
+    writeCut(definition, 10 * 512 - 120, 120 + 1);
+    EXPECT_EQ(Open(), STG_E_READFAULT);
+    EXPECT_NE(Description().find("the file is truncated or damaged (the file is truncated: the data of stream "
+                                 "\"Wave\" needs 392 bytes of sector"),
+              std::string::npos);
+    // Cut after its last byte, only the padding is lost.
+    writeCut(definition, 10 * 512 - 120, 120);
     EXPECT_EQ(Activate(), S_OK);
 }
 

@@ -140,6 +140,15 @@ TEST(CheckerEqualsWindow, OnRepeatsCaseVariantsBlanksAndUnknownNames) {
                "Resting\r\n\r\ngreeting\r\nSleeping\r\ncaf\xC3\xA9\r\nResting\r\n");
 }
 
+// The checker counts the listing's lines without keeping them: a line break inside a name must
+// not count as a line of its own.
+TEST(CheckerEqualsWindow, WhenAnAnimationNameHoldsALineBreak) {
+    TempDir dir;
+    const std::string path = dir.File("broken.acs");
+    WriteCharacterFile(path, {"Mira", {"Wave", "Two\nLines", "Three\r\nLines"}, {"Resting:Wave"}});
+    ExpectSame(path, "Wave\r\nTwo\r\n", "Resting\r\n");
+}
+
 TEST(CheckerEqualsWindow, WithAnEmptyStateListAndNoValidAnimation) {
     TempDir dir;
     const std::string path = dir.File("empty.acs");

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "checking/validation.h"
 #include "platform/com/com.h"
 #include "platform/files.h"
+#include "storage/direct_listing.h"
 #include "storage/olestg.h"
 #include "tools/check/hints.h"
 
@@ -56,6 +58,13 @@ void Connect(FileCheck& check, ProviderLink& link, bool saving, ConsolePrompts& 
     }
 }
 
+// The lines the window's listing of the file would show, with the same messages and errors; the
+// totals need only their number, so the lines are counted as they are written, not kept.
+int CountListingLines(const std::string& path, ConsolePrompts& prompts) {
+    const std::size_t lines = WriteStorageListing(path, prompts, [](std::string_view) {}, kReadOnlyListing);
+    return static_cast<int>(std::min<std::size_t>(lines, std::numeric_limits<int>::max()));
+}
+
 void AddHintsOrSayWhyNot(FileCheck& check, IUnknown* provider) {
     std::optional<HeldNames> held;
     if (!check.connected) {
@@ -72,9 +81,9 @@ void AddHintsOrSayWhyNot(FileCheck& check, IUnknown* provider) {
 
 // Everything but saving, which follows in file order once a file's messages have been shown.
 void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePrompts& prompts) {
-    const TOpenStorage listing(check.path, prompts, kReadOnlyListing);
-    check.storageElements = StorageElementTotal(listing.Lines);
-    check.animationsInStorage = AnimationTotal(listing.Lines);
+    const int listingLines = CountListingLines(check.path, prompts);
+    check.storageElements = StorageElementTotal(listingLines);
+    check.animationsInStorage = AnimationTotal(listingLines);
 
     ProviderLink link;
     Connect(check, link, saving, prompts);
@@ -83,7 +92,7 @@ void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePro
     AddHintsOrSayWhyNot(check, link.Provider.Get());
     link.Release();
     if (check.animations)
-        check.unknownAnimations = UnknownAnimations(listing.Lines, check.animations->valid.Count());
+        check.unknownAnimations = UnknownAnimations(listingLines, check.animations->valid.Count());
 }
 
 void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts) {

@@ -42,8 +42,24 @@ std::string Hex(const char* format, unsigned value) {
 }  // namespace
 
 std::string JsonString(std::string_view text) {
-    std::string out = "\"";
+    std::string out;
+    AppendJsonString(out, text);
+    return out;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
     for (std::size_t at = 0; at < text.size();) {
+        // Printable ASCII but the quote and the backslash passes as it is, a run at a time.
+        std::size_t plain = at;
+        while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F && text[plain] != '"' &&
+               text[plain] != '\\')
+            ++plain;
+        if (plain > at) {
+            out.append(text, at, plain - at);
+            at = plain;
+            continue;
+        }
         const std::size_t length = SequenceLength(text, at);
         if (length == 0) {
             out += "\\ufffd";
@@ -69,7 +85,7 @@ std::string JsonString(std::string_view text) {
                 else out += static_cast<char>(c);
         }
     }
-    return out + "\"";
+    out += '"';
 }
 
 std::string TerminalText(std::string_view text) {

@@ -10,6 +10,8 @@
 // each byte that does not start a valid UTF-8 sequence (overlong forms and surrogates included)
 // becomes U+FFFD, the replacement character.
 std::string JsonString(std::string_view text);
+// The same literal added to the end of `out`.
+void AppendJsonString(std::string& out, std::string_view text);
 
 // The text for a terminal line: control characters (C0, DEL, C1), bytes that do not start a
 // valid UTF-8 sequence and the backslash itself become \xNN, so the output can be read back

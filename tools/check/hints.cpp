@@ -6,9 +6,9 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "platform/bstr.h"
+#include "platform/cfb/folded_names.h"
 #include "platform/cfb/format.h"
 #include "platform/codepage.h"
 #include "provider/CharacterNames.h"
@@ -57,7 +57,7 @@ std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"
 // a time and only within `bound` of the diagonal, since a cell further off costs more than the
 // bound; stops as soon as a whole row exceeds it. `row` and `next` are scratch space, kept by
 // the caller from one comparison to the next.
-std::size_t BoundedDistance(const std::u16string& a, const std::u16string& b, std::size_t bound,
+std::size_t BoundedDistance(std::u16string_view a, std::u16string_view b, std::size_t bound,
                             std::vector<std::size_t>& row, std::vector<std::size_t>& next) {
     const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
     if (gap > bound) return bound + 1;
@@ -84,16 +84,18 @@ std::size_t BoundedDistance(const std::u16string& a, const std::u16string& b, st
 
 // Whether a and b differ by exactly one edit: one unit replaced, added or left out. Equal texts
 // do not count (they are found by name, not suggested).
-bool WithinOneEdit(const std::u16string& a, const std::u16string& b) {
-    const std::u16string& longer = a.size() >= b.size() ? a : b;
-    const std::u16string& shorter = a.size() >= b.size() ? b : a;
+bool WithinOneEdit(std::u16string_view a, std::u16string_view b) {
+    const std::u16string_view longer = a.size() >= b.size() ? a : b;
+    const std::u16string_view shorter = a.size() >= b.size() ? b : a;
     if (longer.size() - shorter.size() > 1) return false;
     std::size_t start = 0;
     while (start < shorter.size() && shorter[start] == longer[start]) ++start;
     if (start == longer.size()) return false;  // equal
-    const std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
-    return std::equal(shorter.begin() + static_cast<std::ptrdiff_t>(start + skip), shorter.end(),
-                      longer.begin() + static_cast<std::ptrdiff_t>(start + 1));
+    // Past the first difference the rest must match, shifted by one in the longer text when the
+    // lengths differ. Names are short: a loop beats a call to compare memory.
+    for (std::size_t i = start + (longer.size() == shorter.size() ? 1 : 0), j = start + 1; i < shorter.size(); ++i, ++j)
+        if (shorter[i] != longer[j]) return false;
+    return true;
 }
 
 // How far a name may be from a held one to be suggested: one slip in a short name, more in a
@@ -102,26 +104,37 @@ std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 
 
 }  // namespace
 
-// The names of one kind, with the keys the hints look them up by.
+// The names of one kind, with the keys the hints look them up by. Built for every file checked
+// with a name missing, so it costs no allocation per name: the folded names lie in one table.
 class NameIndex {
 public:
     explicit NameIndex(const std::vector<std::string>& names) : names_(names) {
-        folded_.reserve(names.size());
+        std::size_t bytes = 0;
+        for (const std::string& name : names) bytes += name.size();
+        folded_.Reserve(names.size(), bytes);
+        entries_.reserve(names.size());
         for (std::size_t i = 0; i < names.size(); ++i) {
-            folded_.push_back(Folded(AnsiToWide(names[i])));
-            byFolded_.emplace(folded_.back(), i);
+            const auto [entry, added] = folded_.InsertAnsi(names[i]);
+            entries_.push_back(entry);
+            if (added) firstName_.push_back(i);
         }
-        // Most names are their own composed form; the second table is made only for the rest.
+        // Views into the table, which is complete and no longer moves.
+        foldedNames_.reserve(names.size());
+        for (std::size_t entry : entries_) foldedNames_.push_back(folded_.Folded(entry));
+        // Text below U+0300 (no combining marks) is its own composed form, and folding keeps a
+        // unit on its side of U+0300: the second table is made only for the rest.
         for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::u16string_view folded = FoldedName(i);
+            if (std::all_of(folded.begin(), folded.end(), [](char16_t unit) { return unit < 0x300; })) continue;
             std::u16string composed = Folded(Composed(AnsiToWide(names[i])));
-            if (composed != folded_[i]) byComposed_.emplace(std::move(composed), i);
+            if (composed != folded) byComposed_.emplace(std::move(composed), i);
         }
     }
 
     // By a key made with Folded (and Composed, for FindComposed).
-    const std::string* Find(const std::u16string& key) const {
-        const auto found = byFolded_.find(key);
-        return found == byFolded_.end() ? nullptr : &names_[found->second];
+    const std::string* Find(std::u16string_view key) const {
+        const std::size_t entry = folded_.Find(key);
+        return entry == cfb::FoldedNames::npos ? nullptr : &names_[firstName_[entry]];
     }
     const std::string* FindComposed(const std::u16string& key) const {
         const auto found = byComposed_.find(key);
@@ -129,24 +142,30 @@ public:
         return Find(key);
     }
     // The held names nearest to the name of `key`, nearest first, where they are close.
-    std::vector<std::string> Nearest(const std::u16string& key) const {
+    std::vector<std::string> Nearest(std::u16string_view key) const {
         if (key.empty() || key.size() > kMaxComparedLength) return {};
+        auto comparable = [&](std::size_t i) { return FoldedName(i).size() <= kMaxComparedLength; };
+        // A name one edit away is as near as any other name can be, and the test for it is
+        // cheap: such names are looked for first, and when there are some, the full measure
+        // is never needed.
+        std::vector<std::string> nearest;
+        for (std::size_t i = 0; i < names_.size() && nearest.size() < kMaxSuggestions; ++i)
+            if (comparable(i) && WithinOneEdit(key, FoldedName(i))) nearest.push_back(names_[i]);
+        if (!nearest.empty()) return nearest;
         // Only the nearest are offered: once a name at some distance is found, farther ones
         // need not be measured.
         std::size_t bound = CloseBound(key.size());
         std::vector<std::pair<std::size_t, std::size_t>> close;  // distance, index
         std::vector<std::size_t> row, next;
-        for (std::size_t i = 0; i < folded_.size(); ++i) {
-            if (folded_[i].size() > kMaxComparedLength) continue;
-            const std::size_t distance = bound == 1 ? (WithinOneEdit(key, folded_[i]) ? 1 : 2)
-                                                    : BoundedDistance(key, folded_[i], bound, row, next);
-            if (distance == 0 || distance > bound) continue;
+        for (std::size_t i = 0; i < names_.size() && bound > 1; ++i) {
+            if (!comparable(i)) continue;
+            const std::size_t distance = BoundedDistance(key, FoldedName(i), bound, row, next);
+            if (distance <= 1 || distance > bound) continue;
             close.emplace_back(distance, i);
             bound = distance;
         }
         std::stable_sort(close.begin(), close.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<std::string> nearest;
         for (const auto& [distance, index] : close) {
             if (nearest.size() == kMaxSuggestions || distance > close.front().first) break;
             nearest.push_back(names_[index]);
@@ -154,12 +173,22 @@ public:
         return nearest;
     }
     const std::vector<std::string>& Names() const { return names_; }
-    const std::vector<std::u16string>& FoldedNames() const { return folded_; }
+    // REQUIRES: i < Names().size().
+    std::u16string_view FoldedName(std::size_t i) const { return foldedNames_[i]; }
+
+    // Held names that equal under the case rule share one entry, numbered below EntryCount().
+    std::size_t EntryCount() const { return folded_.Size(); }
+    // REQUIRES: i < Names().size().
+    std::size_t EntryOfName(std::size_t i) const { return entries_[i]; }
+    // The entry of the held name a list line names, or FoldedNames::npos.
+    std::size_t EntryNamedBy(std::string_view line) const { return folded_.FindAnsi(line); }
 
 private:
     const std::vector<std::string>& names_;
-    std::vector<std::u16string> folded_;
-    std::unordered_map<std::u16string, std::size_t> byFolded_;
+    cfb::FoldedNames folded_;
+    std::vector<std::size_t> entries_;              // the entry in folded_ of each name
+    std::vector<std::u16string_view> foldedNames_;  // by name
+    std::vector<std::size_t> firstName_;  // the first name of each entry in folded_
     std::unordered_map<std::u16string, std::size_t> byComposed_;
 };
 
@@ -247,9 +276,10 @@ void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held) {
         sorted.hints.push_back(
             HintsForName(sorted.missing[i], sorted.missingLines[i] == 1, same, other, kind));
 
-    std::unordered_set<std::u16string> listed;
-    for (std::string_view name : sorted.names) listed.insert(Folded(AnsiToWide(name)));
+    std::vector<bool> listed(same.EntryCount());
+    for (std::string_view line : sorted.names)
+        if (const std::size_t entry = same.EntryNamedBy(line); entry != cfb::FoldedNames::npos) listed[entry] = true;
     sorted.unlisted.clear();
     for (std::size_t i = 0; i < same.Names().size(); ++i)
-        if (!listed.contains(same.FoldedNames()[i])) sorted.unlisted.push_back(same.Names()[i]);
+        if (!listed[same.EntryOfName(i)]) sorted.unlisted.push_back(same.Names()[i]);
 }

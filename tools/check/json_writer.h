@@ -28,12 +28,17 @@ public:
         Key(key);
         text += raw;
     }
-    void String(const char* key, std::string_view value) { Value(key, JsonString(value)); }
+    void String(const char* key, std::string_view value) {
+        Key(key);
+        AppendJsonString(text, value);
+    }
     void Number(const char* key, long long value) { Value(key, std::to_string(value)); }
     void Null(const char* key) { Value(key, "null"); }
-    void Strings(const char* key, const std::vector<std::string>& values) {
+    // Any range of text: a vector of strings, a LineList.
+    template <class Range>
+    void Strings(const char* key, const Range& values) {
         Open(key, '[');
-        for (const auto& value : values) String(nullptr, value);
+        for (std::string_view value : values) String(nullptr, value);
         Close(']');
     }
 
@@ -49,7 +54,10 @@ private:
             NewLine();
         }
         first_ = false;
-        if (key) text += JsonString(key) + ": ";
+        if (key) {
+            AppendJsonString(text, key);
+            text += ": ";
+        }
     }
 
     int depth_ = 0;

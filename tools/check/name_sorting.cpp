@@ -1,19 +1,6 @@
 #include "tools/check/name_sorting.h"
 
-#include <unordered_set>
-
-#include "platform/cfb/format.h"
-#include "platform/codepage.h"
-
-namespace {
-
-std::u16string CaseFoldedKey(std::string_view name) {
-    std::u16string key = AnsiToWide(name);
-    for (char16_t& unit : key) unit = cfb::UpcaseUnit(unit);
-    return key;
-}
-
-}  // namespace
+#include "platform/cfb/folded_names.h"
 
 SortedNames SortNames(LineList names, LineList valid) {
     SortedNames sorted{std::move(names), std::move(valid), {}, {}, {}, {}, {}, {}};
@@ -23,7 +10,8 @@ SortedNames SortNames(LineList names, LineList valid) {
     // names that were not accepted. Equal names get equal answers, so which of two equal lines
     // is taken as the accepted one does not change the result.
     int nextAccepted = 0;
-    std::unordered_set<std::u16string> seen;
+    cfb::FoldedNames seen;
+    seen.Reserve(static_cast<std::size_t>(all.Count()), 0);
     for (int i = 0; i < all.Count(); ++i) {
         const std::string_view name = all[i];
         const bool isAccepted = nextAccepted < accepted.Count() && accepted[nextAccepted] == name;
@@ -36,7 +24,7 @@ SortedNames SortNames(LineList names, LineList valid) {
             sorted.missing.emplace_back(name);
             sorted.missingLines.push_back(i + 1);
         }
-        if (!seen.insert(CaseFoldedKey(name)).second) sorted.duplicates.emplace_back(name);
+        if (!seen.InsertAnsi(name).second) sorted.duplicates.emplace_back(name);
     }
     return sorted;
 }

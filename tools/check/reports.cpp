@@ -110,7 +110,7 @@ void JsonList(Json& json, const char* key, const std::optional<SortedNames>& sor
     if (!sorted) return json.Null(key);
     json.Open(key, '{');
     json.Number("names", sorted->names.Count());
-    json.Strings("valid", sorted->valid.Lines());
+    json.Strings("valid", sorted->valid);
     json.Number("valid_count", sorted->valid.Count());
     json.Strings("missing", sorted->missing);
     json.Number("missing_count", static_cast<long long>(sorted->missing.size()));
