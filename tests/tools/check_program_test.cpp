@@ -183,9 +183,16 @@ TEST_F(CheckProgram, MissingListFileExitsWithTwoButChecksTheOtherList) {
 }
 
 TEST_F(CheckProgram, WithoutItsProviderTheCheckerFailsWithTwo) {
-    // A copy of the program in a folder without component registrations.
+    // A copy of the program and of its platform library, laid out as they are installed, in a
+    // folder without component registrations.
     TempDir lonely;
-    const std::string copy = lonely.File("quorvel-check");
+    const std::filesystem::path checker(kChecker);
+    const std::filesystem::path library = std::filesystem::path(lonely.Path()) / "lib" / "quorvel";
+    std::filesystem::create_directories(library);
+    std::filesystem::create_directory(lonely.File("bin"));
+    std::filesystem::copy_file(checker.parent_path() / "../lib/quorvel/libquorvel-platform.so",
+                               library / "libquorvel-platform.so");
+    const std::string copy = lonely.File("bin/quorvel-check");
     std::filesystem::copy_file(kChecker, copy);
     const ProgramResult result = RunProgram(copy, {maxPath}, start.Path());
     EXPECT_EQ(result.status, 2);
