@@ -17,6 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/library_paths.sh"
 
 cmake --install "$build" --prefix "$prefix" --strip >/dev/null
 
@@ -49,14 +50,7 @@ done
 # every symbol at start-up and keeps its relocations read-only.
 while IFS= read -r -d '' file; do
   readelf -h "$file" >/dev/null 2>&1 || continue
-  paths=$(readelf -d "$file" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
-  IFS=: read -ra entries <<<"$paths"
-  for entry in "${entries[@]}"; do
-    case "$entry" in
-      '$ORIGIN'*) ;;
-      *) fail "${file#$prefix/} searches $entry for libraries" ;;
-    esac
-  done
+  check_library_paths "$file"
   readelf -d "$file" | grep -q 'FLAGS.*\bNOW\b' || fail "${file#$prefix/} is not linked with -z now"
   readelf -lW "$file" | grep -q 'GNU_RELRO' || fail "${file#$prefix/} is not linked with -z relro"
 done < <(find "$prefix" -type f -print0)

@@ -8,20 +8,10 @@ build=$(cd "$1" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-decoys-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/library_paths.sh"
 
 while IFS= read -r -d '' file; do
-  readelf -h "$file" >/dev/null 2>&1 || continue
-  dynamic=$(readelf -d "$file")
-  grep -qE '\((RPATH|RUNPATH)\)' <<<"$dynamic" || continue
-  paths=$(sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p' <<<"$dynamic")
-  # The extra separator keeps a trailing empty entry, which read would drop.
-  IFS=: read -ra entries <<<"$paths:"
-  for entry in "${entries[@]}"; do
-    case "$entry" in
-      '$ORIGIN'*) ;;
-      *) fail "${file#$build/} searches '$entry' for libraries" ;;
-    esac
-  done
+  readelf -h "$file" >/dev/null 2>&1 && check_library_paths "$file"
 done < <(find "$build/bin" "$build/lib" -type f -print0)
 
 checker="$build/bin/quorvel-check"
