@@ -35,9 +35,12 @@ constexpr std::size_t kDetailsBytes = entry::kStartSector - entry::kClsid;
 
 // Asked for every element an enumeration delivers; nearly always all zero.
 bool NoDetails(const unsigned char* record) {
-    unsigned char any = 0;
-    for (std::size_t i = 0; i < kDetailsBytes; ++i) any |= record[entry::kClsid + i];
-    return any == 0;
+    static_assert(kDetailsBytes == 36);
+    std::uint64_t words[4];
+    std::uint32_t tail;
+    std::memcpy(words, record + entry::kClsid, sizeof words);
+    std::memcpy(&tail, record + entry::kClsid + sizeof words, sizeof tail);
+    return (words[0] | words[1] | words[2] | words[3] | tail) == 0;
 }
 
 }  // namespace

@@ -60,6 +60,15 @@ TEST(Hints, NearestNamesOnlyWhenClose) {
     const HeldNames pair{{"Cat", "Bat", "Rat", "Mat"}, {}};
     EXPECT_EQ(Hinted({"Hat"}, ListKind::Animations, pair).hints,
               (std::vector<Strings>{{"did you mean 'Cat', 'Bat' or 'Rat'?"}}));
+    // One slip anywhere in a long name, past a shared beginning of any length; nearer names
+    // listed later win over a farther one listed first, which is offered only when no name is
+    // nearer.
+    const HeldNames longNames{{"Animation1243", "Animation123", "Animaton1234", "Animation12345"}, {}};
+    EXPECT_EQ(Hinted({"Animation1234"}, ListKind::Animations, longNames).hints,
+              (std::vector<Strings>{{"did you mean 'Animation123', 'Animaton1234' or 'Animation12345'?"}}));
+    const HeldNames twoSlips{{"Animation1243", "Animation2134"}, {}};
+    EXPECT_EQ(Hinted({"Animation1234"}, ListKind::Animations, twoSlips).hints,
+              (std::vector<Strings>{{"did you mean 'Animation1243' or 'Animation2134'?"}}));
     // Too far for the length: one slip is all a name of four letters gets.
     EXPECT_EQ(HintsOf({"Wove", "Wxyz", "Q"}), (std::vector<Strings>{{"did you mean 'Wave'?"}, {}, {}}));
 }

@@ -3,6 +3,8 @@
 #include <unicode/unorm2.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -88,7 +90,13 @@ bool WithinOneEdit(std::u16string_view a, std::u16string_view b) {
     const std::u16string_view longer = a.size() >= b.size() ? a : b;
     const std::u16string_view shorter = a.size() >= b.size() ? b : a;
     if (longer.size() - shorter.size() > 1) return false;
+    // Names often share a long beginning ("Animation..."): compared four units at a time.
     std::size_t start = 0;
+    for (std::uint64_t x, y; start + 4 <= shorter.size(); start += 4) {
+        std::memcpy(&x, shorter.data() + start, sizeof x);
+        std::memcpy(&y, longer.data() + start, sizeof y);
+        if (x != y) break;
+    }
     while (start < shorter.size() && shorter[start] == longer[start]) ++start;
     if (start == longer.size()) return false;  // equal
     // Past the first difference the rest must match, shifted by one in the longer text when the
@@ -256,7 +264,7 @@ std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
         for (ULONG i = 0; i < wanted; ++i) {
             BstrHolder name;
             if (FAILED(names->GetName(kind, i, name.Put()))) return std::nullopt;
-            out.push_back(WideToAnsi(name.Text()));
+            out.push_back(WideToAnsi(BstrView(name.Get())));
         }
     }
     return held;
