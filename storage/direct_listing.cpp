@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <vector>
 
 #include "platform/cfb/storage_objects.h"
@@ -73,54 +74,72 @@ void AppendName(std::string& out, const cfb::EntryName& name) {
     }
 }
 
-// The line of an element whose name is ASCII and starts with no control code 1 to 6, as nearly
-// every name does, built in one step from the name where the directory holds it; false, with
-// nothing added, for any other name.
-bool AppendPlainLine(std::string& out, std::string_view typeName, const cfb::EntryName& name,
-                     std::uint64_t size) {
-    if (name.empty() || name[0] <= 6) return false;
+// The longest line WritePlainLine writes: type name, name, size text and digits.
+constexpr std::size_t kPlainLine = 16 + cfb::kMaxNameUnits + 32;
+
+// Writes at `at` the line of an element whose name is ASCII and starts with no control code 1
+// to 6, as nearly every name does, built in one step from the name where the directory holds
+// it; returns where the line ends, or nullptr for any other name. REQUIRES: room for
+// kPlainLine bytes at `at`.
+char* WritePlainLine(char* at, std::string_view typeName, const cfb::EntryName& name, std::uint64_t size) {
+    if (name.empty() || name[0] <= 6) return nullptr;
     constexpr std::string_view kSize = " Size: ";
-    char line[16 + cfb::kMaxNameUnits + 32];  // type name, name, size text and digits
-    char* at = std::copy(typeName.begin(), typeName.end(), line);
+    char* const end = at + kPlainLine;
+    at = std::copy(typeName.begin(), typeName.end(), at);
     *at++ = ' ';
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char16_t unit = name[i];
-        if (unit >= 0x80) return false;
+        if (unit >= 0x80) return nullptr;
         *at++ = static_cast<char>(unit);
     }
     at = std::copy(kSize.begin(), kSize.end(), at);
-    at = std::to_chars(at, line + sizeof line, size).ptr;
-    out.append(line, at);
-    return true;
+    return std::to_chars(at, end, size).ptr;
 }
 
-// Lines gathered into pieces of about kPiece bytes for `write`.
+// Lines gathered into pieces of about kPiece bytes for `write`. Plain lines are written straight
+// into the piece.
 class PieceWriter {
 public:
-    explicit PieceWriter(const std::function<void(std::string_view)>& write) : write_(write) {
-        text_.reserve(kPiece + 512);
-    }
-    // The text of the line being added; EndLine completes it.
-    std::string& Text() { return text_; }
-    void EndLine() {
+    explicit PieceWriter(const std::function<void(std::string_view)>& write)
+        : write_(write), piece_(new char[kCapacity]) {}
+    // Room for a line of up to kPlainLine bytes; EndPlainLine completes it.
+    char* PlainRoom() { return piece_.get() + size_; }
+    void EndPlainLine(char* end) {
+        *end++ = '\n';
+        size_ = static_cast<std::size_t>(end - piece_.get());
         ++lines_;
-        text_ += '\n';
-        if (text_.size() >= kPiece) Flush();
+        if (size_ >= kPiece) Flush();
     }
     void Add(std::string_view line) {
-        text_ += line;
-        EndLine();
+        Append(line);
+        Append("\n");
+        ++lines_;
     }
     void Flush() {
-        if (!text_.empty()) write_(text_);
-        text_.clear();
+        if (size_ > 0) write_({piece_.get(), size_});
+        size_ = 0;
     }
     // Lines, not newlines: a name may hold a line break of its own.
     std::size_t Lines() const { return lines_; }
 
 private:
+    // A piece is sent once it reaches kPiece bytes, so there is always room for a plain line
+    // and its newline.
+    static constexpr std::size_t kCapacity = kPiece + kPlainLine + 1;
+
+    void Append(std::string_view text) {
+        while (!text.empty()) {
+            const std::size_t n = std::min(text.size(), kCapacity - size_);
+            std::copy_n(text.data(), n, piece_.get() + size_);
+            size_ += n;
+            text.remove_prefix(n);
+            if (size_ >= kPiece) Flush();
+        }
+    }
+
     const std::function<void(std::string_view)>& write_;
-    std::string text_;
+    std::unique_ptr<char[]> piece_;
+    std::size_t size_ = 0;
     std::size_t lines_ = 0;
 };
 
@@ -134,6 +153,7 @@ public:
     void ListRoot() {
         Enter(0, "");
         std::string name;
+        std::string line;
         while (!levels_.empty()) {
             Level& level = levels_.back();
             if (level.next == level.children.size()) {
@@ -152,12 +172,15 @@ public:
             }
             const cfb::EntryName entryName = dir_.Name(child);
             const std::uint64_t size = type == STGTY_STORAGE ? 0 : dir_.Size(child);
-            if (!AppendPlainLine(out_.Text(), ElementTypeName(type), entryName, size)) {
+            if (char* end = WritePlainLine(out_.PlainRoom(), ElementTypeName(type), entryName, size)) {
+                out_.EndPlainLine(end);
+            } else {
                 name.clear();
                 AppendName(name, entryName);
-                AppendElementLine(out_.Text(), ElementTypeName(type), name, size);
+                line.clear();
+                AppendElementLine(line, ElementTypeName(type), name, size);
+                out_.Add(line);
             }
-            out_.EndLine();
             if (type != STGTY_STORAGE) continue;
             const std::uint32_t opened = OpenedByName(dir_, parent, child);
             std::string path;

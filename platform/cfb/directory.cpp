@@ -169,6 +169,9 @@ void Directory::ListChildren(std::uint32_t storage, std::vector<std::uint32_t>& 
     for (;;) {
         for (;;) {  // descend to the leftmost entry of the subtree at `current`
             path.push_back(current);
+            // The right subtree is entered once the left one is done: its node is asked for
+            // now, so that the wait for it overlaps the walk on the left.
+            if (const std::uint32_t right = nodes[current].right; right < count_) __builtin_prefetch(&nodes[right]);
             const std::uint32_t left = nodes[current].left;
             if (left == kNoStream) break;
             if (!usable(left)) return finish(ChildList::BadSiblingLink);
