@@ -86,6 +86,21 @@ grep -qx '  result: some names missing' "$work/report.txt" ||
   fail "unexpected result: $(cat "$work/report.txt")"
 [ -s "$work/ATobin.txt" ] && [ -s "$work/STobin.txt" ] || fail "the valid lists were not saved"
 
+# The normalization hint comes from a module the checker loads only when a name needs it: the
+# installed checker must find it beside its platform library.
+mkdir "$work/mowe"
+printf 'Name=Mowe\n' >"$work/mowe/Character"
+printf 'frames' >"$work/mowe/M"$'\xC3\xB6'"we"
+"$prefix/bin/quorvel-pack" "$work/mowe" "$work/mowe.acs" >"$work/pack.txt" 2>&1 ||
+  fail "quorvel-pack failed: $(cat "$work/pack.txt")"
+printf 'Mo\xCC\x88we\r\n' >"$work/mowe-animations.txt"
+: >"$work/mowe-states.txt"
+give_to_user "$work"
+(run_as_user_in "$work" "$prefix/bin/quorvel-check" --animations "$work/mowe-animations.txt" \
+  --states "$work/mowe-states.txt" "$work/mowe.acs" >"$work/mowe.txt" 2>&1) || true
+grep -q 'another Unicode normalization' "$work/mowe.txt" ||
+  fail "no normalization hint from the installed checker: $(cat "$work/mowe.txt")"
+
 # The window on a copy of the sample, as the README tells a normal user to try it.
 mkdir "$work/tobin"
 cp "$samples"/* "$work/tobin"

@@ -1,7 +1,5 @@
 #include "tools/check/hints.h"
 
-#include <unicode/unorm2.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "platform/cfb/folded_names.h"
 #include "platform/cfb/format.h"
 #include "platform/codepage.h"
+#include "platform/modules.h"
 #include "provider/CharacterNames.h"
 
 namespace {
@@ -29,18 +28,27 @@ std::u16string Folded(std::u16string text) {
     return text;
 }
 
+// The normalizing function of the normalization module (normalization_module.cpp), loaded the
+// first time a name needs it; null when the module cannot be loaded.
+using ComposeFunction = std::int32_t (*)(const char16_t*, std::int32_t, char16_t*, std::int32_t);
+ComposeFunction NormalizationModule() {
+    static const ComposeFunction compose = []() -> ComposeFunction {
+        const HMODULE module = LoadLibraryA("quorvel-normalization");
+        return reinterpret_cast<ComposeFunction>(GetProcAddress(module, "quorvel_compose"));
+    }();
+    return compose;
+}
+
 // The composed (NFC) form; the text unchanged when it cannot be normalized. Text below U+0300
 // (Latin-1 and a little beyond, no combining marks) is its own composed form.
 std::u16string Composed(const std::u16string& text) {
     if (std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x300; })) return text;
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
-    if (U_FAILURE(status) || text.size() > 1'000'000) return text;
-    const auto length = static_cast<int32_t>(text.size());
+    const ComposeFunction compose = NormalizationModule();
+    if (!compose || text.size() > 1'000'000) return text;
     std::u16string out(text.size() * 3 + 16, u'\0');
-    const int32_t written = unorm2_normalize(nfc, text.data(), length, out.data(),
-                                             static_cast<int32_t>(out.size()), &status);
-    if (U_FAILURE(status)) return text;
+    const std::int32_t written = compose(text.data(), static_cast<std::int32_t>(text.size()), out.data(),
+                                         static_cast<std::int32_t>(out.size()));
+    if (written < 0) return text;
     out.resize(static_cast<std::size_t>(written));
     return out;
 }
