@@ -8,6 +8,7 @@ namespace character {
 
 namespace {
 
+constexpr ULONG kFirstReadChunk = 4 * 1024;
 constexpr ULONG kReadChunk = 64 * 1024;
 
 void CheckFileResult(HRESULT hr, const std::string& what) {
@@ -24,14 +25,14 @@ std::string ReadDefinition(IStorage& root) {
     CheckFileResult(opened, "Cannot open the Character stream");
 
     // The recorded size is not trusted: reading stops one byte past the limit whatever it says.
+    // Pieces grow from a small first one, since most definitions are a few hundred bytes.
     std::string text;
-    while (text.size() <= kMaxDefinitionBytes) {
+    for (ULONG chunk = kFirstReadChunk; text.size() <= kMaxDefinitionBytes; chunk = std::min(2 * chunk, kReadChunk)) {
         const std::size_t before = text.size();
-        text.resize(before + kReadChunk);
+        text.resize(before + chunk);
         ULONG read = 0;
-        CheckFileResult(stream->Read(text.data() + before, kReadChunk, &read),
-                        "Cannot read the Character stream");
-        text.resize(before + std::min<ULONG>(read, kReadChunk));
+        CheckFileResult(stream->Read(text.data() + before, chunk, &read), "Cannot read the Character stream");
+        text.resize(before + std::min(read, chunk));
         if (read == 0) break;
     }
     if (text.size() > kMaxDefinitionBytes)

@@ -19,7 +19,12 @@ std::string_view Trim(std::string_view text) {
 std::optional<std::string> ReadRegistrationFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    std::string text(kMaxRegistrationBytes + 1, '\0');
+    // Sized by what the file holds (a registration is a few lines, and every component created
+    // reads it), one byte more so that a file grown past the limit meanwhile is still refused.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size > kMaxRegistrationBytes) return std::nullopt;
+    std::string text(static_cast<std::size_t>(size) + 1, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     const auto got = static_cast<std::size_t>(in.gcount());
     if (got > kMaxRegistrationBytes || in.bad()) return std::nullopt;

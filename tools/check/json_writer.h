@@ -35,10 +35,18 @@ public:
     void Number(const char* key, long long value) { Value(key, std::to_string(value)); }
     void Null(const char* key) { Value(key, "null"); }
     // Any range of text: a vector of strings, a LineList.
+    // Reports hold a hundred thousand names and more: each element is added in two steps, the
+    // same separator and then the literal.
     template <class Range>
     void Strings(const char* key, const Range& values) {
         Open(key, '[');
-        for (std::string_view value : values) String(nullptr, value);
+        const std::string separator = ",\n" + std::string(2 * static_cast<std::size_t>(depth_), ' ');
+        const std::string_view firstSeparator = std::string_view(separator).substr(1);
+        for (std::string_view value : values) {
+            text += first_ ? firstSeparator : std::string_view(separator);
+            first_ = false;
+            AppendJsonString(text, value);
+        }
         Close(']');
     }
 

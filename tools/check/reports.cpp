@@ -1,5 +1,7 @@
 #include "tools/check/reports.h"
 
+#include <utility>
+
 #include "platform/codepage.h"
 #include "tools/check/escaping.h"
 #include "tools/check/json_writer.h"
@@ -205,5 +207,6 @@ std::string JsonReport(const CheckRun& run) {
     json.Number("exit_status", ExitStatus(run));
     json.Close('}');
     json.Close('}');
-    return json.text + "\n";
+    json.text += '\n';
+    return std::move(json.text);
 }
