@@ -42,12 +42,6 @@ public:
     }
 };
 
-bool IsAscii(std::string_view line) {
-    for (const char c : line)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 std::string Bytes(QStringView text) {
     return WideToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                           static_cast<std::size_t>(text.size())));

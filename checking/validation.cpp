@@ -11,8 +11,7 @@ namespace {
 // unit for byte, with no string in between: a check puts every name of both lists to the
 // provider for every file.
 BSTR NameToBstr(std::string_view name) {
-    if (!std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return AllocBstr(AnsiToWide(name));
+    if (!IsAscii(name)) return AllocBstr(AnsiToWide(name));
     if (name.empty()) return nullptr;
     const BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(name.size()));
     if (text) std::copy(name.begin(), name.end(), text);

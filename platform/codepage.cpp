@@ -141,12 +141,15 @@ int WideCharToMultiByte(UINT codePage, DWORD, const char16_t* wide, int length, 
     return static_cast<int>(written);
 }
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::u16string AnsiToWide(std::string_view text) {
     // Names are nearly always plain ASCII, which converts byte for unit: checking a hundred
     // files converts some hundred thousand names, and the general decoder costs several times
     // the copy.
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return std::u16string(text.begin(), text.end());
+    if (IsAscii(text)) return std::u16string(text.begin(), text.end());
     std::u16string wide;
     wide.reserve(text.size());
     Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text.data()), text.size(),

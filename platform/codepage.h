@@ -27,6 +27,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide, int le
 // Units before the terminating NUL; 0 for a null pointer.
 int lstrlenW(const char16_t* wide);
 
+// Whether every byte is ASCII, which converts byte for unit: the fast path of every conversion
+// of names, nearly all of which are ASCII.
+bool IsAscii(std::string_view text);
+
 // Whole-string conversions with the system code page, with no length limit.
 std::u16string AnsiToWide(std::string_view text);
 // As above; starts[k] is the offset of the first byte of the character that unit k belongs to, so

@@ -1,6 +1,5 @@
 #include "folded_names.h"
 
-#include <algorithm>
 #include <new>
 
 #include "format.h"
@@ -22,10 +21,6 @@ struct AsciiUnits {
     std::size_t size() const { return text.size(); }
     char16_t operator[](std::size_t i) const { return UpcaseUnit(static_cast<unsigned char>(text[i])); }
 };
-
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 // Four units to a word and one multiplication per word, then the final mix of MurmurHash3: a
 // name is hashed for every lookup, and a multiplication per unit made hashing the main cost.

@@ -28,6 +28,11 @@ std::u16string Folded(std::u16string text) {
     return text;
 }
 
+// Text below U+0300 (Latin-1 and a little beyond, no combining marks) is its own composed form.
+bool BelowCombiningMarks(std::u16string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x300; });
+}
+
 // The normalizing function of the normalization module (normalization_module.cpp), loaded the
 // first time a name needs it; null when the module cannot be loaded.
 using ComposeFunction = std::int32_t (*)(const char16_t*, std::int32_t, char16_t*, std::int32_t);
@@ -39,10 +44,9 @@ ComposeFunction NormalizationModule() {
     return compose;
 }
 
-// The composed (NFC) form; the text unchanged when it cannot be normalized. Text below U+0300
-// (Latin-1 and a little beyond, no combining marks) is its own composed form.
+// The composed (NFC) form; the text unchanged when it cannot be normalized.
 std::u16string Composed(const std::u16string& text) {
-    if (std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x300; })) return text;
+    if (BelowCombiningMarks(text)) return text;
     const ComposeFunction compose = NormalizationModule();
     if (!compose || text.size() > 1'000'000) return text;
     std::u16string out(text.size() * 3 + 16, u'\0');
@@ -137,11 +141,11 @@ public:
         // Views into the table, which is complete and no longer moves.
         foldedNames_.reserve(names.size());
         for (std::size_t entry : entries_) foldedNames_.push_back(folded_.Folded(entry));
-        // Text below U+0300 (no combining marks) is its own composed form, and folding keeps a
-        // unit on its side of U+0300: the second table is made only for the rest.
+        // Folding keeps a unit on its side of U+0300: the second table is made only for names
+        // that are not their own composed form.
         for (std::size_t i = 0; i < names.size(); ++i) {
             const std::u16string_view folded = FoldedName(i);
-            if (std::all_of(folded.begin(), folded.end(), [](char16_t unit) { return unit < 0x300; })) continue;
+            if (BelowCombiningMarks(folded)) continue;
             std::u16string composed = Folded(Composed(AnsiToWide(names[i])));
             if (composed != folded) byComposed_.emplace(std::move(composed), i);
         }
