@@ -22,6 +22,13 @@ struct AsciiUnits {
     char16_t operator[](std::size_t i) const { return UpcaseUnit(static_cast<unsigned char>(text[i])); }
 };
 
+// Units already folded, as another set holds them.
+struct FoldedUnits {
+    std::u16string_view text;
+    std::size_t size() const { return text.size(); }
+    char16_t operator[](std::size_t i) const { return text[i]; }
+};
+
 // Four units to a word and one multiplication per word, then the final mix of MurmurHash3: a
 // name is hashed for every lookup, and a multiplication per unit made hashing the main cost.
 template <class Units>
@@ -115,6 +122,10 @@ std::size_t FoldedNames::Find(std::u16string_view name) const { return FindUnits
 std::size_t FoldedNames::FindAnsi(std::string_view name) const {
     if (IsAscii(name)) return FindUnits(AsciiUnits{name}, Hash(AsciiUnits{name}));
     return Find(AnsiToWide(name));
+}
+
+std::size_t FoldedNames::FindNameOf(const FoldedNames& other, std::size_t index) const {
+    return FindUnits(FoldedUnits{other.Folded(index)}, other.hashes_[index]);
 }
 
 }  // namespace cfb

@@ -30,6 +30,10 @@ public:
     // The index of the held name equal to `name` under the case rule, or npos.
     std::size_t Find(std::u16string_view name) const;
     std::size_t FindAnsi(std::string_view name) const;
+    // The index of the held name equal to name `index` of `other`, or npos. Neither folds nor
+    // hashes again: for comparing one set's names with another's many times over.
+    // REQUIRES: index < other.Size().
+    std::size_t FindNameOf(const FoldedNames& other, std::size_t index) const;
 
     std::size_t Size() const { return ends_.size(); }
     // REQUIRES: index < Size(). The name as held, folded.

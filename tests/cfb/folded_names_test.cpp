@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/cfb/folded_names.h"
 
@@ -53,6 +54,21 @@ TEST(FoldedNames, FindsEveryNameAfterGrowingAndAfterReserving) {
         EXPECT_EQ(names.FindAnsi("Animation5000"), FoldedNames::npos);
         EXPECT_EQ(names.Size(), 5000u);
     }
+}
+
+TEST(FoldedNames, FindsTheNamesOfAnotherSetWithoutFoldingAgain) {
+    FoldedNames listed;
+    for (const char* name : {"Wave", "caf\xC3\xA9", "Greet", ""}) listed.InsertAnsi(name);
+    FoldedNames held;
+    for (const char16_t* name : {u"GREET", u"Blink", u"CAF\u00C9", u"wave", u"Wave ", u"", u"Greeting"})
+        held.Insert(name);
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < held.Size(); ++i) found.push_back(listed.FindNameOf(held, i));
+    const std::size_t none = FoldedNames::npos;
+    EXPECT_EQ(found, (std::vector<std::size_t>{2, none, 1, 0, none, 3, none}));
+    // An empty set finds nothing, and a set finds each of its own names where it holds them.
+    EXPECT_EQ(FoldedNames().FindNameOf(held, 0), none);
+    for (std::size_t i = 0; i < held.Size(); ++i) EXPECT_EQ(held.FindNameOf(held, i), i);
 }
 
 }  // namespace

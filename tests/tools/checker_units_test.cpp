@@ -10,12 +10,14 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-LineList Lines(Strings lines) { return LineList(std::move(lines)); }
+SortedNames Sorted(const Strings& lines, const Strings& valid) {
+    const LineList list(lines);
+    return SortNames(list, LineList(valid), ListNames(list));
+}
 
 TEST(SortNames, SplitsTheListIntoValidMissingDuplicateAndBlank) {
     const SortedNames sorted =
-        SortNames(Lines({"Wave", "wave", "", "Dance", "Bow", "Dance", "", "WAVE"}),
-                  Lines({"Wave", "wave", "Bow", "WAVE"}));
+        Sorted({"Wave", "wave", "", "Dance", "Bow", "Dance", "", "WAVE"}, {"Wave", "wave", "Bow", "WAVE"});
     EXPECT_EQ(sorted.names.Count(), 8);
     EXPECT_EQ(sorted.valid.Lines(), (Strings{"Wave", "wave", "Bow", "WAVE"}));
     EXPECT_EQ(sorted.missing, (Strings{"Dance", "Dance"}));
@@ -24,7 +26,7 @@ TEST(SortNames, SplitsTheListIntoValidMissingDuplicateAndBlank) {
 }
 
 TEST(SortNames, AcceptedBlankLineIsValidButStillOnlyBlank) {
-    const SortedNames sorted = SortNames(Lines({"", "x", ""}), Lines({"", ""}));
+    const SortedNames sorted = Sorted({"", "x", ""}, {"", ""});
     EXPECT_EQ(sorted.valid.Count(), 2);
     EXPECT_EQ(sorted.missing, Strings{"x"});
     EXPECT_TRUE(sorted.duplicates.empty());
@@ -32,7 +34,7 @@ TEST(SortNames, AcceptedBlankLineIsValidButStillOnlyBlank) {
 }
 
 TEST(SortNames, DuplicatesFoldCaseBeyondAscii) {
-    const SortedNames sorted = SortNames(Lines({"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}), {});
+    const SortedNames sorted = Sorted({"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}, {});
     EXPECT_EQ(sorted.duplicates, Strings{"\xC3\x89T\xC3\x89"});
     EXPECT_EQ(sorted.missing.size(), 2u);
 }

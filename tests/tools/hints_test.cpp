@@ -23,8 +23,10 @@ SortedNames Hinted(const Strings& lines, ListKind kind, const HeldNames& held = 
     LineList valid;
     for (const auto& line : lines)
         if (std::find(names.begin(), names.end(), line) != names.end()) valid.Add(line);
-    SortedNames sorted = SortNames(LineList(lines), valid);
-    AddHints(sorted, kind, HeldNameIndex(held));
+    const LineList list(lines);
+    const ListNames folded(list);
+    SortedNames sorted = SortNames(list, valid, folded);
+    AddHints(sorted, folded, kind, HeldNameIndex(held));
     return sorted;
 }
 
@@ -100,6 +102,11 @@ TEST(Hints, UnlistedNamesOfTheListsOwnKindInTheCharactersOrder) {
     EXPECT_EQ(animations.hints.size(), animations.missing.size());
     EXPECT_EQ(animations.missingLines, (std::vector<int>{1, 3, 4}));
     EXPECT_EQ(Hinted({"Greeting"}, ListKind::States).unlisted, (Strings{"Resting"}));
+    // Held names equal under the case rule are named together, beyond ASCII too; white space
+    // is part of a name.
+    const HeldNames cased{{"Wave", "WAVE", "caf\xC3\xA9", "Blink", "\xCE\xB1"}, {}};
+    EXPECT_EQ(Hinted({"CAF\xC3\x89", "wAVE", "\xCE\x91 "}, ListKind::Animations, cased).unlisted,
+              (Strings{"Blink", "\xCE\xB1"}));
 }
 
 TEST(Hints, VeryLongNamesAreNotComparedLetterByLetter) {

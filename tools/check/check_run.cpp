@@ -28,10 +28,11 @@ namespace {
 std::mutex currentDirectory;
 
 ExpectedList LoadList(const std::string& path, const AvailListFile& kind, ConsolePrompts& prompts) {
-    ExpectedList list{path, std::nullopt};
+    ExpectedList list{path, std::nullopt, std::nullopt};
     prompts.SetSubject(path);
     try {
         list.names = LoadAvailList({list.path.c_str(), kind.missingMessage}, prompts);
+        if (list.names) list.folded.emplace(*list.names);
     } catch (const std::exception& e) {
         prompts.ShowError(e.what());
     }
@@ -41,7 +42,7 @@ ExpectedList LoadList(const std::string& path, const AvailListFile& kind, Consol
 std::optional<SortedNames> Validate(IAgentCharacterProvider* character, const ExpectedList& list,
                                     NameKind kind) {
     if (!list.names) return std::nullopt;
-    return SortNames(*list.names, VerifyNames(character, *list.names, kind));
+    return SortNames(*list.names, VerifyNames(character, *list.names, kind), *list.folded);
 }
 
 // Connects the provider; a failure is the check's error, and validation goes on as the window's
@@ -65,7 +66,7 @@ int CountListingLines(const std::string& path, ConsolePrompts& prompts) {
     return static_cast<int>(std::min<std::size_t>(lines, std::numeric_limits<int>::max()));
 }
 
-void AddHintsOrSayWhyNot(FileCheck& check, IUnknown* provider) {
+void AddHintsOrSayWhyNot(FileCheck& check, const CheckRun& run, IUnknown* provider) {
     std::optional<HeldNames> held;
     if (!check.connected) {
         check.hintsUnavailable = "the character was not loaded";
@@ -75,8 +76,8 @@ void AddHintsOrSayWhyNot(FileCheck& check, IUnknown* provider) {
     }
     if (!held) return;
     const HeldNameIndex index(*held);
-    if (check.animations) AddHints(*check.animations, ListKind::Animations, index);
-    if (check.states) AddHints(*check.states, ListKind::States, index);
+    if (check.animations) AddHints(*check.animations, *run.animations.folded, ListKind::Animations, index);
+    if (check.states) AddHints(*check.states, *run.states.folded, ListKind::States, index);
 }
 
 // Everything but saving, which follows in file order once a file's messages have been shown.
@@ -89,7 +90,7 @@ void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePro
     Connect(check, link, saving, prompts);
     check.animations = Validate(link.Character.Get(), run.animations, NameKind::Animation);
     check.states = Validate(link.Character.Get(), run.states, NameKind::State);
-    AddHintsOrSayWhyNot(check, link.Provider.Get());
+    AddHintsOrSayWhyNot(check, run, link.Provider.Get());
     link.Release();
     if (check.animations)
         check.unknownAnimations = UnknownAnimations(listingLines, check.animations->valid.Count());

@@ -17,6 +17,7 @@
 struct ExpectedList {
     std::string path;                // full path
     std::optional<LineList> names;   // nothing when the file was not found
+    std::optional<ListNames> folded;  // made from names, when there are names
 };
 
 struct FileCheck {

@@ -196,12 +196,10 @@ public:
     // REQUIRES: i < Names().size().
     std::u16string_view FoldedName(std::size_t i) const { return foldedNames_[i]; }
 
-    // Held names that equal under the case rule share one entry, numbered below EntryCount().
-    std::size_t EntryCount() const { return folded_.Size(); }
-    // REQUIRES: i < Names().size().
-    std::size_t EntryOfName(std::size_t i) const { return entries_[i]; }
-    // The entry of the held name a list line names, or FoldedNames::npos.
-    std::size_t EntryNamedBy(std::string_view line) const { return folded_.FindAnsi(line); }
+    // Whether held name i is among `named`, under the case rule. REQUIRES: i < Names().size().
+    bool IsAmong(const cfb::FoldedNames& named, std::size_t i) const {
+        return named.FindNameOf(folded_, entries_[i]) != cfb::FoldedNames::npos;
+    }
 
 private:
     const std::vector<std::string>& names_;
@@ -288,7 +286,7 @@ HeldNameIndex::HeldNameIndex(const HeldNames& held)
 
 HeldNameIndex::~HeldNameIndex() = default;
 
-void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held) {
+void AddHints(SortedNames& sorted, const ListNames& listed, ListKind kind, const HeldNameIndex& held) {
     const NameIndex& same = kind == ListKind::Animations ? *held.animations_ : *held.states_;
     const NameIndex& other = kind == ListKind::Animations ? *held.states_ : *held.animations_;
     sorted.hints.clear();
@@ -296,10 +294,7 @@ void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held) {
         sorted.hints.push_back(
             HintsForName(sorted.missing[i], sorted.missingLines[i] == 1, same, other, kind));
 
-    std::vector<bool> listed(same.EntryCount());
-    for (std::string_view line : sorted.names)
-        if (const std::size_t entry = same.EntryNamedBy(line); entry != cfb::FoldedNames::npos) listed[entry] = true;
     sorted.unlisted.clear();
     for (std::size_t i = 0; i < same.Names().size(); ++i)
-        if (!listed[same.EntryOfName(i)]) sorted.unlisted.push_back(same.Names()[i]);
+        if (!same.IsAmong(listed.Named(), i)) sorted.unlisted.push_back(same.Names()[i]);
 }

@@ -42,10 +42,11 @@ public:
     ~HeldNameIndex();
 
 private:
-    friend void AddHints(SortedNames&, ListKind, const HeldNameIndex&);
+    friend void AddHints(SortedNames&, const ListNames&, ListKind, const HeldNameIndex&);
     std::unique_ptr<NameIndex> animations_, states_;
 };
 
 // Fills sorted.hints (one entry per missing name) and sorted.unlisted (held names of `kind` that
 // no line names, compared by the character file's case rule, in the character's order).
-void AddHints(SortedNames& sorted, ListKind kind, const HeldNameIndex& held);
+// REQUIRES: `listed` is made from sorted.names.
+void AddHints(SortedNames& sorted, const ListNames& listed, ListKind kind, const HeldNameIndex& held);

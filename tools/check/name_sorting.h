@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cfb/folded_names.h"
 #include "platform/linelist.h"
 
 struct SortedNames {
@@ -22,7 +23,26 @@ struct SortedNames {
     std::vector<std::string> unlisted;
 };
 
+// The names of an expected-name list under the character file's case rule (each UTF-16 unit
+// upper-cased), made once for a run: every file is checked against the same lists, so which
+// lines repeat an earlier one, and which names the list names, are the same for every file.
+class ListNames {
+public:
+    explicit ListNames(const LineList& names);
+
+    // Whether line `index` (0-based) names what an earlier line named; false for a blank line.
+    // REQUIRES: index < the list's line count.
+    bool Repeats(int index) const { return repeats_[static_cast<std::size_t>(index)]; }
+    // The names the non-blank lines name, one entry per name.
+    const cfb::FoldedNames& Named() const { return named_; }
+
+private:
+    cfb::FoldedNames named_;
+    std::vector<bool> repeats_;
+};
+
 // REQUIRES: `valid` is what the validation run answered for `names`, i.e. the accepted names in
 // their list order. Duplicates compare with the character file's case rule (each UTF-16 unit
-// upper-cased), so "Wave" repeats "wave"; blank lines are counted only as blank.
-SortedNames SortNames(LineList names, LineList valid);
+// upper-cased), so "Wave" repeats "wave"; blank lines are counted only as blank. `folded` is
+// made from `names`.
+SortedNames SortNames(LineList names, LineList valid, const ListNames& folded);
