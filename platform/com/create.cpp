@@ -93,8 +93,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
     DllGetClassObjectFunction entry = nullptr;
     {
         std::lock_guard lock(stateMutex);
-        const auto module =
-            com::FindModule(folderOverride ? *folderOverride : DefaultComponentFolders(), clsid);
+        static com::RegistrationCache registrations;
+        const auto module = registrations.FindModule(folderOverride ? *folderOverride : DefaultComponentFolders(), clsid);
         if (!module) return REGDB_E_CLASSNOTREG;
         HRESULT failure = S_OK;
         entry = LoadModule(*module, failure);

@@ -1,8 +1,13 @@
 #include "platform/com/registry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
 
 namespace com {
 
@@ -15,19 +20,44 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-// The file's text, or nothing when it cannot be read or is too large to be a registration.
-std::optional<std::string> ReadRegistrationFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    // Sized by what the file holds (a registration is a few lines, and every component created
-    // reads it), one byte more so that a file grown past the limit meanwhile is still refused.
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxRegistrationBytes) return std::nullopt;
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (got > kMaxRegistrationBytes || in.bad()) return std::nullopt;
+// Who a file is and when it last changed, as stat gives it.
+struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{}, changed{};
+
+    explicit Stamp(const struct stat& info)
+        : device(info.st_dev), inode(info.st_ino), size(info.st_size), modified(info.st_mtim),
+          changed(info.st_ctim) {}
+    bool operator==(const Stamp& other) const {
+        auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+        return device == other.device && inode == other.inode && size == other.size &&
+               same(modified, other.modified) && same(changed, other.changed);
+    }
+};
+
+std::chrono::nanoseconds SinceEpoch(const timespec& time) {
+    return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+}
+
+// The text of the open file, or nothing when it cannot be read or is too large to be a
+// registration. Sized by what the file holds (a registration is a few lines), one byte more so
+// that a file grown past the limit meanwhile is still refused.
+std::optional<std::string> ReadRegistrationText(int fd, const struct stat& info) {
+    if (!S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::uintmax_t>(info.st_size) > kMaxRegistrationBytes)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > kMaxRegistrationBytes) return std::nullopt;
     text.resize(got);
     return text;
 }
@@ -72,12 +102,45 @@ std::optional<Registration> ParseRegistration(std::string_view text) {
     return registration;
 }
 
-std::optional<std::string> FindModule(const std::vector<std::string>& folders, REFCLSID clsid) {
+struct RegistrationCache::Entry {
+    Stamp stamp;
+    bool trusted;  // changed long enough before it was read for a later change to show
+    std::optional<Registration> registration;
+};
+
+RegistrationCache::RegistrationCache(std::chrono::nanoseconds settle) : settle_(settle) {}
+
+RegistrationCache::~RegistrationCache() = default;
+
+const std::optional<Registration>& RegistrationCache::Read(const std::string& path) {
+    static const std::optional<Registration> kUnreadable;
+    struct stat info {};
+    const auto known = entries_.find(path);
+    if (known != entries_.end() && known->second.trusted && ::stat(path.c_str(), &info) == 0 &&
+        known->second.stamp == Stamp(info))
+        return known->second.registration;
+
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kUnreadable;
+    // The stamp is taken before the text is read: a change while reading shows in the next one.
+    std::optional<std::string> text;
+    if (::fstat(fd, &info) == 0) text = ReadRegistrationText(fd, info);
+    ::close(fd);
+    if (!text) {
+        entries_.erase(path);
+        return kUnreadable;
+    }
+    Entry entry{Stamp(info), SinceEpoch(info.st_ctim) + settle_ < SinceEpoch(now), ParseRegistration(*text)};
+    return entries_.insert_or_assign(path, std::move(entry)).first->second.registration;
+}
+
+std::optional<std::string> RegistrationCache::FindModule(const std::vector<std::string>& folders, REFCLSID clsid) {
+    const std::lock_guard lock(mutex_);
     for (const auto& folder : folders) {
         for (const auto& file : RegistrationFiles(folder)) {
-            const auto text = ReadRegistrationFile(file);
-            if (!text) continue;
-            const auto registration = ParseRegistration(*text);
+            const auto& registration = Read(file.string());
             if (!registration) continue;
             const auto& classes = registration->classes;
             if (std::find(classes.begin(), classes.end(), clsid) != classes.end())
