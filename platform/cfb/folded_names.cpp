@@ -1,5 +1,6 @@
 #include "folded_names.h"
 
+#include <cstring>
 #include <new>
 
 #include "format.h"
@@ -8,46 +9,61 @@
 namespace cfb {
 namespace {
 
-// The units of a name, folded one at a time as they are read.
-struct WideUnits {
-    std::u16string_view text;
-    std::size_t size() const { return text.size(); }
-    char16_t operator[](std::size_t i) const { return UpcaseUnit(text[i]); }
-};
+// A name folded once, before it is hashed and compared: on the stack for names of ordinary
+// length (a compound file's names have at most 31 units), on the heap beyond.
+class FoldedKey {
+public:
+    explicit FoldedKey(std::u16string_view name) {
+        char16_t* out = Room(name.size());
+        for (std::size_t i = 0; i < name.size(); ++i) out[i] = UpcaseUnit(name[i]);
+    }
+    // REQUIRES: IsAscii(name); its bytes are its UTF-16 units.
+    explicit FoldedKey(std::string_view name) {
+        char16_t* out = Room(name.size());
+        for (std::size_t i = 0; i < name.size(); ++i) out[i] = UpcaseUnit(static_cast<unsigned char>(name[i]));
+    }
+    FoldedKey(const FoldedKey&) = delete;
+    FoldedKey& operator=(const FoldedKey&) = delete;
 
-// ASCII text, whose bytes are its UTF-16 units.
-struct AsciiUnits {
-    std::string_view text;
-    std::size_t size() const { return text.size(); }
-    char16_t operator[](std::size_t i) const { return UpcaseUnit(static_cast<unsigned char>(text[i])); }
-};
+    std::u16string_view View() const { return {data_, size_}; }
 
-// Units already folded, as another set holds them.
-struct FoldedUnits {
-    std::u16string_view text;
-    std::size_t size() const { return text.size(); }
-    char16_t operator[](std::size_t i) const { return text[i]; }
+private:
+    static constexpr std::size_t kOnStack = 64;
+
+    char16_t* Room(std::size_t size) {
+        size_ = size;
+        if (size <= kOnStack) return data_ = onStack_;
+        onHeap_.resize(size);
+        return data_ = onHeap_.data();
+    }
+
+    char16_t onStack_[kOnStack];
+    std::u16string onHeap_;
+    char16_t* data_ = onStack_;
+    std::size_t size_ = 0;
 };
 
 // Four units to a word and one multiplication per word, then the final mix of MurmurHash3: a
-// name is hashed for every lookup, and a multiplication per unit made hashing the main cost.
-template <class Units>
-std::uint64_t Hash(const Units& name) {
+// name is hashed for every lookup, so the cost per unit matters.
+std::uint64_t Hash(std::u16string_view folded) {
     constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-    std::uint64_t hash = name.size() * kMultiplier;
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        word = word << 16 | name[i];
-        if (i % 4 == 3) {
-            hash = (hash ^ word) * kMultiplier;
-            word = 0;
-        }
+    std::uint64_t hash = folded.size() * kMultiplier;
+    std::size_t i = 0;
+    for (std::uint64_t word; i + 4 <= folded.size(); i += 4) {
+        std::memcpy(&word, folded.data() + i, sizeof word);
+        hash = (hash ^ word) * kMultiplier;
     }
+    std::uint64_t word = 0;
+    for (; i < folded.size(); ++i) word = word << 16 | folded[i];
     hash = (hash ^ word) * kMultiplier;
     hash ^= hash >> 33;
     hash *= 0xFF51AFD7ED558CCDull;
     hash ^= hash >> 33;
     return hash;
+}
+
+bool SameUnits(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
 }
 
 // Slots are uint32 indexes + 1.
@@ -78,54 +94,51 @@ std::u16string_view FoldedNames::Folded(std::size_t index) const {
     return std::u16string_view(units_).substr(begin, ends_[index] - begin);
 }
 
-template <class Units>
-std::size_t FoldedNames::FindUnits(const Units& name, std::uint64_t hash) const {
+std::size_t FoldedNames::FindFolded(std::u16string_view folded, std::uint64_t hash) const {
     if (slots_.empty()) return npos;
     for (std::size_t at = hash & (slots_.size() - 1); slots_[at] != 0; at = (at + 1) & (slots_.size() - 1)) {
         const std::size_t index = slots_[at] - 1;
-        if (hashes_[index] != hash) continue;
-        const std::u16string_view held = Folded(index);
-        if (held.size() != name.size()) continue;
-        std::size_t i = 0;
-        while (i < held.size() && held[i] == name[i]) ++i;
-        if (i == held.size()) return index;
+        if (hashes_[index] == hash && SameUnits(Folded(index), folded)) return index;
     }
     return npos;
 }
 
-template <class Units>
-std::pair<std::size_t, bool> FoldedNames::InsertUnits(const Units& name) {
-    const std::uint64_t hash = Hash(name);
-    if (const std::size_t held = FindUnits(name, hash); held != npos) return {held, false};
+std::pair<std::size_t, bool> FoldedNames::InsertFolded(std::u16string_view folded) {
+    const std::uint64_t hash = Hash(folded);
+    if (const std::size_t held = FindFolded(folded, hash); held != npos) return {held, false};
     if (Size() == kMaxNames) throw std::bad_alloc();
     if (2 * (Size() + 1) > slots_.size()) Grow();
-    const std::size_t start = units_.size();
-    units_.resize(start + name.size());
-    for (std::size_t i = 0; i < name.size(); ++i) units_[start + i] = name[i];
+    units_.append(folded);
     ends_.push_back(units_.size());
     hashes_.push_back(hash);
-    std::size_t at = hashes_.back() & (slots_.size() - 1);
+    std::size_t at = hash & (slots_.size() - 1);
     while (slots_[at] != 0) at = (at + 1) & (slots_.size() - 1);
     slots_[at] = static_cast<std::uint32_t>(Size());
     return {Size() - 1, true};
 }
 
-std::pair<std::size_t, bool> FoldedNames::Insert(std::u16string_view name) { return InsertUnits(WideUnits{name}); }
+std::pair<std::size_t, bool> FoldedNames::Insert(std::u16string_view name) {
+    return InsertFolded(FoldedKey(name).View());
+}
 
 std::pair<std::size_t, bool> FoldedNames::InsertAnsi(std::string_view name) {
-    if (IsAscii(name)) return InsertUnits(AsciiUnits{name});
+    if (IsAscii(name)) return InsertFolded(FoldedKey(name).View());
     return Insert(AnsiToWide(name));
 }
 
-std::size_t FoldedNames::Find(std::u16string_view name) const { return FindUnits(WideUnits{name}, Hash(WideUnits{name})); }
+std::size_t FoldedNames::Find(std::u16string_view name) const {
+    const FoldedKey key(name);
+    return FindFolded(key.View(), Hash(key.View()));
+}
 
 std::size_t FoldedNames::FindAnsi(std::string_view name) const {
-    if (IsAscii(name)) return FindUnits(AsciiUnits{name}, Hash(AsciiUnits{name}));
-    return Find(AnsiToWide(name));
+    if (!IsAscii(name)) return Find(AnsiToWide(name));
+    const FoldedKey key(name);
+    return FindFolded(key.View(), Hash(key.View()));
 }
 
 std::size_t FoldedNames::FindNameOf(const FoldedNames& other, std::size_t index) const {
-    return FindUnits(FoldedUnits{other.Folded(index)}, other.hashes_[index]);
+    return FindFolded(other.Folded(index), other.hashes_[index]);
 }
 
 }  // namespace cfb

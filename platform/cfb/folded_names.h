@@ -40,10 +40,8 @@ public:
     std::u16string_view Folded(std::size_t index) const;
 
 private:
-    template <class Units>
-    std::pair<std::size_t, bool> InsertUnits(const Units& name);
-    template <class Units>
-    std::size_t FindUnits(const Units& name, std::uint64_t hash) const;
+    std::pair<std::size_t, bool> InsertFolded(std::u16string_view folded);
+    std::size_t FindFolded(std::u16string_view folded, std::uint64_t hash) const;
     void Grow();
 
     std::u16string units_;             // every folded name, one after another

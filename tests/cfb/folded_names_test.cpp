@@ -56,6 +56,30 @@ TEST(FoldedNames, FindsEveryNameAfterGrowingAndAfterReserving) {
     }
 }
 
+TEST(FoldedNames, NamesOfEveryLengthOnEitherSideOfTheShortNameRoom) {
+    FoldedNames names;
+    std::vector<std::string> lower;
+    for (std::size_t length : {1, 3, 4, 5, 31, 63, 64, 65, 66, 300}) {
+        std::string name(length, 'a');
+        name.back() = 'z';
+        lower.push_back(name);
+        ASSERT_TRUE(names.InsertAnsi(name).second) << length;
+    }
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        std::string upper = lower[i];
+        for (char& c : upper) c = static_cast<char>(c - 32);
+        EXPECT_EQ(names.FindAnsi(upper), i) << upper.size();
+        EXPECT_EQ(names.Find(std::u16string(upper.begin(), upper.end())), i) << upper.size();
+        // One unit changed anywhere, the last included, is another name.
+        upper.back() = 'Y';
+        EXPECT_EQ(names.FindAnsi(upper), FoldedNames::npos) << upper.size();
+    }
+    // Beyond ASCII and beyond the room on the stack.
+    const std::u16string greek(70, u'\u03B1');
+    EXPECT_TRUE(names.Insert(greek).second);
+    EXPECT_EQ(names.Find(std::u16string(70, u'\u0391')), lower.size());
+}
+
 TEST(FoldedNames, FindsTheNamesOfAnotherSetWithoutFoldingAgain) {
     FoldedNames listed;
     for (const char* name : {"Wave", "caf\xC3\xA9", "Greet", ""}) listed.InsertAnsi(name);
