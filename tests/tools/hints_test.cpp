@@ -58,6 +58,10 @@ TEST(Hints, NearestNamesOnlyWhenClose) {
     EXPECT_EQ(HintsOf({"GREAT", "Blonk"}),
               (std::vector<Strings>{{"did you mean 'Greet'?"}, {"did you mean 'Blink'?"}}));
     EXPECT_EQ(HintsOf({"Somersalt"}), (std::vector<Strings>{{"did you mean 'Somersault'?"}}));
+    // Slips that put letters in the name that the held one lacks and take out letters it has.
+    EXPECT_EQ(HintsOf({"Blxnq", "Wxve", "xWave", "Gret"}),
+              (std::vector<Strings>{{"did you mean 'Blink'?"}, {"did you mean 'Wave'?"},
+                                    {"did you mean 'Wave'?"}, {"did you mean 'Greet'?"}}));
     // Every held name at the same smallest distance is offered.
     const HeldNames pair{{"Cat", "Bat", "Rat", "Mat"}, {}};
     EXPECT_EQ(Hinted({"Hat"}, ListKind::Animations, pair).hints,

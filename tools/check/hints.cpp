@@ -1,6 +1,7 @@
 #include "tools/check/hints.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -118,6 +119,19 @@ bool WithinOneEdit(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+// Which units a text holds, one bit for each unit modulo 64. An edit takes at most one unit
+// out of a text's set and puts at most one in, so texts `d` edits apart differ in at most 2d
+// bits: most held names are ruled out by one comparison of words.
+std::uint64_t UnitSet(std::u16string_view text) {
+    std::uint64_t bits = 0;
+    for (const char16_t unit : text) bits |= std::uint64_t{1} << (unit % 64);
+    return bits;
+}
+
+bool MayBeWithin(std::size_t edits, std::uint64_t a, std::uint64_t b) {
+    return static_cast<std::size_t>(std::popcount(a ^ b)) <= 2 * edits;
+}
+
 // How far a name may be from a held one to be suggested: one slip in a short name, more in a
 // long one, never so many that any short name matches any other.
 std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 10 ? 2 : 3; }
@@ -141,6 +155,8 @@ public:
         // Views into the table, which is complete and no longer moves.
         foldedNames_.reserve(names.size());
         for (std::size_t entry : entries_) foldedNames_.push_back(folded_.Folded(entry));
+        unitSets_.reserve(names.size());
+        for (std::u16string_view folded : foldedNames_) unitSets_.push_back(UnitSet(folded));
         // Folding keeps a unit on its side of U+0300: the second table is made only for names
         // that are not their own composed form.
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -165,12 +181,14 @@ public:
     std::vector<std::string> Nearest(std::u16string_view key) const {
         if (key.empty() || key.size() > kMaxComparedLength) return {};
         auto comparable = [&](std::size_t i) { return FoldedName(i).size() <= kMaxComparedLength; };
+        const std::uint64_t keySet = UnitSet(key);
         // A name one edit away is as near as any other name can be, and the test for it is
         // cheap: such names are looked for first, and when there are some, the full measure
         // is never needed.
         std::vector<std::string> nearest;
         for (std::size_t i = 0; i < names_.size() && nearest.size() < kMaxSuggestions; ++i)
-            if (comparable(i) && WithinOneEdit(key, FoldedName(i))) nearest.push_back(names_[i]);
+            if (MayBeWithin(1, keySet, unitSets_[i]) && comparable(i) && WithinOneEdit(key, FoldedName(i)))
+                nearest.push_back(names_[i]);
         if (!nearest.empty()) return nearest;
         // Only the nearest are offered: once a name at some distance is found, farther ones
         // need not be measured.
@@ -178,7 +196,7 @@ public:
         std::vector<std::pair<std::size_t, std::size_t>> close;  // distance, index
         std::vector<std::size_t> row, next;
         for (std::size_t i = 0; i < names_.size() && bound > 1; ++i) {
-            if (!comparable(i)) continue;
+            if (!MayBeWithin(bound, keySet, unitSets_[i]) || !comparable(i)) continue;
             const std::size_t distance = BoundedDistance(key, FoldedName(i), bound, row, next);
             if (distance <= 1 || distance > bound) continue;
             close.emplace_back(distance, i);
@@ -206,6 +224,7 @@ private:
     cfb::FoldedNames folded_;
     std::vector<std::size_t> entries_;              // the entry in folded_ of each name
     std::vector<std::u16string_view> foldedNames_;  // by name
+    std::vector<std::uint64_t> unitSets_;           // UnitSet of each folded name
     std::vector<std::size_t> firstName_;  // the first name of each entry in folded_
     std::unordered_map<std::u16string, std::size_t> byComposed_;
 };
