@@ -7,15 +7,11 @@
 
 namespace {
 
-// The name as the provider takes it. An ASCII name, as nearly every name is, goes into the BSTR
-// unit for byte, with no string in between: a check puts every name of both lists to the
-// provider for every file.
-BSTR NameToBstr(std::string_view name) {
-    if (!IsAscii(name)) return AllocBstr(AnsiToWide(name));
-    if (name.empty()) return nullptr;
-    const BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(name.size()));
-    if (text) std::copy(name.begin(), name.end(), text);
-    return text;
+// The name as the provider takes it, in a BSTR used again for the next name: a check puts every
+// name of both lists to the provider for every file. An ASCII name, as nearly every name is,
+// goes in unit for byte, with no string in between.
+BSTR NameToBstr(std::string_view name, ReusedBstr& bstr) {
+    return IsAscii(name) ? bstr.SetAscii(name) : bstr.Set(AnsiToWide(name));
 }
 
 }  // namespace
@@ -23,9 +19,10 @@ BSTR NameToBstr(std::string_view name) {
 LineList VerifyNames(IAgentCharacterProvider* character, const LineList& names, NameKind kind) {
     LineList valid;
     const int count = names.Count();
+    ReusedBstr bstr;
     for (int i = 0; i < count; ++i) {
         const std::string_view name = names[i];
-        const BSTR wideName = NameToBstr(name);
+        const BSTR wideName = NameToBstr(name, bstr);
         try {
             if (character) {
                 const HRESULT answer = kind == NameKind::Animation
@@ -36,7 +33,6 @@ LineList VerifyNames(IAgentCharacterProvider* character, const LineList& names, 
         } catch (...) {
             // A failed check of one name only means that name is not valid.
         }
-        SysFreeString(wideName);
     }
     return valid;
 }

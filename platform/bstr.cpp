@@ -1,5 +1,6 @@
 #include "bstr.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,36 @@ void CoTaskMemFree(void* block) { std::free(block); }
 BSTR AllocBstr(std::u16string_view text) {
     if (text.empty()) return nullptr;
     return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+char16_t* ReusedBstr::Room(std::size_t length) {
+    if (length > room_ || !value_) {
+        SysFreeString(value_);
+        value_ = nullptr;
+        room_ = 0;
+        if (length > UINT32_MAX / sizeof(char16_t)) return nullptr;
+        value_ = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+        if (!value_) return nullptr;
+        room_ = length;
+    }
+    const auto prefix = static_cast<std::uint32_t>(length * sizeof(char16_t));
+    std::memcpy(reinterpret_cast<std::uint8_t*>(value_) - sizeof prefix, &prefix, sizeof prefix);
+    value_[length] = 0;
+    return value_;
+}
+
+BSTR ReusedBstr::Set(std::u16string_view text) {
+    if (text.empty()) return nullptr;
+    char16_t* units = Room(text.size());
+    if (units) std::copy(text.begin(), text.end(), units);
+    return units;
+}
+
+BSTR ReusedBstr::SetAscii(std::string_view text) {
+    if (text.empty()) return nullptr;
+    char16_t* units = Room(text.size());
+    if (units) std::copy(text.begin(), text.end(), units);
+    return units;
 }
 
 std::u16string BstrToString(BSTR text) { return std::u16string(BstrView(text)); }

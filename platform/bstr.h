@@ -22,6 +22,30 @@ std::u16string BstrToString(BSTR text);
 // The text without a copy, valid while the BSTR is.
 std::u16string_view BstrView(BSTR text);
 
+// One BSTR rewritten for one text after another, for putting many texts to calls that only read
+// their argument: it is allocated again only when a text is longer than its room.
+class ReusedBstr {
+public:
+    ReusedBstr() = default;
+    ReusedBstr(const ReusedBstr&) = delete;
+    ReusedBstr& operator=(const ReusedBstr&) = delete;
+    ~ReusedBstr() { SysFreeString(value_); }
+
+    // The BSTR holding `text`: null for the empty text, and when memory runs out. Valid until
+    // the next call.
+    BSTR Set(std::u16string_view text);
+    // The same for ASCII text, byte for unit. REQUIRES: every byte is below 0x80.
+    BSTR SetAscii(std::string_view text);
+
+private:
+    // Room for `length` units, with the length prefix and the terminator set; null when the
+    // memory cannot be had.
+    char16_t* Room(std::size_t length);
+
+    BSTR value_ = nullptr;
+    std::size_t room_ = 0;  // units value_ can hold
+};
+
 // Frees the BSTR it holds; for out parameters received from a component.
 class BstrHolder {
 public:

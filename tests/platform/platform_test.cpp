@@ -133,6 +133,23 @@ TEST(Bstr, KeepsLengthAndTreatsNullAsEmpty) {
     EXPECT_EQ(AllocBstr(u""), nullptr);
 }
 
+TEST(Bstr, ReusedForOneTextAfterAnotherKeepsEachLengthAndTerminator) {
+    ReusedBstr reused;
+    auto holds = [](BSTR text, std::u16string_view expected) {
+        EXPECT_EQ(SysStringLen(text), expected.size());
+        EXPECT_EQ(BstrView(text), expected);
+        EXPECT_EQ(text[expected.size()], u'\0');
+    };
+    holds(reused.SetAscii("Somersault"), u"Somersault");
+    holds(reused.SetAscii("Wave"), u"Wave");  // shorter, in the same room
+    holds(reused.Set(u"Caf\u00E9"), u"Caf\u00E9");
+    holds(reused.SetAscii("A much longer name than any before"), u"A much longer name than any before");
+    holds(reused.SetAscii("x"), u"x");
+    EXPECT_EQ(reused.SetAscii(""), nullptr);
+    EXPECT_EQ(reused.Set(u""), nullptr);
+    holds(reused.Set(u"Bow"), u"Bow");
+}
+
 TEST(Guid, ParsesAndFormatsTheBracedForm) {
     const auto parsed = ParseGuid("{bb64df2f-88e4-11d0-9e87-00c04fd7081f}");
     ASSERT_TRUE(parsed);
