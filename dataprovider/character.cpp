@@ -16,12 +16,29 @@ std::u16string FoldName(std::u16string_view name) {
     return folded;
 }
 
-Character::Character(const Definition& definition, std::vector<std::u16string> animations)
+NameList::NameList(const std::vector<std::u16string>& names) {
+    std::size_t units = 0;
+    for (const auto& name : names) units += name.size();
+    Reserve(names.size(), units);
+    for (const auto& name : names) Add(name);
+}
+
+void NameList::Reserve(std::size_t names, std::size_t units) {
+    units_.reserve(units);
+    ends_.reserve(names);
+}
+
+void NameList::Add(std::u16string_view name) {
+    units_.append(name);
+    ends_.push_back(units_.size());
+}
+
+Character::Character(const Definition& definition, NameList animations)
     : name_(definition.name), animationNames_(std::move(animations)) {
     std::size_t units = 0;
-    for (const auto& animation : animationNames_) units += animation.size();
-    animations_.Reserve(animationNames_.size(), units);
-    for (const auto& animation : animationNames_) animations_.Insert(animation);
+    for (std::size_t i = 0; i < animationNames_.Size(); ++i) units += animationNames_[i].size();
+    animations_.Reserve(animationNames_.Size(), units);
+    for (std::size_t i = 0; i < animationNames_.Size(); ++i) animations_.Insert(animationNames_[i]);
     for (const auto& state : definition.states) {
         for (const auto& animation : state.animations) {
             if (!HasAnimation(animation))
@@ -30,7 +47,7 @@ Character::Character(const Definition& definition, std::vector<std::u16string> a
                             ", which the file does not hold");
         }
         states_.Insert(state.name);
-        stateNames_.push_back(state.name);
+        stateNames_.Add(state.name);
     }
 }
 

@@ -22,24 +22,47 @@ bool IsAnimationElement(std::u16string_view name, bool isStream);
 // The name folded for comparison.
 std::u16string FoldName(std::u16string_view name);
 
+// Names back to back in one block: a character holds thousands of animations, and a string
+// for each costs an allocation for each, when the file is loaded and again when it is let go.
+class NameList {
+public:
+    NameList() = default;
+    // The names of `names`, in order; so that a plain vector of names serves where a list does.
+    NameList(const std::vector<std::u16string>& names);  // NOLINT(google-explicit-constructor)
+
+    // Room for `names` names of `units` UTF-16 units in all.
+    void Reserve(std::size_t names, std::size_t units);
+    void Add(std::u16string_view name);
+    std::size_t Size() const { return ends_.size(); }
+    // REQUIRES: index < Size(). Valid until the list next changes.
+    std::u16string_view operator[](std::size_t index) const {
+        const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
+        return std::u16string_view(units_).substr(begin, ends_[index] - begin);
+    }
+
+private:
+    std::u16string units_;
+    std::vector<std::size_t> ends_;  // name i ends where name i + 1 starts
+};
+
 class Character {
 public:
     // Checks the definition against the file's animations. Raises Error naming the line of a
     // state that names an animation the file does not hold.
-    Character(const Definition& definition, std::vector<std::u16string> animations);
+    Character(const Definition& definition, NameList animations);
 
     const std::u16string& Name() const { return name_; }
     // False for the empty name.
     bool HasAnimation(std::u16string_view name) const;
     bool HasState(std::u16string_view name) const;
     // The names as the file spells them: animations in element order, states in definition order.
-    const std::vector<std::u16string>& AnimationNames() const { return animationNames_; }
-    const std::vector<std::u16string>& StateNames() const { return stateNames_; }
+    const NameList& AnimationNames() const { return animationNames_; }
+    const NameList& StateNames() const { return stateNames_; }
 
 private:
     std::u16string name_;
-    std::vector<std::u16string> animationNames_;
-    std::vector<std::u16string> stateNames_;  // the definition defines each state once
+    NameList animationNames_;
+    NameList stateNames_;  // the definition defines each state once
     cfb::FoldedNames animations_;
     cfb::FoldedNames states_;
 };

@@ -40,20 +40,20 @@ std::string ReadDefinition(IStorage& root) {
     return text;
 }
 
-std::vector<std::u16string> ReadAnimationNames(IStorage& root) {
+NameList ReadAnimationNames(IStorage& root) {
     ComPtr<IEnumSTATSTG> elements;
     CheckFileResult(root.EnumElements(0, nullptr, 0, elements.Put()),
                     "Cannot list the elements of the character file");
-    std::vector<std::u16string> names;
+    NameList names;
     while (true) {
         STATSTG element;
         ULONG fetched = 0;
         const HRESULT hr = elements->Next(1, &element, &fetched);
         CheckFileResult(hr, "Cannot list the elements of the character file");
         if (hr != S_OK || fetched == 0) break;
-        std::u16string name = element.pwcsName ? element.pwcsName : u"";
+        const std::u16string_view name = element.pwcsName ? element.pwcsName : u"";
+        if (IsAnimationElement(name, element.type == STGTY_STREAM)) names.Add(name);
         CoTaskMemFree(element.pwcsName);
-        if (IsAnimationElement(name, element.type == STGTY_STREAM)) names.push_back(std::move(name));
     }
     return names;
 }

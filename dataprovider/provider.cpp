@@ -120,19 +120,19 @@ public:
         SetErrorInfo(0, nullptr);
         if (!count) return E_POINTER;
         *count = 0;
-        const std::vector<std::u16string>* names = nullptr;
+        const character::NameList* names = nullptr;
         if (const HRESULT hr = NamesOf(kind, &names); FAILED(hr)) return hr;
-        *count = static_cast<ULONG>(names->size());
+        *count = static_cast<ULONG>(names->Size());
         return S_OK;
     }
     HRESULT GetName(DWORD kind, ULONG index, BSTR* name) override {
         SetErrorInfo(0, nullptr);
         if (!name) return E_POINTER;
         *name = nullptr;
-        const std::vector<std::u16string>* names = nullptr;
+        const character::NameList* names = nullptr;
         if (const HRESULT hr = NamesOf(kind, &names); FAILED(hr)) return hr;
-        if (index >= names->size()) return Fail(E_INVALIDARG, "No name at that index");
-        const std::u16string& text = (*names)[index];
+        if (index >= names->Size()) return Fail(E_INVALIDARG, "No name at that index");
+        const std::u16string_view text = (*names)[index];
         *name = AllocBstr(text);
         if (!*name && !text.empty()) return E_OUTOFMEMORY;
         return S_OK;
@@ -141,7 +141,7 @@ public:
 private:
     ~DataProvider() = default;
 
-    HRESULT NamesOf(DWORD kind, const std::vector<std::u16string>** names) const {
+    HRESULT NamesOf(DWORD kind, const character::NameList** names) const {
         if (!character_) return NotLoaded();
         if (kind == CHARACTER_NAMES_ANIMATIONS) *names = &character_->AnimationNames();
         else if (kind == CHARACTER_NAMES_STATES) *names = &character_->StateNames();

@@ -19,6 +19,16 @@ std::string RefusalOf(std::string_view text, const std::vector<std::u16string>& 
     return "(accepted)";
 }
 
+TEST(NameList, KeepsEveryNameAsGivenEmptyOnesIncluded) {
+    character::NameList names(std::vector<std::u16string>{u"Wave", u"", u"\u00C9cho"});
+    names.Add(u"Blink");
+    names.Add(u"");
+    ASSERT_EQ(names.Size(), 5u);
+    const std::vector<std::u16string_view> expected{u"Wave", u"", u"\u00C9cho", u"Blink", u""};
+    for (std::size_t i = 0; i < names.Size(); ++i) EXPECT_EQ(names[i], expected[i]) << i;
+    EXPECT_EQ(character::NameList().Size(), 0u);
+}
+
 TEST(Definition, ReadsNameAndStatesAcrossLineEndingsCommentsAndBom) {
     const auto definition = ParseDefinition(
         "\xEF\xBB\xBF# a comment\r\n\r\n   \nName=Tobin Ash\r\nVoice=low\n"
@@ -82,7 +92,7 @@ TEST(Character, StatesMustNameAnimationsTheFileHolds) {
 
 TEST(Character, AnswersWithoutRegardToCase) {
     const Character character(ParseDefinition("Name=Tobin\nState=Resting:Wave\n"),
-                              {u"Wave", u"Gr\u00FC\u00DFe", u"\u0434\u0430"});
+                              std::vector<std::u16string>{u"Wave", u"Gr\u00FC\u00DFe", u"\u0434\u0430"});
     EXPECT_EQ(character.Name(), u"Tobin");
     EXPECT_TRUE(character.HasAnimation(u"wAVE"));
     EXPECT_TRUE(character.HasAnimation(u"GR\u00DC\u00DFE"));
