@@ -9,18 +9,47 @@
 namespace cfb {
 namespace {
 
+// Upper-cases ASCII letters in every lane of a word at once, lanes of 8 or 16 bits whose values
+// are all below 0x80 (so no sum below carries into the next lane): adding 0x1F sets a lane's
+// top bit from 'a' up, adding 0x05 sets it past 'z'; a letter loses 0x20.
+template <std::uint64_t kOnes>
+std::uint64_t UpcaseAsciiLanes(std::uint64_t word) {
+    const std::uint64_t fromA = word + 0x1F * kOnes;
+    const std::uint64_t pastZ = word + 0x05 * kOnes;
+    const std::uint64_t letters = fromA & ~pastZ & (0x80 * kOnes);
+    return word - (letters >> 2);
+}
+constexpr std::uint64_t kByteLanes = 0x0101010101010101ull;
+constexpr std::uint64_t kUnitLanes = 0x0001000100010001ull;
+
 // A name folded once, before it is hashed and compared: on the stack for names of ordinary
-// length (a compound file's names have at most 31 units), on the heap beyond.
+// length (a compound file's names have at most 31 units), on the heap beyond. ASCII is folded
+// a word at a time, as nearly every name is ASCII.
 class FoldedKey {
 public:
     explicit FoldedKey(std::u16string_view name) {
         char16_t* out = Room(name.size());
-        for (std::size_t i = 0; i < name.size(); ++i) out[i] = UpcaseUnit(name[i]);
+        std::size_t i = 0;
+        for (std::uint64_t word; i + 4 <= name.size(); i += 4) {
+            std::memcpy(&word, name.data() + i, sizeof word);
+            if (word & (0xFF80 * kUnitLanes)) break;  // the rest a unit at a time
+            word = UpcaseAsciiLanes<kUnitLanes>(word);
+            std::memcpy(out + i, &word, sizeof word);
+        }
+        for (; i < name.size(); ++i) out[i] = UpcaseUnit(name[i]);
     }
     // REQUIRES: IsAscii(name); its bytes are its UTF-16 units.
     explicit FoldedKey(std::string_view name) {
         char16_t* out = Room(name.size());
-        for (std::size_t i = 0; i < name.size(); ++i) out[i] = UpcaseUnit(static_cast<unsigned char>(name[i]));
+        std::size_t i = 0;
+        for (std::uint64_t word; i + 8 <= name.size(); i += 8) {
+            std::memcpy(&word, name.data() + i, sizeof word);
+            word = UpcaseAsciiLanes<kByteLanes>(word);
+            unsigned char bytes[8];
+            std::memcpy(bytes, &word, sizeof bytes);
+            for (std::size_t k = 0; k < 8; ++k) out[i + k] = bytes[k];
+        }
+        for (; i < name.size(); ++i) out[i] = UpcaseUnit(static_cast<unsigned char>(name[i]));
     }
     FoldedKey(const FoldedKey&) = delete;
     FoldedKey& operator=(const FoldedKey&) = delete;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/cfb/folded_names.h"
+#include "platform/cfb/format.h"
 
 namespace {
 
@@ -54,6 +55,24 @@ TEST(FoldedNames, FindsEveryNameAfterGrowingAndAfterReserving) {
         EXPECT_EQ(names.FindAnsi("Animation5000"), FoldedNames::npos);
         EXPECT_EQ(names.Size(), 5000u);
     }
+}
+
+TEST(FoldedNames, FoldsEveryAsciiUnitAtEveryPlaceOfAWordAsTheCaseRuleDoes) {
+    for (int c = 1; c < 0x80; ++c) {
+        for (std::size_t at = 0; at < 9; ++at) {
+            std::string ansi = "abyz@[`{";
+            ansi.insert(at, 1, static_cast<char>(c));
+            const std::u16string wide(ansi.begin(), ansi.end());
+            std::u16string expected;
+            for (char16_t unit : wide) expected += cfb::UpcaseUnit(unit);
+            FoldedNames fromAnsi, fromWide;
+            ASSERT_EQ(fromAnsi.Folded(fromAnsi.InsertAnsi(ansi).first), expected) << c << " at " << at;
+            ASSERT_EQ(fromWide.Folded(fromWide.Insert(wide).first), expected) << c << " at " << at;
+        }
+    }
+    // A unit beyond ASCII anywhere in a word.
+    FoldedNames names;
+    EXPECT_EQ(names.Folded(names.Insert(u"ab\u00E9cdefgh\u00FFz").first), u"AB\u00C9CDEFGH\u0178Z");
 }
 
 TEST(FoldedNames, NamesOfEveryLengthOnEitherSideOfTheShortNameRoom) {
