@@ -332,22 +332,21 @@ HRESULT CompoundFile::LoadDirectory() {
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, {"the directory's sector chain"}, &chain);
         FAILED(hr))
         return hr;
-    // Read into one block, a call per run of consecutive sectors, and kept as read: the entries
-    // are decoded where they lie, when they are used. The directory takes in the links of each
-    // piece of 256 KiB as soon as it is read, while the piece is still in the cache.
+    // Read a piece of 64 KiB at a time, a call per run of consecutive sectors, into one buffer
+    // that the directory takes each piece out of while it is still in the cache.
     const std::size_t perSector = sectorSize_ / kDirEntrySize;
-    chain.resize(std::min(chain.size(), Directory::kMaxEntries / perSector));
-    unsigned char* records = directory_.Allocate(chain.size() * perSector);
-    const std::size_t pieceSectors = (std::size_t{256} << 10) / sectorSize_;
+    chain.resize(std::min(chain.size(), Directory::kMaxKeptEntries / perSector));
+    directory_.Begin(chain.size() * perSector, version3_);
+    const std::size_t pieceSectors = std::min((std::size_t{64} << 10) / sectorSize_, chain.size());
+    const std::unique_ptr<unsigned char[]> piece(new unsigned char[pieceSectors * sectorSize_]);
     for (std::size_t done = 0; done < chain.size();) {
         const std::size_t n = std::min(pieceSectors, chain.size() - done);
-        if (HRESULT hr = ReadSectors(std::span(chain).subspan(done, n), {"the directory"}, records + done * sectorSize_);
-            FAILED(hr))
+        if (HRESULT hr = ReadSectors(std::span(chain).subspan(done, n), {"the directory"}, piece.get()); FAILED(hr))
             return hr;
-        directory_.Receive(done * perSector, n * perSector);
+        directory_.Receive(piece.get(), n * perSector);
         done += n;
     }
-    return directory_.Finish(version3_);
+    return directory_.Finish();
 }
 
 HRESULT CompoundFile::LoadMiniFat() {

@@ -1,6 +1,7 @@
 #include "directory.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <string>
@@ -43,6 +44,22 @@ bool NoDetails(const unsigned char* record) {
     return (words[0] | words[1] | words[2] | words[3] | tail) == 0;
 }
 
+// How many units of a name field come before its first NUL, up to `limit` (at most 31): four
+// units at a time, since every entry of the directory passes through here when it is read.
+std::size_t UnitsBeforeNul(const unsigned char* field, std::size_t limit) {
+    constexpr std::uint64_t kLowBits = 0x0001000100010001;
+    constexpr std::uint64_t kHighBits = 0x8000800080008000;
+    std::size_t n = 0;
+    for (; n + 4 <= limit; n += 4) {
+        const std::uint64_t units = Load64(field + 2 * n);
+        // The lowest flag set marks the first zero unit of the four; flags above it may be false.
+        if (const std::uint64_t zeros = (units - kLowBits) & ~units & kHighBits; zeros != 0)
+            return n + static_cast<std::size_t>(std::countr_zero(zeros)) / 16;
+    }
+    while (n < limit && Load16(field + 2 * n) != 0) ++n;
+    return n;
+}
+
 }  // namespace
 
 std::u16string EntryName::ToString() const {
@@ -51,36 +68,29 @@ std::u16string EntryName::ToString() const {
     return text;
 }
 
-unsigned char* Directory::Allocate(std::size_t count) {
-    const std::size_t bytes = count * kDirEntrySize;
-    // Not zeroed: the caller fills every byte.
-    records_ = {static_cast<unsigned char*>(AllocateLarge(bytes)), FreeLargeBlock{bytes}};
+void Directory::Begin(std::size_t count, bool version3) {
     count_ = static_cast<std::uint32_t>(count);
-    types_.resize(count);
-    const std::size_t nodeBytes = count * sizeof(TreeNode);
-    nodes_ = {static_cast<TreeNode*>(AllocateLarge(nodeBytes)), FreeLargeBlock{nodeBytes}};
-    return records_.get();
-}
-
-std::uint64_t Directory::Size(std::uint32_t id) const {
-    // Old writers of version 3 files left garbage in the high half of the size.
-    const unsigned char* field = Record(id) + entry::kStreamSize;
-    return version3_ ? Load32(field) : Load64(field);
+    received_ = 0;
+    version3_ = version3;
+    // Neither block is zeroed: every entry is written before it is read, and of the names only
+    // the units written are ever read.
+    entries_ = {static_cast<Entry*>(AllocateLarge(count * sizeof(Entry))), FreeLargeBlock{count * sizeof(Entry)}};
+    // Each name is copied as a whole field of 31 units, of which the next name overwrites what
+    // this one does not use: room for one field more than the names can fill.
+    const std::size_t nameBytes = (count + 1) * kMaxNameUnits * 2;
+    names_ = {static_cast<unsigned char*>(AllocateLarge(nameBytes)), FreeLargeBlock{nameBytes}};
+    nameUnits_ = 0;
+    details_.clear();
 }
 
 EntryDetails Directory::Details(std::uint32_t id) const {
-    const unsigned char* record = Record(id);
-    if (NoDetails(record)) return {};
-    EntryDetails d;
-    d.clsid = LoadGuid(record + entry::kClsid);
-    d.stateBits = Load32(record + entry::kStateBits);
-    d.created = LoadFiletime(record + entry::kCreationTime);
-    d.modified = LoadFiletime(record + entry::kModifiedTime);
-    return d;
+    const auto found = std::lower_bound(details_.begin(), details_.end(), id,
+                                        [](const auto& item, std::uint32_t key) { return item.first < key; });
+    return found != details_.end() && found->first == id ? found->second : EntryDetails{};
 }
 
-HRESULT Directory::Finish(bool version3) {
-    version3_ = version3;
+HRESULT Directory::Finish() {
+    count_ = received_;
     if (count_ == 0) {
         SetErrorDescription("the directory holds no entry");
         return STG_E_DOCFILECORRUPT;
@@ -91,7 +101,6 @@ HRESULT Directory::Finish(bool version3) {
         return STG_E_DOCFILECORRUPT;
     }
     WalkTree();
-    nodes_.reset();
     return S_OK;
 }
 
@@ -124,19 +133,37 @@ ChildList Directory::ChildListState(std::uint32_t id) const {
     return span ? span->state : ChildList::Complete;
 }
 
-void Directory::Receive(std::size_t first, std::size_t count) {
-    for (std::size_t id = first; id < first + count; ++id) {
-        const unsigned char* record = Record(static_cast<std::uint32_t>(id));
-        types_[id] = record[entry::kObjectType];
-        nodes_[id] = {Load32(record + entry::kLeft), Load32(record + entry::kRight), Load32(record + entry::kChild),
-                      types_[id], false};
+void Directory::Receive(const unsigned char* records, std::size_t count) {
+    count = std::min<std::size_t>(count, count_ - received_);
+    for (const unsigned char* record = records; record < records + count * kDirEntrySize; record += kDirEntrySize) {
+        const std::uint32_t id = received_++;
+        const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
+        const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
+        const std::size_t n = UnitsBeforeNul(record + entry::kName, units);
+        std::memcpy(names_.get() + 2 * std::size_t{nameUnits_}, record + entry::kName, 2 * kMaxNameUnits);
+        // Old writers of version 3 files left garbage in the high half of the size.
+        const std::uint64_t size =
+            version3_ ? Load32(record + entry::kStreamSize) : Load64(record + entry::kStreamSize);
+        entries_[id] = {size,
+                        Load32(record + entry::kStartSector),
+                        Load32(record + entry::kLeft),
+                        Load32(record + entry::kRight),
+                        Load32(record + entry::kChild),
+                        nameUnits_,
+                        static_cast<std::uint8_t>(n),
+                        record[entry::kObjectType],
+                        false};
+        nameUnits_ += static_cast<std::uint32_t>(n);
+        if (!NoDetails(record))
+            details_.emplace_back(id, EntryDetails{LoadGuid(record + entry::kClsid), Load32(record + entry::kStateBits),
+                                                   LoadFiletime(record + entry::kCreationTime),
+                                                   LoadFiletime(record + entry::kModifiedTime)});
     }
 }
 
 void Directory::WalkTree() {
-    TreeNode* nodes = nodes_.get();
     children_.reserve(count_);
-    nodes[0].visited = true;
+    entries_[0].visited = true;
     std::vector<std::uint32_t> pending{0};  // storages whose children are still to be listed
     std::vector<std::uint32_t> path;        // the in-order walk's stack of open left subtrees
     while (!pending.empty()) {
@@ -151,7 +178,7 @@ void Directory::WalkTree() {
 // linear in the number of entries, and `path` never holds more than that many ids.
 void Directory::ListChildren(std::uint32_t storage, std::vector<std::uint32_t>& pending,
                              std::vector<std::uint32_t>& path) {
-    TreeNode* nodes = nodes_.get();
+    Entry* nodes = entries_.get();
     ChildSpan span;
     span.begin = static_cast<std::uint32_t>(children_.size());
     auto usable = [&](std::uint32_t id) { return id < count_ && nodes[id].type != kTypeUnused && !nodes[id].visited; };
@@ -212,12 +239,12 @@ std::uint32_t Directory::FindChild(std::uint32_t id, std::u16string_view name) c
 // tree a writer left out of order could hide a child from the search.
 std::uint32_t Directory::SearchTree(std::uint32_t id, std::u16string_view name) const {
     std::uint32_t found = kNoStream;
-    std::uint32_t current = Link(id, entry::kChild);
+    std::uint32_t current = entries_[id].child;
     for (int depth = 0; current != kNoStream; ++depth) {
         if (depth == kMaxTreeDepth || current >= count_) return kNoStream;
         const int order = CompareNameUnits(name, Name(current));
         if (order == 0) found = current;
-        current = Link(current, order <= 0 ? entry::kLeft : entry::kRight);
+        current = order <= 0 ? entries_[current].left : entries_[current].right;
     }
     return found;
 }

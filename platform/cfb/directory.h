@@ -1,6 +1,10 @@
-// The directory of a compound file: its 128-byte entries, kept as the file holds them and read
-// field by field where they lie, and, for every storage, the list of its children in the
-// in-order walk of their sibling tree (left subtree, entry, right subtree).
+// The directory of a compound file: what its 128-byte entries hold that is ever asked for, taken
+// out of each piece of the directory as it is read and kept in a compact form (32 bytes an entry
+// plus the name's own units), and, for every storage, the list of its children in the in-order
+// walk of their sibling tree (left subtree, entry, right subtree).
+// The file's entries are read through one small reused buffer: a directory of 100,000 entries is
+// 12.8 MB, and the memory a process touches for the first time comes zeroed from the system, so
+// keeping the entries as read would have that many bytes zeroed and copied once more.
 // The tree is walked once, iteratively (an explicit stack and one visited bitmap over entry
 // ids), so a cycle, an entry reached twice or a link to an unused entry is found without
 // recursion, and a sibling chain or a nesting 100,000 deep costs no call stack.
@@ -58,39 +62,37 @@ class Directory {
 public:
     // Entry ids above this are link markers, not entries.
     static constexpr std::size_t kMaxEntries = 0xFFFFFFFA;
+    // A directory is kept up to this many entries (a directory of 17 GB), so that every name's
+    // place fits in 32 bits. Links to entries beyond are links past the directory.
+    static constexpr std::size_t kMaxKeptEntries = 0xFFFFFFFF / kMaxNameUnits;
 
     Directory() = default;
     Directory(const Directory&) = delete;
     Directory& operator=(const Directory&) = delete;
 
-    // REQUIRES: count <= kMaxEntries. Room for `count` records, for the caller to fill with the
-    // directory's bytes in order, handing each filled range to Receive, before Finish. Returns
-    // where they go.
-    unsigned char* Allocate(std::size_t count);
-    // REQUIRES: the records [first, first + count) are filled, and first + count <= Count().
-    // Takes in their types and links while they are still in the processor's cache.
-    void Receive(std::size_t first, std::size_t count);
+    // REQUIRES: count <= kMaxKeptEntries. Room for `count` entries, to be handed to Receive in file
+    // order before Finish. Version 3 files keep only the low 32 bits of a stream's size.
+    void Begin(std::size_t count, bool version3);
+    // REQUIRES: count 128-byte records at `records`, no more in all than Begin was told.
+    // Takes in what the entries hold; the records may be overwritten after the call.
+    void Receive(const unsigned char* records, std::size_t count);
     // Walks the tree from the root entry (id 0) once every record has been received.
     // STG_E_DOCFILECORRUPT, with the reason as the thread's error information, when there is no
     // entry or the root entry is not of the root type.
-    HRESULT Finish(bool version3);
+    HRESULT Finish();
 
     std::uint32_t Count() const { return count_; }
     // REQUIRES for every accessor below: id < Count().
-    std::uint8_t Type(std::uint32_t id) const { return types_[id]; }
+    std::uint8_t Type(std::uint32_t id) const { return entries_[id].type; }
     // Version 3: the low 32 bits of the field only.
-    std::uint64_t Size(std::uint32_t id) const;
-    std::uint32_t StartSector(std::uint32_t id) const { return Load32(Record(id) + entry::kStartSector); }
+    std::uint64_t Size(std::uint32_t id) const { return entries_[id].size; }
+    std::uint32_t StartSector(std::uint32_t id) const { return entries_[id].start; }
     // The name field holds at most 31 units and a terminator; a length that is odd, 0, larger
     // than the field or longer than the text before the first NUL is cut to what the field
-    // really holds. Inline: the listing asks for the name of every element.
+    // really holds.
     EntryName Name(std::uint32_t id) const {
-        const unsigned char* record = Record(id);
-        const std::uint16_t lengthBytes = Load16(record + entry::kNameLength);
-        const std::size_t units = std::min<std::size_t>(lengthBytes >= 2 ? lengthBytes / 2 - 1 : 0, kMaxNameUnits);
-        std::size_t n = 0;
-        while (n < units && Load16(record + entry::kName + 2 * n) != 0) ++n;
-        return EntryName(record + entry::kName, n);
+        const Entry& e = entries_[id];
+        return EntryName(names_.get() + 2 * std::size_t{e.nameStart}, e.nameUnits);
     }
     // All zero for an entry that has none.
     EntryDetails Details(std::uint32_t id) const;
@@ -99,12 +101,9 @@ public:
     bool IsStorage(std::uint32_t id) const { return id == 0 || Type(id) == kTypeStorage; }
     bool IsStream(std::uint32_t id) const { return Type(id) == kTypeStream; }
 
-    // Asks the processor to start loading what Name, Type and Size read of entry `id`, for a
-    // caller that knows which entries it will reach a little later.
-    void Prefetch(std::uint32_t id) const {
-        __builtin_prefetch(Record(id));
-        __builtin_prefetch(Record(id) + entry::kNameLength);
-    }
+    // Asks the processor to start loading what Type, Size and the name's place read of entry
+    // `id`, for a caller that knows which entries it will reach a little later.
+    void Prefetch(std::uint32_t id) const { __builtin_prefetch(&entries_[id]); }
 
     // REQUIRES: IsStorage(id). The children in sibling-tree order, up to any damage.
     std::span<const std::uint32_t> Children(std::uint32_t id) const;
@@ -124,32 +123,37 @@ private:
         ChildList state = ChildList::Complete;
     };
 
-    const unsigned char* Record(std::uint32_t id) const { return records_.get() + std::size_t{id} * kDirEntrySize; }
-    std::uint32_t Link(std::uint32_t id, std::size_t field) const { return Load32(Record(id) + field); }
+    // What is kept of an entry. `visited` marks entries the tree walk has reached.
+    struct Entry {
+        std::uint64_t size;
+        std::uint32_t start;
+        std::uint32_t left;
+        std::uint32_t right;
+        std::uint32_t child;
+        std::uint32_t nameStart;  // in units, into names_
+        std::uint8_t nameUnits;
+        std::uint8_t type;
+        bool visited;
+    };
+    static_assert(sizeof(Entry) == 32);
+
     const ChildSpan* Span(std::uint32_t id) const;
     std::uint32_t SearchTree(std::uint32_t id, std::u16string_view name) const;
     std::uint32_t SearchIndex(std::uint32_t id, std::u16string_view name) const;
 
-    // An entry's place in the tree, pulled out of its record by one pass in file order: the
-    // walk then jumps between 16-byte nodes that stay in the cache, not 128-byte records.
-    struct TreeNode {
-        std::uint32_t left;
-        std::uint32_t right;
-        std::uint32_t child;
-        std::uint8_t type;
-        bool visited;
-    };
-
     void WalkTree();
     void ListChildren(std::uint32_t storage, std::vector<std::uint32_t>& pending, std::vector<std::uint32_t>& path);
 
-    std::unique_ptr<unsigned char[], FreeLargeBlock> records_{nullptr, FreeLargeBlock{0}};
-    std::uint32_t count_ = 0;
+    std::unique_ptr<Entry[], FreeLargeBlock> entries_{nullptr, FreeLargeBlock{0}};
+    std::uint32_t count_ = 0;     // entries Begin made room for
+    std::uint32_t received_ = 0;  // entries taken in so far
     bool version3_ = true;
-    // Every entry's type byte, apart from its record: the listing asks for the type of every
-    // entry it reaches, and a table of one byte an entry stays in the cache.
-    std::vector<std::uint8_t> types_;
-    std::unique_ptr<TreeNode[], FreeLargeBlock> nodes_{nullptr, FreeLargeBlock{0}};  // until Finish
+    // Every name's units, one after another. Room is made for the longest names, but only the
+    // pages the names really fill are ever touched.
+    std::unique_ptr<unsigned char[], FreeLargeBlock> names_{nullptr, FreeLargeBlock{0}};
+    std::uint32_t nameUnits_ = 0;
+    // The few entries whose class id, state bits or times are not all zero, by id, ascending.
+    std::vector<std::pair<std::uint32_t, EntryDetails>> details_;
     std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> children_;  // every storage's list, one after another
     std::vector<std::pair<std::uint32_t, ChildSpan>> spans_;  // by storage id, ascending
     // Children of a storage sorted by name, for storages whose sibling tree is too deep to search.

@@ -45,6 +45,8 @@ struct EntrySpec {
     std::uint32_t child = cfb::kNoStream;
     std::uint32_t start = cfb::kEndOfChain;
     std::uint64_t size = 0;
+    std::uint32_t stateBits = 0;
+    std::uint64_t modified = 0;
 };
 
 // Writes a directory entry at `at`; the name length field is set from the name.
@@ -58,6 +60,8 @@ inline void PutEntry(std::string& f, std::size_t at, const EntrySpec& e) {
     Put32(f, at + cfb::entry::kChild, e.child);
     Put32(f, at + cfb::entry::kStartSector, e.start);
     Put64(f, at + cfb::entry::kStreamSize, e.size);
+    Put32(f, at + cfb::entry::kStateBits, e.stateBits);
+    Put64(f, at + cfb::entry::kModifiedTime, e.modified);
 }
 
 // A header with every table empty; the caller fills in counts and first sectors.

@@ -334,6 +334,55 @@ std::u16string Numbered(std::uint32_t i) {
     return name;
 }
 
+// Every entry of a directory read in several pieces keeps its own name, size and details: names
+// end at their first NUL wherever it falls and keep units that are zero in one byte only, version
+// 3 drops the high half of a size, and the rare entry with details keeps them.
+TEST_F(Reader, EveryEntryKeepsWhatItsRecordHolds) {
+    constexpr std::uint32_t kCount = 1500;
+    constexpr char16_t kUnits[] = {u'A', 0x0100, 0x8000, 0xFFFF, 0x0080, 0x7F00, u'z'};
+    auto name = [&](std::uint32_t i) {
+        std::u16string units(cfb::kMaxNameUnits, u'\0');
+        for (std::size_t k = 0; k < units.size(); ++k) units[k] = kUnits[(i + k) % std::size(kUnits)];
+        if (const std::size_t nul = i % 32; nul < units.size()) units[nul] = 0;
+        return units;
+    };
+    for (int version : {3, 4}) {
+        std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+        for (std::uint32_t i = 1; i <= kCount; ++i) {
+            crafted::EntrySpec e{name(i)};
+            e.right = i < kCount ? i + 1 : cfb::kNoStream;
+            e.size = (std::uint64_t{0xBAD} << 32) | i;
+            if (i % 97 == 0) e.stateBits = i, e.modified = std::uint64_t{i} << 32 | 7;
+            entries.push_back(e);
+        }
+        ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(entries, version)));
+        ComPtr<IEnumSTATSTG> elements;
+        ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+        std::uint32_t i = 0, kept = 0;
+        for (STATSTG s; elements->Next(1, &s, nullptr) == S_OK; CoTaskMemFree(s.pwcsName)) {
+            const std::u16string full = name(++i);
+            const std::uint64_t size = version == 3 ? i : (std::uint64_t{0xBAD} << 32) | i;
+            const bool details = i % 97 == 0;
+            kept += s.pwcsName == full.substr(0, full.find(u'\0')) && s.cbSize == size &&
+                    s.grfStateBits == (details ? i : 0) && s.mtime.dwHighDateTime == (details ? i : 0) &&
+                    s.mtime.dwLowDateTime == (details ? 7u : 0u);
+        }
+        EXPECT_EQ(i, kCount) << version;
+        EXPECT_EQ(kept, kCount) << version;
+        // A name's end matters to look-ups, which compare whole names, NULs included.
+        std::uint32_t found = 0, named = 0;
+        for (std::uint32_t id = 1; id <= kCount; ++id) {
+            const std::u16string full = name(id);
+            const std::u16string shown = full.substr(0, full.find(u'\0'));
+            if (shown.empty()) continue;
+            ++named;
+            ComPtr<IStream> stream;
+            found += root->OpenStream(shown.c_str(), nullptr, kChildMode, 0, stream.Put()) != STG_E_FILENOTFOUND;
+        }
+        EXPECT_EQ(found, named) << version;
+    }
+}
+
 // Real writers link a storage's children as one chain of right links: 100,000 deep.
 TEST_F(Reader, ChainsOfAHundredThousandSiblingsEnumerateInOrder) {
     constexpr std::uint32_t kCount = 100000;
