@@ -32,25 +32,30 @@ TEST(Registration, RefusesMalformedText) {
         EXPECT_FALSE(com::ParseRegistration(text)) << text;
 }
 
-// A registration file rewritten in place with the same size and modification time as before.
-class RewrittenRegistration {
-public:
-    explicit RewrittenRegistration(const ComponentFolder& folder)
-        : folder_(folder), path_(std::filesystem::path(folder.Path()) / "r.component") {}
-
+// A registration file in a folder of its own, rewritten in place, for a cache of its own.
+class RegistrationCacheTest : public ::testing::Test {
+protected:
     void Write(const std::string& module) const {
         folder_.Write("r.component", "clsid=" + FormatGuid(kUnregistered) + "\nmodule=" + module + "\n");
     }
+    // Rewrites it with the same size and modification time as before.
     void RewriteKeepingSizeAndTime(const std::string& module) const {
         struct stat before {};
-        ASSERT_EQ(::stat(path_.c_str(), &before), 0);
+        ASSERT_EQ(::stat(Path().c_str(), &before), 0);
         Write(module);
         const timespec times[2] = {before.st_atim, before.st_mtim};
-        ASSERT_EQ(::utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
+        ASSERT_EQ(::utimensat(AT_FDCWD, Path().c_str(), times, 0), 0);
         struct stat after {};
-        ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+        ASSERT_EQ(::stat(Path().c_str(), &after), 0);
         ASSERT_EQ(after.st_size, before.st_size);
         ASSERT_EQ(after.st_ino, before.st_ino);
+    }
+    // Writes it and reads it into `cache` once the file system's clock has moved on, so that
+    // a cache that trusts at once keeps it.
+    void WriteAndReadAfterATick(com::RegistrationCache& cache, const std::string& module) const {
+        Write(module);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(Module(cache), Expected(module));
     }
     // The module the folder registers for kUnregistered (which no other file of it registers).
     std::string Module(com::RegistrationCache& cache) const {
@@ -59,55 +64,43 @@ public:
     std::string Expected(const std::string& module) const {
         return (std::filesystem::path(folder_.Path()) / module).lexically_normal().string();
     }
+    std::filesystem::path Path() const { return std::filesystem::path(folder_.Path()) / "r.component"; }
 
-private:
-    const ComponentFolder& folder_;
-    std::filesystem::path path_;
+    ComponentFolder folder_;
 };
 
-TEST(RegistrationCache, ARewriteIsSeenThoughSizeAndModificationTimeAreKept) {
-    ComponentFolder folder;
-    const RewrittenRegistration file(folder);
+TEST_F(RegistrationCacheTest, ARewriteIsSeenThoughSizeAndModificationTimeAreKept) {
     // Trusted at once, so that only the stamp can tell the rewrite; the clock moves past the
     // file system's tick before the rewrite.
     com::RegistrationCache cache(std::chrono::nanoseconds(0));
-    file.Write("first.so");
+    WriteAndReadAfterATick(cache, "first.so");
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(file.Module(cache), file.Expected("first.so"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    file.RewriteKeepingSizeAndTime("other.so");
-    EXPECT_EQ(file.Module(cache), file.Expected("other.so"));
-    EXPECT_EQ(file.Module(cache), file.Expected("other.so"));
+    RewriteKeepingSizeAndTime("other.so");
+    EXPECT_EQ(Module(cache), Expected("other.so"));
+    EXPECT_EQ(Module(cache), Expected("other.so"));
 }
 
-TEST(RegistrationCache, AFileChangedJustBeforeItWasReadIsReadAgain) {
-    ComponentFolder folder;
-    const RewrittenRegistration file(folder);
+TEST_F(RegistrationCacheTest, AFileChangedJustBeforeItWasReadIsReadAgain) {
     // Where the file system's clock ticks coarsely, both writes fall in one tick and the stamp
     // cannot tell them apart: the time of the read must.
     com::RegistrationCache cache;
-    file.Write("first.so");
-    EXPECT_EQ(file.Module(cache), file.Expected("first.so"));
-    file.RewriteKeepingSizeAndTime("other.so");
-    EXPECT_EQ(file.Module(cache), file.Expected("other.so"));
+    Write("first.so");
+    EXPECT_EQ(Module(cache), Expected("first.so"));
+    RewriteKeepingSizeAndTime("other.so");
+    EXPECT_EQ(Module(cache), Expected("other.so"));
 }
 
-TEST(RegistrationCache, RemovedReplacedAndSpoiltFilesAreSeen) {
-    ComponentFolder folder;
-    const RewrittenRegistration file(folder);
+TEST_F(RegistrationCacheTest, RemovedReplacedAndSpoiltFilesAreSeen) {
     com::RegistrationCache cache(std::chrono::nanoseconds(0));
-    file.Write("first.so");
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(file.Module(cache), file.Expected("first.so"));
+    WriteAndReadAfterATick(cache, "first.so");
     // Replaced by another file under the same name.
-    const std::filesystem::path path = std::filesystem::path(folder.Path()) / "r.component";
-    folder.Write("new.tmp", "clsid=" + FormatGuid(kUnregistered) + "\nmodule=third.so\n");
-    std::filesystem::rename(std::filesystem::path(folder.Path()) / "new.tmp", path);
-    EXPECT_EQ(file.Module(cache), file.Expected("third.so"));
-    folder.Write("r.component", "garbage\n");
-    EXPECT_EQ(file.Module(cache), "(none)");
-    std::filesystem::remove(path);
-    EXPECT_EQ(file.Module(cache), "(none)");
+    folder_.Write("new.tmp", "clsid=" + FormatGuid(kUnregistered) + "\nmodule=third.so\n");
+    std::filesystem::rename(std::filesystem::path(folder_.Path()) / "new.tmp", Path());
+    EXPECT_EQ(Module(cache), Expected("third.so"));
+    folder_.Write("r.component", "garbage\n");
+    EXPECT_EQ(Module(cache), "(none)");
+    std::filesystem::remove(Path());
+    EXPECT_EQ(Module(cache), "(none)");
 }
 
 class LoadingTest : public ::testing::Test {
