@@ -5,7 +5,9 @@
 // `clsid={...}` line, served by the shared module of its `module=PATH` line (PATH relative to the
 // file). Lines starting with '#' and unknown keys are ignored; a file that cannot be read, is
 // larger than 64 KiB or has no module line is skipped. Folders are searched in order, files in
-// name order; the first registration of a class wins. A module exports
+// name order; the first registration of a class wins. What a file says is kept in memory until
+// the file changes (see com::RegistrationCache), so a rewritten registration counts from the
+// next creation on. A module exports
 //   extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 // and stays loaded for the life of the process, since objects it made may still be alive.
 #pragma once
