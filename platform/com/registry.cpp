@@ -122,7 +122,9 @@ const std::optional<Registration>& RegistrationCache::Read(const std::string& pa
 
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a file swapped for a pipe after the folder was listed must not hang the
+    // creation.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return kUnreadable;
     // The stamp is taken before the text is read: a change while reading shows in the next one.
     std::optional<std::string> text;
