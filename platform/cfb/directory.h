@@ -5,8 +5,8 @@
 // The file's entries are read through one small reused buffer: a directory of 100,000 entries is
 // 12.8 MB, and the memory a process touches for the first time comes zeroed from the system, so
 // keeping the entries as read would have that many bytes zeroed and copied once more.
-// The tree is walked once, iteratively (an explicit stack and one visited bitmap over entry
-// ids), so a cycle, an entry reached twice or a link to an unused entry is found without
+// The tree is walked once, iteratively (an explicit stack and a visited mark on every entry),
+// so a cycle, an entry reached twice or a link to an unused entry is found without
 // recursion, and a sibling chain or a nesting 100,000 deep costs no call stack.
 #pragma once
 
