@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/cfb/storage_objects.h"
@@ -37,26 +38,47 @@ std::uint32_t OpenedByName(const Directory& dir, std::uint32_t parent, std::uint
 }
 
 // True when the listing reaches a storage whose sibling tree is damaged past its first
-// children: the enumeration then fails, and the error ends the listing. Each storage is
-// looked at once, however often the listing would reach it.
-bool EndsInError(const Directory& dir) {
+// children (the enumeration then fails, and the error ends the listing), or when it would have
+// more than `limit` lines. Each storage is looked at once, however often the listing would
+// reach it.
+bool EndsInError(const Directory& dir, std::size_t limit) {
     std::vector<bool> seen(dir.Count());
-    std::vector<std::uint32_t> pending{0};
+    // The storages the listing enters, in the order found: one comes after the storage that
+    // opens it. The storages each opens by its storage children's names, one after another.
+    std::vector<std::uint32_t> found{0};
+    std::vector<std::size_t> opensBegin;
+    std::vector<std::uint32_t> opens;
     seen[0] = true;
-    while (!pending.empty()) {
-        const std::uint32_t storage = pending.back();
-        pending.pop_back();
+    for (std::size_t next = 0; next < found.size(); ++next) {
+        const std::uint32_t storage = found[next];
         if (dir.ChildListState(storage) == cfb::ChildList::BadSiblingLink) return true;
+        opensBegin.push_back(opens.size());
         for (std::uint32_t child : dir.Children(storage)) {
             if (EnumeratedType(dir, child) != STGTY_STORAGE) continue;
             const std::uint32_t opened = OpenedByName(dir, storage, child);
-            if (opened != cfb::kNoStream && !seen[opened]) {
+            if (opened == cfb::kNoStream) continue;
+            opens.push_back(opened);
+            if (!seen[opened]) {
                 seen[opened] = true;
-                pending.push_back(opened);
+                found.push_back(opened);
             }
         }
     }
-    return false;
+    opensBegin.push_back(opens.size());
+    // Lines of each storage entered (its elements' lines, what the storages it opens list, its
+    // closing line), from the last found back to the root; counted no higher than limit + 1.
+    std::unordered_map<std::uint32_t, std::size_t> lines;
+    auto add = [limit](std::size_t a, std::size_t b) { return std::min(a + b, limit + 1); };
+    for (std::size_t i = found.size(); i-- > 0;) {
+        const std::uint32_t storage = found[i];
+        std::size_t total = 0;
+        if (dir.ChildListState(storage) != cfb::ChildList::BadChildLink) {
+            total = add(dir.Children(storage).size(), 1);
+            for (std::size_t k = opensBegin[i]; k < opensBegin[i + 1]; ++k) total = add(total, lines[opens[k]]);
+        }
+        lines[storage] = total;
+    }
+    return add(lines[0], 1) > limit;  // and the header line
 }
 
 // Appends the name as WideToStr converts it: ASCII unit for byte, anything else through the
@@ -230,7 +252,7 @@ std::size_t WriteStorageListing(const std::string& path, Prompts& prompts,
     ComPtr<IStorage> root = OpenStorageFile(path, [&](std::string_view line) { header = line; }, mode);
     {
         const std::shared_ptr<const cfb::CompoundFile> file = cfb::FileOfRoot(root.Get());
-        if (file && !EndsInError(file->Dir())) {
+        if (file && !EndsInError(file->Dir(), ListingLineLimit(file->Dir().Count()))) {
             out.Add(header);
             DirectLister(file->Dir(), prompts, out, mode).ListRoot();
             out.Flush();

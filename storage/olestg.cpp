@@ -7,6 +7,7 @@
 #include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/error.h"
+#include "platform/cfb/storage_objects.h"
 #include "storage/StrBox.h"
 #include "storage/olebox.h"
 
@@ -22,6 +23,12 @@ struct ElementRecord {
     ElementRecord& operator=(const ElementRecord&) = delete;
     ~ElementRecord() { CoTaskMemFree(stat.pwcsName); }
 };
+
+// The limit for the file of `root`; none for a storage our reader did not open.
+std::size_t LineLimitOf(IStorage* root) {
+    const std::shared_ptr<const cfb::CompoundFile> file = cfb::FileOfRoot(root);
+    return file ? ListingLineLimit(file->Dir().Count()) : SIZE_MAX;
+}
 
 std::string StoragePathText(const std::string& path) {
     return path.empty() ? "the root storage" : "storage \"" + path + "\"";
@@ -104,6 +111,14 @@ void AppendElementLine(std::string& line, std::string_view typeName, std::string
     line.append(digits, end);
 }
 
+std::size_t ListingLineLimit(std::size_t entries) { return 4 * (2 * entries + 1); }
+
+std::string ListingTooLong(std::size_t limit) {
+    return "The listing was stopped at " + std::to_string(limit) +
+           " lines, four times what the file's entries need: storages of the same name under one storage "
+           "each list the elements of the first of them again";
+}
+
 ComPtr<IStorage> OpenStorageFile(const std::string& path,
                                  const std::function<void(std::string_view)>& header,
                                  const ListingMode& mode) {
@@ -145,6 +160,7 @@ void TOpenStorage::Enter(std::vector<OpenLevel>& levels, ComPtr<IStorage> storag
 // recursive walk would give them: a storage's line, its elements, its closing line, then its next
 // sibling.
 void TOpenStorage::ListStorage(IStorage* root) {
+    const std::size_t limit = LineLimitOf(root);
     std::vector<OpenLevel> levels;
     root->AddRef();
     Enter(levels, ComPtr<IStorage>::Attach(root), "");
@@ -162,6 +178,7 @@ void TOpenStorage::ListStorage(IStorage* root) {
         }
         const std::string typeName(ElementTypeName(element.stat.type));
         AddElementLine(typeName, element.stat);
+        if (static_cast<std::size_t>(Lines.Count()) > limit) throw Error(ListingTooLong(limit));
         if (fetched != S_OK) {
             levels.pop_back();
             continue;

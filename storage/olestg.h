@@ -49,6 +49,14 @@ ComPtr<IStorage> OpenStorageFile(const std::string& path,
                                  const std::function<void(std::string_view)>& header,
                                  const ListingMode& mode = kWindowListing);
 
+// The most lines the listing of a file whose directory holds `entries` entries may have: four
+// times what listing every entry once takes. Storages of the same name under one storage all
+// open the first of them, whose elements are then listed once for each; nested, that doubles
+// the listing at every level, so a file of a few kilobytes would list without end. A listing
+// that grows past the limit raises Error (ListingTooLong) instead.
+std::size_t ListingLineLimit(std::size_t entries);
+std::string ListingTooLong(std::size_t limit);
+
 // "Storage", "Stream", "LockBytes", "Property", or "Unknown" for any other element type.
 std::string_view ElementTypeName(DWORD type);
 // Appends the line of an element that is not "Unknown" to `line`: the type name, the name

@@ -3,6 +3,8 @@
 // and no text at all when the listing ends in an error.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/error.h"
 #include "platform/files.h"
 #include "storage/direct_listing.h"
@@ -143,6 +145,50 @@ TEST(DirectListingOf, ManyElementsMatchesTheEnumeratedListing) {
     WriteFileAtomically(path, crafted::DirectoryOnly(entries));
     ExpectSameListing(path, "many");
     EXPECT_GT(Direct(path).text.size(), 2u * 64 * 1024);
+}
+
+// Storages of the same name each list the elements of the first of them; the listing may grow
+// to four times what the file's entries need, and no further, either way it is written.
+TEST(DirectListingOf, RepeatsThroughSameNamedStoragesStopAtTheLimit) {
+    TempDir dir;
+    // "A" with `streams` streams, then 8 empty storages "a" that open it: 9 copies of its lines.
+    auto twins = [](std::uint32_t streams) {
+        constexpr std::uint32_t kTwins = 8;
+        std::vector<EntrySpec> entries{Root(1), Storage(u"A", kNoStream, 2, kTwins + 2)};
+        for (std::uint32_t t = 0; t < kTwins; ++t)
+            entries.push_back(Storage(u"a", kNoStream, t + 1 < kTwins ? t + 3 : kNoStream, kNoStream));
+        for (std::uint32_t i = 0; i < streams; ++i) {
+            const auto id = static_cast<std::uint32_t>(entries.size());
+            entries.push_back(Stream(u"S" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'A' + i / 26), i,
+                                     kNoStream, i + 1 < streams ? id + 1 : kNoStream));
+        }
+        return entries;
+    };
+    // Version 3 directories hold 4 entries a sector. 80 streams: 92 entries with the unused ones,
+    // a limit of 740 lines, and 740 lines; 81 streams: the same limit, and 749 lines.
+    const std::string atLimit = dir.File("at-limit.acs");
+    WriteFileAtomically(atLimit, crafted::DirectoryOnly(twins(80), 3));
+    EXPECT_EQ(ListingLineLimit(92), 740u);
+    const Outcome listed = Direct(atLimit);
+    EXPECT_EQ(std::count(listed.text.begin(), listed.text.end(), '\n'), 740);
+    ExpectSameListing(atLimit, "at the limit");
+    const std::string overLimit = dir.File("over-limit.acs");
+    WriteFileAtomically(overLimit, crafted::DirectoryOnly(twins(81), 3));
+    EXPECT_EQ(Direct(overLimit).error, ListingTooLong(740));
+    ExpectSameListing(overLimit, "over the limit");
+
+    // Nested 60 deep, each level's "X" followed by an empty "x": 2^60 copies of the bottom, were
+    // it not stopped.
+    std::vector<EntrySpec> nested{Root(1)};
+    for (std::uint32_t level = 0; level < 60; ++level) {
+        const auto id = static_cast<std::uint32_t>(nested.size());
+        nested.push_back(Storage(u"X", kNoStream, id + 1, level + 1 < 60 ? id + 2 : kNoStream));
+        nested.push_back(Storage(u"x", kNoStream, kNoStream, kNoStream));
+    }
+    const std::string doubling = dir.File("doubling.acs");
+    WriteFileAtomically(doubling, crafted::DirectoryOnly(nested));
+    EXPECT_EQ(Direct(doubling).error, ListingTooLong(ListingLineLimit(128)));  // 4 sectors of 32 entries
+    ExpectSameListing(doubling, "doubling");
 }
 
 TEST(DirectListingOf, FilesThatAreNoCompoundFilesFailAsTheWindowSays) {
