@@ -16,28 +16,9 @@ std::u16string FoldName(std::u16string_view name) {
     return folded;
 }
 
-NameList::NameList(const std::vector<std::u16string>& names) {
-    std::size_t units = 0;
-    for (const auto& name : names) units += name.size();
-    Reserve(names.size(), units);
-    for (const auto& name : names) Add(name);
-}
-
-void NameList::Reserve(std::size_t names, std::size_t units) {
-    units_.reserve(units);
-    ends_.reserve(names);
-}
-
-void NameList::Add(std::u16string_view name) {
-    units_.append(name);
-    ends_.push_back(units_.size());
-}
-
 Character::Character(const Definition& definition, NameList animations)
     : name_(definition.name), animationNames_(std::move(animations)) {
-    std::size_t units = 0;
-    for (std::size_t i = 0; i < animationNames_.Size(); ++i) units += animationNames_[i].size();
-    animations_.Reserve(animationNames_.Size(), units);
+    animations_.Reserve(animationNames_.Size(), animationNames_.Units());
     for (std::size_t i = 0; i < animationNames_.Size(); ++i) animations_.Insert(animationNames_[i]);
     for (const auto& state : definition.states) {
         for (const auto& animation : state.animations) {

@@ -9,6 +9,7 @@
 
 #include "dataprovider/definition.h"
 #include "platform/cfb/folded_names.h"
+#include "platform/name_list.h"
 
 namespace character {
 
@@ -21,29 +22,6 @@ bool IsAnimationElement(std::u16string_view name, bool isStream);
 
 // The name folded for comparison.
 std::u16string FoldName(std::u16string_view name);
-
-// Names back to back in one block: a character holds thousands of animations, and a string
-// for each costs an allocation for each, when the file is loaded and again when it is let go.
-class NameList {
-public:
-    NameList() = default;
-    // The names of `names`, in order; so that a plain vector of names serves where a list does.
-    NameList(const std::vector<std::u16string>& names);  // NOLINT(google-explicit-constructor)
-
-    // Room for `names` names of `units` UTF-16 units in all.
-    void Reserve(std::size_t names, std::size_t units);
-    void Add(std::u16string_view name);
-    std::size_t Size() const { return ends_.size(); }
-    // REQUIRES: index < Size(). Valid until the list next changes.
-    std::u16string_view operator[](std::size_t index) const {
-        const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
-        return std::u16string_view(units_).substr(begin, ends_[index] - begin);
-    }
-
-private:
-    std::u16string units_;
-    std::vector<std::size_t> ends_;  // name i ends where name i + 1 starts
-};
 
 class Character {
 public:

@@ -120,7 +120,7 @@ public:
         SetErrorInfo(0, nullptr);
         if (!count) return E_POINTER;
         *count = 0;
-        const character::NameList* names = nullptr;
+        const NameList* names = nullptr;
         if (const HRESULT hr = NamesOf(kind, &names); FAILED(hr)) return hr;
         *count = static_cast<ULONG>(names->Size());
         return S_OK;
@@ -129,7 +129,7 @@ public:
         SetErrorInfo(0, nullptr);
         if (!name) return E_POINTER;
         *name = nullptr;
-        const character::NameList* names = nullptr;
+        const NameList* names = nullptr;
         if (const HRESULT hr = NamesOf(kind, &names); FAILED(hr)) return hr;
         if (index >= names->Size()) return Fail(E_INVALIDARG, "No name at that index");
         const std::u16string_view text = (*names)[index];
@@ -141,7 +141,7 @@ public:
 private:
     ~DataProvider() = default;
 
-    HRESULT NamesOf(DWORD kind, const character::NameList** names) const {
+    HRESULT NamesOf(DWORD kind, const NameList** names) const {
         if (!character_) return NotLoaded();
         if (kind == CHARACTER_NAMES_ANIMATIONS) *names = &character_->AnimationNames();
         else if (kind == CHARACTER_NAMES_STATES) *names = &character_->StateNames();

@@ -63,19 +63,17 @@ char16_t* ReusedBstr::Room(std::size_t length) {
     return value_;
 }
 
-BSTR ReusedBstr::Set(std::u16string_view text) {
+template <class Text>
+BSTR ReusedBstr::SetUnits(Text text) {
     if (text.empty()) return nullptr;
     char16_t* units = Room(text.size());
     if (units) std::copy(text.begin(), text.end(), units);
     return units;
 }
 
-BSTR ReusedBstr::SetAscii(std::string_view text) {
-    if (text.empty()) return nullptr;
-    char16_t* units = Room(text.size());
-    if (units) std::copy(text.begin(), text.end(), units);
-    return units;
-}
+BSTR ReusedBstr::Set(std::u16string_view text) { return SetUnits(text); }
+
+BSTR ReusedBstr::SetAscii(std::string_view text) { return SetUnits(text); }
 
 std::u16string BstrToString(BSTR text) { return std::u16string(BstrView(text)); }
 

@@ -41,6 +41,9 @@ private:
     // Room for `length` units, with the length prefix and the terminator set; null when the
     // memory cannot be had.
     char16_t* Room(std::size_t length);
+    // Set for text of any kind whose elements are its units.
+    template <class Text>
+    BSTR SetUnits(Text text);
 
     BSTR value_ = nullptr;
     std::size_t room_ = 0;  // units value_ can hold

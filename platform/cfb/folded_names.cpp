@@ -101,8 +101,7 @@ constexpr std::size_t kMaxNames = 0xFFFFFFFEu;
 }  // namespace
 
 void FoldedNames::Reserve(std::size_t names, std::size_t units) {
-    units_.reserve(units);
-    ends_.reserve(names);
+    folded_.Reserve(names, units);
     hashes_.reserve(names);
     std::size_t slots = 16;
     while (slots < 2 * names && slots < (std::size_t{1} << 33)) slots *= 2;
@@ -116,12 +115,7 @@ void FoldedNames::Reserve(std::size_t names, std::size_t units) {
     }
 }
 
-void FoldedNames::Grow() { Reserve(Size() + 1, units_.size()); }
-
-std::u16string_view FoldedNames::Folded(std::size_t index) const {
-    const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
-    return std::u16string_view(units_).substr(begin, ends_[index] - begin);
-}
+void FoldedNames::Grow() { Reserve(Size() + 1, folded_.Units()); }
 
 std::size_t FoldedNames::FindFolded(std::u16string_view folded, std::uint64_t hash) const {
     if (slots_.empty()) return npos;
@@ -137,8 +131,7 @@ std::pair<std::size_t, bool> FoldedNames::InsertFolded(std::u16string_view folde
     if (const std::size_t held = FindFolded(folded, hash); held != npos) return {held, false};
     if (Size() == kMaxNames) throw std::bad_alloc();
     if (2 * (Size() + 1) > slots_.size()) Grow();
-    units_.append(folded);
-    ends_.push_back(units_.size());
+    folded_.Add(folded);
     hashes_.push_back(hash);
     std::size_t at = hash & (slots_.size() - 1);
     while (slots_[at] != 0) at = (at + 1) & (slots_.size() - 1);

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/name_list.h"
+
 namespace cfb {
 
 class FoldedNames {
@@ -35,17 +37,16 @@ public:
     // REQUIRES: index < other.Size().
     std::size_t FindNameOf(const FoldedNames& other, std::size_t index) const;
 
-    std::size_t Size() const { return ends_.size(); }
+    std::size_t Size() const { return folded_.Size(); }
     // REQUIRES: index < Size(). The name as held, folded.
-    std::u16string_view Folded(std::size_t index) const;
+    std::u16string_view Folded(std::size_t index) const { return folded_[index]; }
 
 private:
     std::pair<std::size_t, bool> InsertFolded(std::u16string_view folded);
     std::size_t FindFolded(std::u16string_view folded, std::uint64_t hash) const;
     void Grow();
 
-    std::u16string units_;             // every folded name, one after another
-    std::vector<std::size_t> ends_;    // name i ends where name i + 1 starts
+    NameList folded_;                    // every name folded, in the order first added
     std::vector<std::uint64_t> hashes_;  // by name, so that growing rehashes no text
     std::vector<std::uint32_t> slots_;   // index + 1 of the name in each slot, 0 when free
 };

@@ -19,16 +19,6 @@ std::string RefusalOf(std::string_view text, const std::vector<std::u16string>& 
     return "(accepted)";
 }
 
-TEST(NameList, KeepsEveryNameAsGivenEmptyOnesIncluded) {
-    character::NameList names(std::vector<std::u16string>{u"Wave", u"", u"\u00C9cho"});
-    names.Add(u"Blink");
-    names.Add(u"");
-    ASSERT_EQ(names.Size(), 5u);
-    const std::vector<std::u16string_view> expected{u"Wave", u"", u"\u00C9cho", u"Blink", u""};
-    for (std::size_t i = 0; i < names.Size(); ++i) EXPECT_EQ(names[i], expected[i]) << i;
-    EXPECT_EQ(character::NameList().Size(), 0u);
-}
-
 TEST(Definition, ReadsNameAndStatesAcrossLineEndingsCommentsAndBom) {
     const auto definition = ParseDefinition(
         "\xEF\xBB\xBF# a comment\r\n\r\n   \nName=Tobin Ash\r\nVoice=low\n"

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/guid.h"
 #include "platform/linelist.h"
+#include "platform/name_list.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -60,6 +61,16 @@ TEST(LineList, ErrorsNameTheFile) {
     }
     list.Add("x");
     EXPECT_THROW(list.SaveToFile(dir.File("no-such-dir/out.txt")), Error);
+}
+
+TEST(NameList, KeepsEveryNameAsGivenEmptyOnesIncluded) {
+    NameList names(std::vector<std::u16string>{u"Wave", u"", u"\u00C9cho"});
+    names.Add(u"Blink");
+    names.Add(u"");
+    ASSERT_EQ(names.Size(), 5u);
+    const std::vector<std::u16string_view> expected{u"Wave", u"", u"\u00C9cho", u"Blink", u""};
+    for (std::size_t i = 0; i < names.Size(); ++i) EXPECT_EQ(names[i], expected[i]) << i;
+    EXPECT_EQ(NameList().Size(), 0u);
 }
 
 TEST(WriteFileAtomically, ReplacesAndLeavesNoTemporaryBehind) {
