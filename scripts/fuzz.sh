@@ -15,6 +15,9 @@ build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVEL_FUZZ=ON >/dev/null
 cmake --build "$build_dir"
+# AddressSanitizer keeps freed memory in quarantine, 256 MB by default, which would count against
+# the memory limit; a small quarantine still catches a use soon after a free.
+export ASAN_OPTIONS="quarantine_size_mb=16${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 for seeds in fuzz/corpus/*/; do
