@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "platform/bstr.h"
-#include "platform/cfb/folded_names.h"
+#include "provider/folded_names.h"
 #include "platform/cfb/format.h"
 #include "platform/codepage.h"
 #include "platform/modules.h"
@@ -173,7 +173,7 @@ public:
     // By a key made with Folded (and Composed, for FindComposed).
     const std::string* Find(std::u16string_view key) const {
         const std::size_t entry = folded_.Find(key);
-        return entry == cfb::FoldedNames::npos ? nullptr : &names_[firstName_[entry]];
+        return entry == FoldedNames::npos ? nullptr : &names_[firstName_[entry]];
     }
     const std::string* FindComposed(const std::u16string& key) const {
         const auto found = byComposed_.find(key);
@@ -218,13 +218,13 @@ public:
     std::u16string_view FoldedName(std::size_t i) const { return foldedNames_[i]; }
 
     // Whether held name i is among `named`, under the case rule. REQUIRES: i < Names().size().
-    bool IsAmong(const cfb::FoldedNames& named, std::size_t i) const {
-        return named.FindNameOf(folded_, entries_[i]) != cfb::FoldedNames::npos;
+    bool IsAmong(const FoldedNames& named, std::size_t i) const {
+        return named.FindNameOf(folded_, entries_[i]) != FoldedNames::npos;
     }
 
 private:
     const std::vector<std::string>& names_;
-    cfb::FoldedNames folded_;
+    FoldedNames folded_;
     std::vector<std::size_t> entries_;              // the entry in folded_ of each name
     std::vector<std::u16string_view> foldedNames_;  // by name
     std::vector<std::uint64_t> unitSets_;           // UnitSet of each folded name
