@@ -237,11 +237,12 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
 
 }  // namespace
 
-// Ordinary lists need a small part of this: random names of 6 to 14 letters, none near another,
-// about 30 units of work for each unit of the names, thousands of names sharing a long beginning
-// a few hundred; a check of a hundred thousand names against as many stays within seconds
-// whatever the names.
-std::size_t NearestSearchLimit(std::size_t units) { return (std::size_t{32} << 20) + 512 * units; }
+// Ordinary lists need a small part of this: names of 6 to 14 random letters, none near another,
+// take about 30 units of work for each unit of the names, even at a hundred thousand of each.
+// Names that share a long beginning and differ in a few random letters after it defeat the
+// pieces and reach the limit from a few thousand on; a check of a hundred thousand such names
+// against as many stays within seconds.
+std::size_t NearestSearchLimit(std::size_t units) { return (std::size_t{64} << 20) + 1024 * units; }
 
 std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
     if (!provider) return std::nullopt;
