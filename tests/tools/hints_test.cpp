@@ -106,10 +106,10 @@ TEST(Hints, HeldNamesTheListCannotWrite) {
     held.animations.push_back(u"Wave\xD800");
     held.animations.push_back(u"Bl\xDC00nk");
     const SortedNames sorted = Hinted({"Wave?", "Blink", "Blonk", "Bl?nk"}, ListKind::Animations, held);
-    EXPECT_EQ(sorted.hints,
-              (std::vector<Strings>{{"the character holds a name shown as 'Wave?' that cannot be written in the list's encoding"},
-                                    {"did you mean 'Blink'?"},
-                                    {"the character holds a name shown as 'Bl?nk' that cannot be written in the list's encoding"}}));
+    auto unwritable = [](const std::string& shown) {
+        return "the character holds a name shown as '" + shown + "' that cannot be written in the list's encoding";
+    };
+    EXPECT_EQ(sorted.hints, (std::vector<Strings>{{unwritable("Wave?")}, {"did you mean 'Blink'?"}, {unwritable("Bl?nk")}}));
     EXPECT_EQ(sorted.unlisted, (Strings{"Wave", "Wave?", "Bl?nk"}));
 }
 

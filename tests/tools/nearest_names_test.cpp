@@ -30,7 +30,8 @@ std::size_t PlainDistance(std::u16string_view a, std::u16string_view b) {
 // names near each other.
 std::u16string RandomText(std::mt19937& random, std::size_t longest, int letters) {
     std::u16string text(std::uniform_int_distribution<std::size_t>(0, longest)(random), u'a');
-    for (char16_t& unit : text) unit = static_cast<char16_t>(u'a' + std::uniform_int_distribution<int>(0, letters - 1)(random));
+    std::uniform_int_distribution<int> letter(0, letters - 1);
+    for (char16_t& unit : text) unit = static_cast<char16_t>(u'a' + letter(random));
     return text;
 }
 

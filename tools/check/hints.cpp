@@ -68,7 +68,7 @@ std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"
 }  // namespace
 
 // The names of one kind, with the keys the hints look them up by. Built for every file checked
-// with a name missing, so it costs no allocation per name: the folded names lie in one table.
+// with a name missing: the folded names lie in one table, not a string each.
 class NameIndex {
 public:
     explicit NameIndex(const std::vector<std::u16string>& names) {
@@ -146,7 +146,8 @@ public:
                 names.push_back(i);
         std::sort(names.begin(), names.end());
         std::vector<std::string> nearest;
-        for (std::size_t i = 0; i < names.size() && i < kMaxSuggestions; ++i) nearest.push_back(shown_[names[i]]);
+        for (std::size_t i = 0; i < names.size() && i < kMaxSuggestions; ++i)
+            nearest.push_back(shown_[names[i]]);
         return nearest;
     }
     std::size_t Size() const { return entries_.size(); }
@@ -208,8 +209,9 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
     }
     // A held name equal to the key itself is not in another normalization: that would be a name
     // the provider refused although it holds it, and no hint explains that.
-    if (const std::size_t held = same.FindComposed(Folded(Composed(wide))); held != kNone && same.FoldedName(held) != key) {
-        hints.push_back("the character holds " + Quoted(same.Shown(held)) +
+    const std::size_t composed = same.FindComposed(Folded(Composed(wide)));
+    if (composed != kNone && same.FoldedName(composed) != key) {
+        hints.push_back("the character holds " + Quoted(same.Shown(composed)) +
                         ", the same letters in another Unicode normalization");
         return hints;
     }
@@ -221,8 +223,8 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
     const char* otherKind = kind == ListKind::Animations ? "a state" : "an animation";
     const char* thisKind = kind == ListKind::Animations ? "an animation" : "a state";
     if (const std::size_t held = other.Find(key); held != kNone)
-        hints.push_back("the character holds " + Quoted(other.Shown(held)) + " as " + otherKind + ", not as " +
-                        thisKind);
+        hints.push_back("the character holds " + Quoted(other.Shown(held)) + " as " + otherKind +
+                        ", not as " + thisKind);
     const auto nearest = same.Nearest(key, work.done, work.limit);
     if (!nearest) {
         hints.push_back("nearest names not searched: the search for this list reached its limit of work");

@@ -16,7 +16,8 @@ std::uint64_t UnitSet(std::u16string_view text) {
 
 bool MayBeWithin(std::size_t edits, std::uint64_t a, std::uint64_t b) {
     std::uint64_t differing = a ^ b;
-    for (std::size_t cleared = 0; differing != 0 && cleared < 2 * edits; ++cleared) differing &= differing - 1;
+    for (std::size_t cleared = 0; differing != 0 && cleared < 2 * edits; ++cleared)
+        differing &= differing - 1;
     return differing == 0;
 }
 
@@ -183,7 +184,8 @@ bool NearestNames::Measure(Search& search, std::size_t bound) {
         for (std::size_t at = hash & mask; slots_[at] != 0; at = (at + 1) & mask) {
             std::size_t i = slots_[at] - 1;
             if (hashes_[i] != hash) continue;
-            for (; i < hashes_.size() && hashes_[i] == hash && search.work <= search.limit; ++i) measure(numbers_[i]);
+            for (; i < hashes_.size() && hashes_[i] == hash && search.work <= search.limit; ++i)
+                measure(numbers_[i]);
             return;
         }
     };
