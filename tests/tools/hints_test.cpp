@@ -113,6 +113,30 @@ TEST(Hints, HeldNamesTheListCannotWrite) {
     EXPECT_EQ(sorted.unlisted, (Strings{"Wave", "Wave?", "Bl?nk"}));
 }
 
+// The same through the provider, from a stream name holding a lone surrogate.
+TEST(Hints, HeldNamesTheListCannotWriteThroughTheProvider) {
+    OleInitialize(nullptr);
+    TempDir dir;
+    cfb::CompoundFileWriter writer;
+    writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", "Name=Odd\n");
+    writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Wave\xD800", "frames");
+    writer.SaveToFile(dir.File("odd.acs"));
+    WriteFileAtomically(dir.File("AvailAnim.txt"), "Wave?\r\n");
+    WriteFileAtomically(dir.File("AvailState.txt"), "Idle\r\n");
+    ChangeDir(dir.Path());
+    std::ostringstream shown;
+    ConsolePrompts prompts(shown);
+    CheckOptions options;
+    options.files = {dir.File("odd.acs")};
+    const CheckRun run = RunCheck(options, prompts);
+    ASSERT_EQ(run.files.size(), 1u);
+    const SortedNames& animations = *run.files[0].animations;
+    EXPECT_EQ(animations.hints, (std::vector<Strings>{{"the character holds a name shown as 'Wave?' that cannot "
+                                                       "be written in the list's encoding"}}));
+    EXPECT_EQ(animations.unlisted, Strings{"Wave?"});
+    OleUninitialize();
+}
+
 TEST(Hints, TheOtherKindBothWays) {
     EXPECT_EQ(HintsOf({"resting"}),
               (std::vector<Strings>{{"the character holds 'Resting' as a state, not as an animation"}}));
