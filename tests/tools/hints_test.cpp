@@ -69,27 +69,18 @@ TEST(Hints, WhiteSpaceAtEitherEnd) {
 
 TEST(Hints, NearestNamesOnlyWhenClose) {
     EXPECT_EQ(HintsOf({"Wav"}), (std::vector<Strings>{{"did you mean 'Wave'?"}}));
-    // Case alone does not count as a difference; two slips in a name of five letters do.
+    // Case alone does not count as a difference.
     EXPECT_EQ(HintsOf({"GREAT", "Blonk"}),
               (std::vector<Strings>{{"did you mean 'Greet'?"}, {"did you mean 'Blink'?"}}));
-    EXPECT_EQ(HintsOf({"Somersalt"}), (std::vector<Strings>{{"did you mean 'Somersault'?"}}));
-    // Slips that put letters in the name that the held one lacks and take out letters it has.
-    EXPECT_EQ(HintsOf({"Blxnq", "Wxve", "xWave", "Gret"}),
-              (std::vector<Strings>{{"did you mean 'Blink'?"}, {"did you mean 'Wave'?"},
-                                    {"did you mean 'Wave'?"}, {"did you mean 'Greet'?"}}));
     // Every held name at the same smallest distance is offered.
     const HeldNames pair = Held({"Cat", "Bat", "Rat", "Mat"});
     EXPECT_EQ(Hinted({"Hat"}, ListKind::Animations, pair).hints,
               (std::vector<Strings>{{"did you mean 'Cat', 'Bat' or 'Rat'?"}}));
-    // One slip anywhere in a long name, past a shared beginning of any length, a swap of two
-    // neighbours included; nearer names listed later win over a farther one listed first, which
-    // is offered only when no name is nearer.
+    // Nearer names listed later win over a farther one listed first; a swap of two neighbours
+    // is one slip. (nearest_names_test compares the search with measuring every name.)
     const HeldNames longNames = Held({"Animation1432", "Animation123", "Animaton1234", "Animation12345"});
     EXPECT_EQ(Hinted({"Animation1234"}, ListKind::Animations, longNames).hints,
               (std::vector<Strings>{{"did you mean 'Animation123', 'Animaton1234' or 'Animation12345'?"}}));
-    const HeldNames twoSlips = Held({"Animation4321", "Animation1432", "Animation2314"});
-    EXPECT_EQ(Hinted({"Animation1234"}, ListKind::Animations, twoSlips).hints,
-              (std::vector<Strings>{{"did you mean 'Animation1432' or 'Animation2314'?"}}));
     EXPECT_EQ(HintsOf({"Wvae"}), (std::vector<Strings>{{"did you mean 'Wave'?"}}));
     // At the edges of the bound: two slips are too many in four letters, three in ten; three
     // are close enough in eleven.

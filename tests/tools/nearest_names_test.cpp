@@ -81,16 +81,4 @@ TEST(NearestNames, FindsWhatMeasuringEveryNameFinds) {
     }
 }
 
-TEST(NearestNames, StopsWhenItsWorkWouldPassTheLimit) {
-    const std::vector<std::u16string> names(100, u"Wave");
-    NearestNames index({names.begin(), names.end()});
-    std::size_t work = 0;
-    EXPECT_FALSE(index.Find(u"Wove", 3, work, 10));
-    EXPECT_GT(work, 10u);
-    std::size_t spent = 2000;  // by earlier searches
-    EXPECT_FALSE(index.Find(u"Wove", 3, spent, 1000));
-    work = 0;
-    EXPECT_EQ(index.Find(u"Wove", 3, work, 1000), (std::vector<std::size_t>{0, 1, 2}));
-}
-
 }  // namespace
