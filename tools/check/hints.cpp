@@ -244,7 +244,7 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
 // Names that share a long beginning and differ in a few random letters after it defeat the
 // pieces and reach the limit from a few thousand on; a check of a hundred thousand such names
 // against as many stays within seconds.
-std::size_t NearestSearchLimit(std::size_t units) { return (std::size_t{64} << 20) + 1024 * units; }
+std::size_t NearestSearchLimit(std::size_t units) { return (std::size_t{128} << 20) + 512 * units; }
 
 std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
     if (!provider) return std::nullopt;
