@@ -239,8 +239,8 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
 
 }  // namespace
 
-// Ordinary lists need a small part of this: names of 6 to 14 random letters, none near another,
-// take about 30 units of work for each unit of the names, even at a hundred thousand of each.
+// Ordinary lists need a small part of this: names of 6 to 14 random letters, few near another,
+// take 15 to 30 units of work for each unit of the names, from a thousand to tens of thousands.
 // Names that share a long beginning and differ in a few random letters after it defeat the
 // pieces and reach the limit from a few thousand on; a check of a hundred thousand such names
 // against as many stays within seconds.
