@@ -33,11 +33,11 @@ Character::Character(const Definition& definition, NameList animations)
 }
 
 bool Character::HasAnimation(std::u16string_view name) const {
-    return !name.empty() && animations_.Find(name) != cfb::FoldedNames::npos;
+    return !name.empty() && animations_.Find(name) != FoldedNames::npos;
 }
 
 bool Character::HasState(std::u16string_view name) const {
-    return !name.empty() && states_.Find(name) != cfb::FoldedNames::npos;
+    return !name.empty() && states_.Find(name) != FoldedNames::npos;
 }
 
 }  // namespace character

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dataprovider/definition.h"
-#include "platform/cfb/folded_names.h"
+#include "provider/folded_names.h"
 #include "platform/name_list.h"
 
 namespace character {
@@ -41,8 +41,8 @@ private:
     std::u16string name_;
     NameList animationNames_;
     NameList stateNames_;  // the definition defines each state once
-    cfb::FoldedNames animations_;
-    cfb::FoldedNames states_;
+    FoldedNames animations_;
+    FoldedNames states_;
 };
 
 }  // namespace character

@@ -2,25 +2,23 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
 
 #include "platform/bstr.h"
-#include "platform/cfb/folded_names.h"
 #include "platform/cfb/format.h"
 #include "platform/codepage.h"
 #include "platform/modules.h"
 #include "provider/CharacterNames.h"
+#include "provider/folded_names.h"
+#include "tools/check/nearest_names.h"
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kMaxSuggestions = 3;
-// Longer names are not compared letter by letter: the cost grows with the square of the length,
-// and a name that long was not mistyped by one letter.
-constexpr std::size_t kMaxComparedLength = 256;
+constexpr std::size_t kNone = ~std::size_t{0};
 
 // The character file's case rule: each UTF-16 unit upper-cased.
 std::u16string Folded(std::u16string text) {
@@ -67,175 +65,126 @@ std::string_view Trimmed(std::string_view name) {
 
 std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
 
-// The edit distance between a and b when it is at most `bound`, bound + 1 otherwise. One row at
-// a time and only within `bound` of the diagonal, since a cell further off costs more than the
-// bound; stops as soon as a whole row exceeds it. `row` and `next` are scratch space, kept by
-// the caller from one comparison to the next.
-std::size_t BoundedDistance(std::u16string_view a, std::u16string_view b, std::size_t bound,
-                            std::vector<std::size_t>& row, std::vector<std::size_t>& next) {
-    const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
-    if (gap > bound) return bound + 1;
-    const std::size_t over = bound + 1;
-    row.assign(b.size() + 1, over);
-    next.assign(b.size() + 1, over);
-    for (std::size_t j = 0; j <= std::min(b.size(), bound); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        const std::size_t first = i > bound ? i - bound : 1;
-        const std::size_t last = std::min(b.size(), i + bound);
-        next[first - 1] = first == 1 && i <= bound ? i : over;
-        std::size_t smallest = next[first - 1];
-        for (std::size_t j = first; j <= last; ++j) {
-            const std::size_t substitution = row[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            next[j] = std::min({row[j] + 1, next[j - 1] + 1, substitution, over});
-            smallest = std::min(smallest, next[j]);
-        }
-        if (last < b.size()) next[last + 1] = over;
-        if (smallest > bound) return over;
-        row.swap(next);
-    }
-    return std::min(row[b.size()], over);
-}
-
-// Whether a and b differ by exactly one edit: one unit replaced, added or left out. Equal texts
-// do not count (they are found by name, not suggested).
-bool WithinOneEdit(std::u16string_view a, std::u16string_view b) {
-    const std::u16string_view longer = a.size() >= b.size() ? a : b;
-    const std::u16string_view shorter = a.size() >= b.size() ? b : a;
-    if (longer.size() - shorter.size() > 1) return false;
-    // Names often share a long beginning ("Animation..."): compared four units at a time.
-    std::size_t start = 0;
-    for (std::uint64_t x, y; start + 4 <= shorter.size(); start += 4) {
-        std::memcpy(&x, shorter.data() + start, sizeof x);
-        std::memcpy(&y, longer.data() + start, sizeof y);
-        if (x != y) break;
-    }
-    while (start < shorter.size() && shorter[start] == longer[start]) ++start;
-    if (start == longer.size()) return false;  // equal
-    // Past the first difference the rest must match, shifted by one in the longer text when the
-    // lengths differ. Names are short: a loop beats a call to compare memory.
-    for (std::size_t i = start + (longer.size() == shorter.size() ? 1 : 0), j = start + 1; i < shorter.size(); ++i, ++j)
-        if (shorter[i] != longer[j]) return false;
-    return true;
-}
-
-// Which units a text holds, one bit for each unit modulo 64. An edit takes at most one unit
-// out of a text's set and puts at most one in, so texts `d` edits apart differ in at most 2d
-// bits: most held names are ruled out by one comparison of words.
-std::uint64_t UnitSet(std::u16string_view text) {
-    std::uint64_t bits = 0;
-    for (const char16_t unit : text) bits |= std::uint64_t{1} << (unit % 64);
-    return bits;
-}
-
-bool MayBeWithin(std::size_t edits, std::uint64_t a, std::uint64_t b) {
-    // The differing bits are counted by clearing the lowest one at a time: rarely more than a
-    // few, and cheaper than a population count on processors without an instruction for it.
-    std::uint64_t differing = a ^ b;
-    for (std::size_t cleared = 0; differing != 0 && cleared < 2 * edits; ++cleared) differing &= differing - 1;
-    return differing == 0;
-}
-
-// How far a name may be from a held one to be suggested: one slip in a short name, more in a
-// long one, never so many that any short name matches any other.
-std::size_t CloseBound(std::size_t length) { return length <= 4 ? 1 : length <= 10 ? 2 : 3; }
-
 }  // namespace
 
 // The names of one kind, with the keys the hints look them up by. Built for every file checked
-// with a name missing, so it costs no allocation per name: the folded names lie in one table.
+// with a name missing: the folded names lie in one table, not a string each.
 class NameIndex {
 public:
-    explicit NameIndex(const std::vector<std::string>& names) : names_(names) {
-        std::size_t bytes = 0;
-        for (const std::string& name : names) bytes += name.size();
-        folded_.Reserve(names.size(), bytes);
+    explicit NameIndex(const std::vector<std::u16string>& names) {
+        for (const std::u16string& name : names) units_ += name.size();
+        folded_.Reserve(names.size(), units_);
         entries_.reserve(names.size());
+        shown_.reserve(names.size());
+        std::vector<std::size_t> lastName;  // the last name so far of each entry
         for (std::size_t i = 0; i < names.size(); ++i) {
-            const auto [entry, added] = folded_.InsertAnsi(names[i]);
+            const auto [entry, added] = folded_.Insert(names[i]);
             entries_.push_back(entry);
-            if (added) firstName_.push_back(i);
+            nextName_.push_back(kNone);
+            if (added) {
+                firstName_.push_back(i);
+                lastName.push_back(i);
+            } else {
+                nextName_[lastName[entry]] = i;
+                lastName[entry] = i;
+            }
+            // A name the list's encoding cannot write can never be named by a line: it is shown
+            // as written, with "?" for what cannot be, and found only by that form.
+            shown_.push_back(WideToAnsi(names[i]));
+            if (AnsiToWide(shown_.back()) != names[i]) {
+                if (unwritable_.Insert(AnsiToWide(shown_.back())).second) firstUnwritable_.push_back(i);
+                if (added) unwritableEntries_.push_back(entry);
+            }
         }
-        // Views into the table, which is complete and no longer moves.
-        foldedNames_.reserve(names.size());
-        for (std::size_t entry : entries_) foldedNames_.push_back(folded_.Folded(entry));
-        unitSets_.reserve(names.size());
-        for (std::u16string_view folded : foldedNames_) unitSets_.push_back(UnitSet(folded));
         // Folding keeps a unit on its side of U+0300: the second table is made only for names
         // that are not their own composed form.
         for (std::size_t i = 0; i < names.size(); ++i) {
             const std::u16string_view folded = FoldedName(i);
             if (BelowCombiningMarks(folded)) continue;
-            std::u16string composed = Folded(Composed(AnsiToWide(names[i])));
+            std::u16string composed = Folded(Composed(names[i]));
             if (composed != folded) byComposed_.emplace(std::move(composed), i);
         }
+        // Only names a line could name are offered as the nearest.
+        std::vector<std::u16string_view> offered;
+        for (std::size_t entry = 0, skipped = 0; entry < folded_.Size(); ++entry) {
+            if (skipped < unwritableEntries_.size() && unwritableEntries_[skipped] == entry) {
+                ++skipped;
+                continue;
+            }
+            offered.push_back(folded_.Folded(entry));
+            offeredEntries_.push_back(entry);
+        }
+        nearest_ = std::make_unique<NearestNames>(std::move(offered));
     }
 
-    // By a key made with Folded (and Composed, for FindComposed).
-    const std::string* Find(std::u16string_view key) const {
+    // The first held name equal to `key` under the case rule (kNone when none), and the same by a
+    // key made with Composed too, for names held in another normalization.
+    std::size_t Find(std::u16string_view key) const {
         const std::size_t entry = folded_.Find(key);
-        return entry == cfb::FoldedNames::npos ? nullptr : &names_[firstName_[entry]];
+        return entry == FoldedNames::npos ? kNone : firstName_[entry];
     }
-    const std::string* FindComposed(const std::u16string& key) const {
+    std::size_t FindComposed(const std::u16string& key) const {
         const auto found = byComposed_.find(key);
-        if (found != byComposed_.end()) return &names_[found->second];
-        return Find(key);
+        return found != byComposed_.end() ? found->second : Find(key);
     }
-    // The held names nearest to the name of `key`, nearest first, where they are close.
-    std::vector<std::string> Nearest(std::u16string_view key) const {
-        if (key.empty() || key.size() > kMaxComparedLength) return {};
-        auto comparable = [&](std::size_t i) { return FoldedName(i).size() <= kMaxComparedLength; };
-        const std::uint64_t keySet = UnitSet(key);
-        // A name one edit away is as near as any other name can be, and the test for it is
-        // cheap: such names are looked for first, and when there are some, the full measure
-        // is never needed.
+    // The first held name that the list's encoding cannot write and that is shown as `key`.
+    std::size_t FindUnwritable(std::u16string_view key) const {
+        const std::size_t found = unwritable_.Find(key);
+        return found == FoldedNames::npos ? kNone : firstUnwritable_[found];
+    }
+    // The held names nearest to the name of `key`, in the character's order, where they are
+    // close; nothing when `work` would pass `limit` first.
+    std::optional<std::vector<std::string>> Nearest(std::u16string_view key, std::size_t& work,
+                                                    std::size_t limit) const {
+        const auto found = nearest_->Find(key, kMaxSuggestions, work, limit);
+        if (!found) return std::nullopt;
+        // Names equal under the case rule share an entry: each is offered, in the character's
+        // order. The first of them lie within the first entries found.
+        std::vector<std::size_t> names;
+        for (const std::size_t number : *found)
+            for (std::size_t i = firstName_[offeredEntries_[number]]; i != kNone; i = nextName_[i])
+                names.push_back(i);
+        std::sort(names.begin(), names.end());
         std::vector<std::string> nearest;
-        for (std::size_t i = 0; i < names_.size() && nearest.size() < kMaxSuggestions; ++i)
-            if (MayBeWithin(1, keySet, unitSets_[i]) && comparable(i) && WithinOneEdit(key, FoldedName(i)))
-                nearest.push_back(names_[i]);
-        if (!nearest.empty()) return nearest;
-        // Only the nearest are offered: once a name at some distance is found, farther ones
-        // need not be measured.
-        std::size_t bound = CloseBound(key.size());
-        std::vector<std::pair<std::size_t, std::size_t>> close;  // distance, index
-        std::vector<std::size_t> row, next;
-        for (std::size_t i = 0; i < names_.size() && bound > 1; ++i) {
-            if (!MayBeWithin(bound, keySet, unitSets_[i]) || !comparable(i)) continue;
-            const std::size_t distance = BoundedDistance(key, FoldedName(i), bound, row, next);
-            if (distance <= 1 || distance > bound) continue;
-            close.emplace_back(distance, i);
-            bound = distance;
-        }
-        std::stable_sort(close.begin(), close.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (const auto& [distance, index] : close) {
-            if (nearest.size() == kMaxSuggestions || distance > close.front().first) break;
-            nearest.push_back(names_[index]);
-        }
+        for (std::size_t i = 0; i < names.size() && i < kMaxSuggestions; ++i)
+            nearest.push_back(shown_[names[i]]);
         return nearest;
     }
-    const std::vector<std::string>& Names() const { return names_; }
-    // REQUIRES: i < Names().size().
-    std::u16string_view FoldedName(std::size_t i) const { return foldedNames_[i]; }
-
-    // Whether held name i is among `named`, under the case rule. REQUIRES: i < Names().size().
-    bool IsAmong(const cfb::FoldedNames& named, std::size_t i) const {
-        return named.FindNameOf(folded_, entries_[i]) != cfb::FoldedNames::npos;
+    std::size_t Size() const { return entries_.size(); }
+    std::size_t Units() const { return units_; }
+    // REQUIRES: i < Size().
+    const std::string& Shown(std::size_t i) const { return shown_[i]; }
+    std::u16string_view FoldedName(std::size_t i) const { return folded_.Folded(entries_[i]); }
+    // Whether held name i is among `named`, under the case rule. REQUIRES: i < Size().
+    bool IsAmong(const FoldedNames& named, std::size_t i) const {
+        return named.FindNameOf(folded_, entries_[i]) != FoldedNames::npos;
     }
 
 private:
-    const std::vector<std::string>& names_;
-    cfb::FoldedNames folded_;
-    std::vector<std::size_t> entries_;              // the entry in folded_ of each name
-    std::vector<std::u16string_view> foldedNames_;  // by name
-    std::vector<std::uint64_t> unitSets_;           // UnitSet of each folded name
+    std::size_t units_ = 0;
+    FoldedNames folded_;
+    std::vector<std::size_t> entries_;    // the entry in folded_ of each name
     std::vector<std::size_t> firstName_;  // the first name of each entry in folded_
+    std::vector<std::size_t> nextName_;   // the next name of the same entry, kNone after the last
+    std::vector<std::string> shown_;      // each name as 8-bit text
     std::unordered_map<std::u16string, std::size_t> byComposed_;
+    FoldedNames unwritable_;                     // the names the list cannot write, as shown
+    std::vector<std::size_t> firstUnwritable_;   // the first name of each of those
+    std::vector<std::size_t> unwritableEntries_;  // their entries in folded_, ascending
+    std::vector<std::size_t> offeredEntries_;     // the entry of each name the search may offer
+    std::unique_ptr<NearestNames> nearest_;
 };
 
 namespace {
 
+// The work the nearest-name searches of one list have done, and how much they may do.
+struct SearchWork {
+    std::size_t done = 0;
+    std::size_t limit;
+};
+
 std::vector<std::string> HintsForName(std::string_view name, bool firstLine, const NameIndex& same,
-                                      const NameIndex& other, ListKind kind) {
+                                      const NameIndex& other, ListKind kind, SearchWork& work) {
     std::vector<std::string> hints;
     std::string_view bare = name;
     if (firstLine && bare.starts_with(kByteOrderMark)) {
@@ -253,32 +202,49 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
     const std::u16string wide = AnsiToWide(trimmed);
     const std::u16string key = Folded(wide);
     if (trimmed.size() != name.size()) {
-        if (const std::string* held = same.Find(key)) {
-            hints.back() += "; without it the name " + Quoted(*held) + " is held";
+        if (const std::size_t held = same.Find(key); held != kNone) {
+            hints.back() += "; without it the name " + Quoted(same.Shown(held)) + " is held";
             return hints;
         }
     }
-    if (const std::string* held = same.FindComposed(Folded(Composed(wide)))) {
-        hints.push_back("the character holds " + Quoted(*held) +
+    // A held name equal to the key itself is not in another normalization: that would be a name
+    // the provider refused although it holds it, and no hint explains that.
+    const std::size_t composed = same.FindComposed(Folded(Composed(wide)));
+    if (composed != kNone && same.FoldedName(composed) != key) {
+        hints.push_back("the character holds " + Quoted(same.Shown(composed)) +
                         ", the same letters in another Unicode normalization");
+        return hints;
+    }
+    if (const std::size_t held = same.FindUnwritable(key); held != kNone) {
+        hints.push_back("the character holds a name shown as " + Quoted(same.Shown(held)) +
+                        " that cannot be written in the list's encoding");
         return hints;
     }
     const char* otherKind = kind == ListKind::Animations ? "a state" : "an animation";
     const char* thisKind = kind == ListKind::Animations ? "an animation" : "a state";
-    if (const std::string* held = other.Find(key))
-        hints.push_back("the character holds " + Quoted(*held) + " as " + otherKind + ", not as " +
-                        thisKind);
-    const std::vector<std::string> nearest = same.Nearest(key);
-    if (!nearest.empty()) {
+    if (const std::size_t held = other.Find(key); held != kNone)
+        hints.push_back("the character holds " + Quoted(other.Shown(held)) + " as " + otherKind +
+                        ", not as " + thisKind);
+    const auto nearest = same.Nearest(key, work.done, work.limit);
+    if (!nearest) {
+        hints.push_back("nearest names not searched: the search for this list reached its limit of work");
+    } else if (!nearest->empty()) {
         std::string text = "did you mean ";
-        for (std::size_t i = 0; i < nearest.size(); ++i)
-            text += (i == 0 ? "" : i + 1 == nearest.size() ? " or " : ", ") + Quoted(nearest[i]);
+        for (std::size_t i = 0; i < nearest->size(); ++i)
+            text += (i == 0 ? "" : i + 1 == nearest->size() ? " or " : ", ") + Quoted((*nearest)[i]);
         hints.push_back(text + "?");
     }
     return hints;
 }
 
 }  // namespace
+
+// Ordinary lists need a small part of this: names of 6 to 14 random letters, few near another,
+// take 15 to 30 units of work for each unit of the names, from a thousand to tens of thousands.
+// Names that share a long beginning and differ in a few random letters after it defeat the
+// pieces and reach the limit from a few thousand on; a check of a hundred thousand such names
+// against as many stays within seconds.
+std::size_t NearestSearchLimit(std::size_t units) { return (std::size_t{128} << 20) + 512 * units; }
 
 std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
     if (!provider) return std::nullopt;
@@ -287,8 +253,7 @@ std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
         return std::nullopt;
     HeldNames held;
     for (DWORD kind : {CHARACTER_NAMES_ANIMATIONS, CHARACTER_NAMES_STATES}) {
-        std::vector<std::string>& out =
-            kind == CHARACTER_NAMES_ANIMATIONS ? held.animations : held.states;
+        std::vector<std::u16string>& out = kind == CHARACTER_NAMES_ANIMATIONS ? held.animations : held.states;
         ULONG count = 0;
         if (FAILED(names->GetNameCount(kind, &count))) return std::nullopt;
         const std::size_t wanted = std::min<std::size_t>(count, limit);
@@ -296,7 +261,7 @@ std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
         for (ULONG i = 0; i < wanted; ++i) {
             BstrHolder name;
             if (FAILED(names->GetName(kind, i, name.Put()))) return std::nullopt;
-            out.push_back(WideToAnsi(BstrView(name.Get())));
+            out.emplace_back(BstrView(name.Get()));
         }
     }
     return held;
@@ -311,12 +276,16 @@ HeldNameIndex::~HeldNameIndex() = default;
 void AddHints(SortedNames& sorted, const ListNames& listed, ListKind kind, const HeldNameIndex& held) {
     const NameIndex& same = kind == ListKind::Animations ? *held.animations_ : *held.states_;
     const NameIndex& other = kind == ListKind::Animations ? *held.states_ : *held.animations_;
+    std::size_t units = same.Units();
+    for (const std::string& name : sorted.missing) units += name.size();
+    SearchWork work{0, NearestSearchLimit(units)};
     sorted.hints.clear();
     for (std::size_t i = 0; i < sorted.missing.size(); ++i)
         sorted.hints.push_back(
-            HintsForName(sorted.missing[i], sorted.missingLines[i] == 1, same, other, kind));
+            HintsForName(sorted.missing[i], sorted.missingLines[i] == 1, same, other, kind, work));
+    held.work_ += work.done;
 
     sorted.unlisted.clear();
-    for (std::size_t i = 0; i < same.Names().size(); ++i)
-        if (!same.IsAmong(listed.Named(), i)) sorted.unlisted.push_back(same.Names()[i]);
+    for (std::size_t i = 0; i < same.Size(); ++i)
+        if (!same.IsAmong(listed.Named(), i)) sorted.unlisted.push_back(same.Shown(i));
 }

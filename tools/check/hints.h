@@ -7,8 +7,10 @@
 //   - white space at the start or end of the name (and whether the name without it is held);
 //   - a held name that differs only in Unicode normalization ("o" + combining diaeresis
 //     against the composed "ö");
+//   - a held name that the list's encoding cannot write (a lone surrogate), shown as the name is;
 //   - the name is held as the other kind (a state in the animation list, or the reverse);
-//   - the nearest held names, where they are close ("did you mean 'Wave'?").
+//   - the nearest held names, where they are close ("did you mean 'Wave'?"), or that they were
+//     not searched for because the list's search reached its limit of work.
 #pragma once
 
 #include <memory>
@@ -19,10 +21,10 @@
 #include "platform/unknown.h"
 #include "tools/check/name_sorting.h"
 
-// The names a character holds, as 8-bit text.
+// The names a character holds, as the provider gives them.
 struct HeldNames {
-    std::vector<std::string> animations;
-    std::vector<std::string> states;
+    std::vector<std::u16string> animations;
+    std::vector<std::u16string> states;
 };
 
 // The character's names from `provider` (any interface of the provider object); nothing when it
@@ -41,12 +43,22 @@ public:
     explicit HeldNameIndex(const HeldNames& held);
     ~HeldNameIndex();
 
+    // The work the nearest-name searches have done so far: names looked up and units compared.
+    std::size_t Work() const { return work_; }
+
 private:
     friend void AddHints(SortedNames&, const ListNames&, ListKind, const HeldNameIndex&);
     std::unique_ptr<NameIndex> animations_, states_;
+    mutable std::size_t work_ = 0;
 };
 
 // Fills sorted.hints (one entry per missing name) and sorted.unlisted (held names of `kind` that
-// no line names, compared by the character file's case rule, in the character's order).
+// no line names, compared by the character file's case rule, in the character's order). The
+// nearest-name searches of one list may do the work NearestSearchLimit allows for the units of
+// the held names of `kind` and of the missing names; past that, the missing names left are not
+// searched, and their hints say so.
 // REQUIRES: `listed` is made from sorted.names.
 void AddHints(SortedNames& sorted, const ListNames& listed, ListKind kind, const HeldNameIndex& held);
+
+// The work (HeldNameIndex::Work) the searches of one list may do for names of `units` units.
+std::size_t NearestSearchLimit(std::size_t units);

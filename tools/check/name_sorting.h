@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfb/folded_names.h"
+#include "provider/folded_names.h"
 #include "platform/linelist.h"
 
 struct SortedNames {
@@ -34,10 +34,10 @@ public:
     // REQUIRES: index < the list's line count.
     bool Repeats(int index) const { return repeats_[static_cast<std::size_t>(index)]; }
     // The names the non-blank lines name, one entry per name.
-    const cfb::FoldedNames& Named() const { return named_; }
+    const FoldedNames& Named() const { return named_; }
 
 private:
-    cfb::FoldedNames named_;
+    FoldedNames named_;
     std::vector<bool> repeats_;
 };
 

@@ -1,12 +1,11 @@
-#include "folded_names.h"
+#include "provider/folded_names.h"
 
 #include <cstring>
 #include <new>
 
-#include "format.h"
+#include "platform/cfb/format.h"
 #include "platform/codepage.h"
 
-namespace cfb {
 namespace {
 
 // Upper-cases ASCII letters in every lane of a word at once, lanes of 8 or 16 bits whose values
@@ -36,7 +35,7 @@ public:
             word = UpcaseAsciiLanes<kUnitLanes>(word);
             std::memcpy(out + i, &word, sizeof word);
         }
-        for (; i < name.size(); ++i) out[i] = UpcaseUnit(name[i]);
+        for (; i < name.size(); ++i) out[i] = cfb::UpcaseUnit(name[i]);
     }
     // REQUIRES: IsAscii(name); its bytes are its UTF-16 units.
     explicit FoldedKey(std::string_view name) {
@@ -49,7 +48,7 @@ public:
             std::memcpy(bytes, &word, sizeof bytes);
             for (std::size_t k = 0; k < 8; ++k) out[i + k] = bytes[k];
         }
-        for (; i < name.size(); ++i) out[i] = UpcaseUnit(static_cast<unsigned char>(name[i]));
+        for (; i < name.size(); ++i) out[i] = cfb::UpcaseUnit(static_cast<unsigned char>(name[i]));
     }
     FoldedKey(const FoldedKey&) = delete;
     FoldedKey& operator=(const FoldedKey&) = delete;
@@ -163,4 +162,3 @@ std::size_t FoldedNames::FindNameOf(const FoldedNames& other, std::size_t index)
     return FindFolded(other.Folded(index), other.hashes_[index]);
 }
 
-}  // namespace cfb

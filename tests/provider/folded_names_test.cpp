@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfb/folded_names.h"
+#include "provider/folded_names.h"
 #include "platform/cfb/format.h"
 
 namespace {
 
-using cfb::FoldedNames;
 
 TEST(FoldedNames, MatchesNamesByTheCaseRuleAndKeepsTheFirstOfEqualNames) {
     FoldedNames names;

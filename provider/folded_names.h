@@ -14,8 +14,6 @@
 
 #include "platform/name_list.h"
 
-namespace cfb {
-
 class FoldedNames {
 public:
     static constexpr std::size_t npos = ~std::size_t{0};
@@ -50,5 +48,3 @@ private:
     std::vector<std::uint64_t> hashes_;  // by name, so that growing rehashes no text
     std::vector<std::uint32_t> slots_;   // index + 1 of the name in each slot, 0 when free
 };
-
-}  // namespace cfb
