@@ -6,6 +6,7 @@ Usage: peer_to_us.py CFB_TREE_DUMP WORKDIR
 
 import os
 import re
+import struct
 import subprocess
 import sys
 
@@ -44,6 +45,11 @@ def main():
     for label, (plan, sector_size) in plans.items():
         path = os.path.join(workdir, label + '-gsf.cfb')
         peers.gsf_write(path, plan, sector_size)
+        with open(path, 'rb') as f:
+            header = f.read(512)
+        major, difat_sectors = struct.unpack_from('<H', header, 0x1A)[0], struct.unpack_from('<I', header, 0x48)[0]
+        if major != (4 if sector_size == 4096 else 3) or (label == 'difat') != (difat_sectors > 0):
+            problems.append('%s: libgsf wrote version %d with %d DIFAT sectors' % (label, major, difat_sectors))
         ours = our_tree(dump, path)
         # olefile is the independent judge of what libgsf wrote; the plan checks that both
         # peers agree with what was meant to be written.
