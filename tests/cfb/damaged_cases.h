@@ -100,6 +100,12 @@ inline std::vector<Case> AllCases() {
         {"CutInsideMiniStream", cut(SectorOffset(3) + 5), truncated,
          "the file is truncated: the sector chain of stream \"Big\" reaches sector 4, but the file ends at "
          "byte 2053, with 4 sectors"},
+        {"CutWhereEverySectorLostIsInUse", from([=](std::string& f) {
+             for (std::uint32_t i = 12; i < 128; ++i) Put32(f, FatOffset(i), kEndOfChain);
+             f.resize(SectorOffset(7));
+         }), truncated,
+         "the file is truncated: the sector chain of stream \"Big\" reaches sector 7, but the file ends at byte 4096, "
+         "with 7 sectors"},
         // Sectors past the end that the FAT marks as used but no chain reaches, as some writers
         // leave them; a chain that reaches one past the end that the FAT marks free is damaged.
         {"FatUsesSectorsPastEndNoChainReaches", from([=](std::string& f) {
@@ -230,6 +236,11 @@ inline std::vector<Case> AllCases() {
              Put32(f, entry(2, entry::kStreamSize), 4096 + 512);
          }), "[S[a:10=0x80030109] Big:4608=0x80030109]",
          "the sector chain of stream \"Big\" shares sector 0 with the FAT"},
+        {"EntryLeftOutOfTheTreeSharesASector", from([=](std::string& f) {
+             Put32(f, entry(1, entry::kChild), kNoStream);
+             Put32(f, entry(3, entry::kStartSector), 4);
+             Put32(f, entry(3, entry::kStreamSize), 4096);
+         }), "[S[] Big:4096=ok]", "no failure"},
         {"SmallStreamsShareAMiniSector", from([=](std::string& f) {
              Put32(f, entry(2, entry::kStartSector), 0);
              Put32(f, entry(2, entry::kStreamSize), 10);

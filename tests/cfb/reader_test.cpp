@@ -211,6 +211,27 @@ TEST_F(Reader, StreamsReadSeekAndStat) {
     CoTaskMemFree(stat.pwcsName);
 }
 
+// The file shrinks under an open root: what is gone fails to read, in a large stream, in the mini
+// stream and in a last sector cut by one byte, and is never made up as zeros.
+TEST_F(Reader, AFileCutShortAfterItWasOpenedIsNeverReadAsZeros) {
+    for (const std::size_t cut : {crafted::SectorOffset(6), crafted::SectorOffset(3), crafted::SectorOffset(12) - 1}) {
+        const std::string path = Write(crafted::Baseline());
+        ComPtr<IStorage> root = OpenOrFail(path);
+        ComPtr<IStorage> s;
+        ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+        for (auto [storage, name] : {std::pair{root.Get(), u"Big"}, std::pair{s.Get(), u"a"}}) {
+            ComPtr<IStream> stream = OpenStream(storage, name);
+            std::string buffer(4096, 'x');
+            ULONG got = 0;
+            const HRESULT hr = stream->Read(buffer.data(), 4096, &got);
+            const bool lost = name == std::u16string(u"a") ? cut <= crafted::SectorOffset(3) : true;
+            EXPECT_EQ(hr, lost ? STG_E_READFAULT : S_OK) << cut;
+            EXPECT_EQ(got, lost ? 0u : 10u) << cut;
+        }
+    }
+}
+
 TEST_F(Reader, OpenChecksItsArguments) {
     const std::u16string path = AnsiToWide(Write(crafted::Baseline()));
     IStorage* root = reinterpret_cast<IStorage*>(1);
