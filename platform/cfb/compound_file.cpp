@@ -278,11 +278,12 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
                 return refuse(" ends after " + Num(chain->size()) + " " + unit + "s, but its size needs " + Num(wanted));
             break;
         }
-        bool lost = false;
-        if (HRESULT hr = IsLost(table, limit, current, &lost); FAILED(hr)) return hr;
-        if (lost) return RefuseLost(name.Text(directory_), current);
-        if (current >= limit)
+        if (current >= limit) {
+            bool lost = false;
+            if (HRESULT hr = IsLost(table, limit, current, &lost); FAILED(hr)) return hr;
+            if (lost) return RefuseLost(name.Text(directory_), current);
             return refuse(" refers to " + std::string(unit) + " " + Num(current) + ", but there are " + Num(limit));
+        }
         if (chain->size() >= limit) return refuse(" loops: it is longer than the " + Num(limit) + " " + unit + "s there are");
         chain->push_back(current);
         if (chain->size() == wanted) break;
