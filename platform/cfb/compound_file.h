@@ -55,8 +55,8 @@ public:
     // Takes `fd` (a descriptor open for reading; closed, and any lock on it dropped, when the
     // object goes away, or at once when opening fails). STG_E_INVALIDHEADER for a header this
     // reader does not accept, STG_E_DOCFILECORRUPT for damaged tables or directory,
-    // STG_E_READFAULT when the file cannot be read, is shorter than its tables or ends inside
-    // bytes its last sector holds for a table or a stream, E_OUTOFMEMORY.
+    // STG_E_READFAULT when the file cannot be read or is truncated (shorter than its tables, a
+    // chain reaching sectors it has lost, or ending inside bytes in use), E_OUTOFMEMORY.
     // Every refusal of this class leaves a reason naming the damaged structure as the thread's
     // error information; a success clears it.
     static HRESULT Open(int fd, std::shared_ptr<CompoundFile>* file);
@@ -68,9 +68,9 @@ public:
     const Directory& Dir() const { return directory_; }
 
     // REQUIRES: Dir().IsStream(id). Walks and checks the stream's chain: a loop, a link to a
-    // sector no table covers or a chain shorter than the size is STG_E_DOCFILECORRUPT, a link to
-    // a sector the file has lost STG_E_READFAULT; and once a stream has been laid out, any two
-    // chains of the file that share a sector make every stream STG_E_DOCFILECORRUPT.
+    // sector that is not in use or no table covers, or a chain shorter than the size is
+    // STG_E_DOCFILECORRUPT, a link to a sector the file has lost STG_E_READFAULT. Two chains of
+    // the file that share a sector make every stream STG_E_DOCFILECORRUPT, naming them.
     HRESULT LayOutStream(std::uint32_t id, StreamLayout* layout) const;
 
     // Reads up to `size` bytes of a stream from `offset`; *read is short only at the stream's
