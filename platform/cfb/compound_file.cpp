@@ -11,17 +11,13 @@
 
 #include "platform/codepage.h"
 #include "platform/com/com.h"
+#include "platform/cfb/reader_support.h"
 
 namespace cfb {
 namespace {
 
-constexpr std::uint64_t kMiniSectorSize = std::uint64_t{1} << kMiniSectorShift;
 // Sector numbers stop below the special values.
 constexpr std::uint64_t kMaxSectorCount = kMaxRegSect;
-
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t unit) {
-    return value / unit + (value % unit != 0);
-}
 
 // A chain that meets one of its sectors again is a loop (or two chains merged into one); returns
 // a sector met twice, or kNoStream. Short chains are checked by sorting a copy, long ones with
@@ -40,15 +36,6 @@ std::uint32_t RepeatedSector(const std::vector<std::uint32_t>& chain, std::uint6
     const auto repeat = std::adjacent_find(sorted.begin(), sorted.end());
     return repeat == sorted.end() ? kNoStream : *repeat;
 }
-
-// Fails with `hr`, leaving `reason` (which structure is damaged, and how) as the thread's error
-// information for the caller to show.
-HRESULT Refuse(HRESULT hr, const std::string& reason) {
-    SetErrorDescription(reason);
-    return hr;
-}
-
-std::string Num(std::uint64_t value) { return std::to_string(value); }
 
 // Splits `size` bytes from byte `offset` of the data held in a chain of 2^shift-byte sectors into
 // runs of consecutive sectors, each read with one call: read(position, length), `position`

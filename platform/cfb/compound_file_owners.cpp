@@ -9,6 +9,7 @@
 
 #include "platform/com/com.h"
 #include "platform/cfb/compound_file.h"
+#include "platform/cfb/reader_support.h"
 
 namespace cfb {
 namespace {
@@ -20,17 +21,6 @@ constexpr std::uint32_t kDirectoryOwner = 0xFFFFFFFC;
 constexpr std::uint32_t kMiniFatOwner = 0xFFFFFFFB;
 // Entry ids stay far below the structures' codes (Directory::kMaxKeptEntries).
 static_assert(Directory::kMaxKeptEntries < kMiniFatOwner);
-
-constexpr std::uint64_t kMiniSectorSize = std::uint64_t{1} << kMiniSectorShift;
-
-std::uint64_t SectorsFor(std::uint64_t size, std::uint64_t unit) { return size / unit + (size % unit != 0); }
-
-std::string Num(std::uint64_t value) { return std::to_string(value); }
-
-HRESULT Refuse(HRESULT hr, const std::string& reason) {
-    SetErrorDescription(reason);
-    return hr;
-}
 
 }  // namespace
 
@@ -51,15 +41,15 @@ HRESULT CompoundFile::FindSectorOwners() const {
     auto mark = [&](const SectorTable& table, bool mini, std::uint32_t id, std::uint64_t wanted) {
         return MarkChain(table, mini, directory_.StartSector(id), wanted, id, &last, &marked);
     };
-    HRESULT hr = mark(fat_, false, 0, SectorsFor(directory_.Size(0), sectorSize_));
+    HRESULT hr = mark(fat_, false, 0, CeilDiv(directory_.Size(0), sectorSize_));
     for (std::uint32_t id = 1; SUCCEEDED(hr) && id < directory_.Count(); ++id) {
         const std::uint64_t size = directory_.Size(id);
         if (!directory_.IsStream(id) || !directory_.Reached(id) || size == 0) continue;
         if (size >= kMiniStreamCutoff) {
-            hr = mark(fat_, false, id, SectorsFor(size, sectorSize_));
+            hr = mark(fat_, false, id, CeilDiv(size, sectorSize_));
             continue;
         }
-        const std::uint64_t wanted = SectorsFor(size, kMiniSectorSize);
+        const std::uint64_t wanted = CeilDiv(size, kMiniSectorSize);
         hr = mark(miniFat_, true, id, wanted);
         // The chain's last mini sector holds what the ones before it leave of the size. A chain
         // cut short by damage is left out: its reads fail on their own.
@@ -141,7 +131,7 @@ HRESULT CompoundFile::CheckFileEnd() const {
     const std::uint64_t body = fileSize_ > sectorSize_ ? fileSize_ - sectorSize_ : 0;
     const std::uint64_t present = body % sectorSize_;
     // More sectors than sector numbers reach leave no partial sector to judge.
-    const bool partialLast = present != 0 && sectorCount_ == SectorsFor(body, sectorSize_);
+    const bool partialLast = present != 0 && sectorCount_ == CeilDiv(body, sectorSize_);
     bool usedPastEnd = false;
     for (std::uint64_t s = sectorCount_; s < fat_.entries && !usedPastEnd; ++s) {
         std::uint32_t next;
