@@ -11,17 +11,13 @@
 
 #include "platform/codepage.h"
 #include "platform/com/com.h"
+#include "platform/cfb/reader_support.h"
 
 namespace cfb {
 namespace {
 
-constexpr std::uint64_t kMiniSectorSize = std::uint64_t{1} << kMiniSectorShift;
 // Sector numbers stop below the special values.
 constexpr std::uint64_t kMaxSectorCount = kMaxRegSect;
-
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t unit) {
-    return value / unit + (value % unit != 0);
-}
 
 // A chain that meets one of its sectors again is a loop (or two chains merged into one); returns
 // a sector met twice, or kNoStream. Short chains are checked by sorting a copy, long ones with
@@ -41,20 +37,28 @@ std::uint32_t RepeatedSector(const std::vector<std::uint32_t>& chain, std::uint6
     return repeat == sorted.end() ? kNoStream : *repeat;
 }
 
-// Fails with `hr`, leaving `reason` (which structure is damaged, and how) as the thread's error
-// information for the caller to show.
-HRESULT Refuse(HRESULT hr, const std::string& reason) {
-    SetErrorDescription(reason);
-    return hr;
-}
-
-std::string Num(std::uint64_t value) { return std::to_string(value); }
-
-// A header count that names more sectors than the file holds cannot be right.
-HRESULT CheckHeaderCount(const char* what, std::uint32_t count, std::uint64_t sectors) {
-    if (count <= sectors) return S_OK;
-    return Refuse(STG_E_DOCFILECORRUPT, std::string("the header's ") + what + " (" + Num(count) +
-                                            ") exceeds the file's " + Num(sectors) + " sectors");
+// Splits `size` bytes from byte `offset` of the data held in a chain of 2^shift-byte sectors into
+// runs of consecutive sectors, each read with one call: read(position, length), `position`
+// counting as if the chain's sectors lay back to back in sector order from sector 0. S_FALSE
+// when the bytes reach past the chain.
+template <class Read>
+HRESULT ReadRuns(std::span<const std::uint32_t> sectors, unsigned shift, std::uint64_t offset, std::size_t size,
+                 Read read) {
+    const std::uint64_t unit = std::uint64_t{1} << shift;
+    while (size > 0) {
+        const std::uint64_t index = offset >> shift;
+        const std::uint64_t within = offset & (unit - 1);
+        if (index >= sectors.size()) return S_FALSE;
+        std::uint64_t run = 1;
+        while (index + run < sectors.size() && sectors[index + run] == sectors[index] + run &&
+               run * unit - within < size)
+            ++run;
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size, run * unit - within));
+        if (HRESULT hr = read((std::uint64_t{sectors[index]} << shift) + within, chunk); FAILED(hr)) return hr;
+        offset += chunk;
+        size -= chunk;
+    }
+    return S_OK;
 }
 
 }  // namespace
@@ -77,7 +81,7 @@ HRESULT CompoundFile::Open(int fd, std::shared_ptr<CompoundFile>* file) {
         if (SUCCEEDED(hr)) hr = f->LoadFat();
         if (SUCCEEDED(hr)) hr = f->LoadDirectory();
         if (SUCCEEDED(hr)) hr = f->LoadMiniFat();
-        if (SUCCEEDED(hr)) hr = f->CheckLastSectorPresent();
+        if (SUCCEEDED(hr)) hr = f->CheckFileEnd();
         if (FAILED(hr)) return hr;
     } catch (const std::bad_alloc&) {
         return Refuse(E_OUTOFMEMORY, "not enough memory for the file's tables and directory");
@@ -104,9 +108,11 @@ HRESULT CompoundFile::ReadHeader() {
         return Refuse(STG_E_INVALIDHEADER, "the header's byte order mark is " + Num(order) + ", not 65534");
     const std::uint16_t major = Load16(header_ + header::kMajorVersion);
     const std::uint16_t shift = Load16(header_ + header::kSectorShift);
-    if (!(major == 3 && shift == 9) && !(major == 4 && shift == 12))
+    // Version 3 files of 4096-byte sectors come from real writers; their other rules stay
+    // version 3's (stream sizes of 32 bits, no directory sector count).
+    if (!(major == 3 && (shift == 9 || shift == 12)) && !(major == 4 && shift == 12))
         return Refuse(STG_E_INVALIDHEADER, "the header's version " + Num(major) + " with sector shift " + Num(shift) +
-                                               " is neither version 3 with 9 nor version 4 with 12");
+                                               " is neither version 3 with 9 or 12 nor version 4 with 12");
     if (const std::uint16_t mini = Load16(header_ + header::kMiniSectorShift); mini != kMiniSectorShift)
         return Refuse(STG_E_INVALIDHEADER, "the header's mini sector shift is " + Num(mini) + ", not " +
                                                Num(kMiniSectorShift));
@@ -120,25 +126,16 @@ HRESULT CompoundFile::ReadHeader() {
     // The header occupies the whole first sector (4096 bytes in version 4).
     const std::uint64_t body = fileSize_ > sectorSize_ ? fileSize_ - sectorSize_ : 0;
     sectorCount_ = std::min(CeilDiv(body, sectorSize_), kMaxSectorCount);
-
-    // Each of these structures has sectors of its own. Version 3 leaves the directory count
-    // unused (writers put anything there).
-    if (HRESULT hr = CheckHeaderCount("DIFAT sector count", Load32(header_ + header::kNumDifatSectors), sectorCount_);
-        FAILED(hr))
-        return hr;
-    if (HRESULT hr = CheckHeaderCount("mini FAT sector count", Load32(header_ + header::kNumMiniFatSectors),
-                                      sectorCount_);
-        FAILED(hr))
-        return hr;
-    if (!version3_)
-        return CheckHeaderCount("directory sector count", Load32(header_ + header::kNumDirSectors), sectorCount_);
     return S_OK;
 }
 
 HRESULT CompoundFile::LoadFat() {
     const std::uint32_t fatCount = Load32(header_ + header::kNumFatSectors);
+    // The one count the chains cannot stand in for: nothing marks where the FAT ends.
     if (fatCount == 0) return Refuse(STG_E_DOCFILECORRUPT, "the header's FAT sector count is 0");
-    if (HRESULT hr = CheckHeaderCount("FAT sector count", fatCount, sectorCount_); FAILED(hr)) return hr;
+    if (fatCount > sectorCount_)
+        return Refuse(STG_E_DOCFILECORRUPT, "the header's FAT sector count (" + Num(fatCount) +
+                                                ") exceeds the file's " + Num(sectorCount_) + " sectors");
     std::vector<std::uint32_t> fatSectors;
     fatSectors.reserve(fatCount);
     // Unused DIFAT slots hold FREESECT; some writers leave such holes between used ones.
@@ -170,6 +167,7 @@ HRESULT CompoundFile::LoadFat() {
         if (seen[next])
             return Refuse(STG_E_DOCFILECORRUPT, "the DIFAT's sector chain loops at sector " + Num(next));
         seen[next] = true;
+        difatSectors_.push_back(next);
         if (HRESULT hr = ReadAt((std::uint64_t{next} + 1) << sectorShift_, difat.data(), sectorSize_, {"the DIFAT"});
             FAILED(hr))
             return hr;
@@ -178,11 +176,14 @@ HRESULT CompoundFile::LoadFat() {
         next = Load32(difat.data() + 4 * perSector);
     }
 
-    PrepareTable(std::move(fatSectors), &fat_);
-    return CheckFatEndsWithFile();
+    PrepareTable(std::move(fatSectors), "the FAT", "sector", &fat_);
+    return S_OK;
 }
 
-void CompoundFile::PrepareTable(std::vector<std::uint32_t> sectors, SectorTable* table) const {
+void CompoundFile::PrepareTable(std::vector<std::uint32_t> sectors, const char* name, const char* unit,
+                                SectorTable* table) const {
+    table->name = name;
+    table->unit = unit;
     table->entries = sectors.size() * (sectorSize_ / 4);
     // calloc, not a zero-filled vector: the system hands out zeroed pages as they are touched.
     table->cache.reset(static_cast<std::uint32_t*>(std::calloc(std::max<std::uint64_t>(table->entries, 1), 4)));
@@ -196,9 +197,9 @@ HRESULT CompoundFile::TableEntry(const SectorTable& table, std::uint32_t index, 
     const std::size_t tableSector = index / perSector;
     if (!table.loaded[tableSector]) {
         std::uint32_t* entries = table.cache.get() + tableSector * perSector;
-        const std::uint32_t sector = table.sectors[tableSector];
-        const Part what{&table == &fat_ ? "the FAT" : "the mini FAT"};
-        if (HRESULT hr = ReadSectors({&sector, 1}, what, reinterpret_cast<unsigned char*>(entries)); FAILED(hr))
+        if (HRESULT hr = ReadRegular(std::span(table.sectors).subspan(tableSector, 1), 0, {table.name},
+                                     reinterpret_cast<unsigned char*>(entries), sectorSize_);
+            FAILED(hr))
             return hr;
         // Decoded where they were read: the bytes are little-endian whatever the machine.
         for (std::size_t i = 0; i < perSector; ++i)
@@ -206,123 +207,6 @@ HRESULT CompoundFile::TableEntry(const SectorTable& table, std::uint32_t index, 
         table.loaded[tableSector] = true;
     }
     *next = table.cache[index];
-    return S_OK;
-}
-
-HRESULT CompoundFile::CheckFatEndsWithFile() const {
-    for (std::uint64_t s = sectorCount_; s < fat_.entries; ++s) {
-        std::uint32_t next;
-        if (HRESULT hr = TableEntry(fat_, static_cast<std::uint32_t>(s), &next); FAILED(hr)) return hr;
-        if (next != kFreeSect)
-            return Refuse(STG_E_DOCFILECORRUPT, "the file is truncated: the FAT uses sector " + Num(s) +
-                                                    ", but the file ends at byte " + Num(fileSize_) + ", with " +
-                                                    Num(sectorCount_) + " sectors");
-    }
-    return S_OK;
-}
-
-HRESULT CompoundFile::CheckLastSectorPresent() const {
-    const std::uint64_t body = fileSize_ > sectorSize_ ? fileSize_ - sectorSize_ : 0;
-    const std::uint64_t present = body % sectorSize_;
-    // Whole sectors only, or more sectors than sector numbers reach: no partial sector to judge.
-    if (present == 0 || sectorCount_ != CeilDiv(body, sectorSize_)) return S_OK;
-    const auto last = static_cast<std::uint32_t>(sectorCount_ - 1);
-    auto holds = [last](const SectorTable& table) {
-        return std::find(table.sectors.begin(), table.sectors.end(), last) != table.sectors.end();
-    };
-    // The tables are read a whole sector at a time, so they need all of theirs.
-    std::uint64_t used = 0;
-    Part user{"the FAT"};
-    if (holds(fat_)) {
-        used = sectorSize_;
-    } else if (holds(miniFat_)) {
-        used = sectorSize_;
-        user = {"the mini FAT"};
-    } else if (last < fat_.entries) {
-        std::uint32_t next;
-        if (HRESULT hr = TableEntry(fat_, last, &next); FAILED(hr)) return hr;
-        if (next == kEndOfChain) {
-            if (HRESULT hr = BytesUsedAtChainEnd(last, &used, &user); FAILED(hr)) return hr;
-        } else if (next != kFreeSect) {
-            used = sectorSize_;
-            user = {next == kDifSect ? "the DIFAT" : next == kFatSect ? "the FAT" : "a sector chain that runs on"};
-        }
-    }
-    if (used <= present) return S_OK;
-    return Refuse(STG_E_READFAULT, "the file is truncated: " + user.Text(directory_) + " needs " + Num(used) +
-                                       " bytes of sector " + Num(last) + ", but the file ends at byte " + Num(fileSize_));
-}
-
-// The directory is read whole at open, so only the streams are left to look through: the mini
-// stream (the root entry's stream) first, then every stream above the cutoff, to the first whose
-// chain holds the sector.
-HRESULT CompoundFile::BytesUsedAtChainEnd(std::uint32_t last, std::uint64_t* used, Part* user) const {
-    *used = 0;
-    std::vector<bool> seen(sectorCount_);
-    std::uint64_t offset;
-    if (HRESULT hr = OffsetInChain(directory_.StartSector(0), directory_.Size(0), last, seen, &offset); FAILED(hr))
-        return hr;
-    if (offset != kNotInChain) {
-        // The mini stream is used as far as the small streams' data reaches, within its size.
-        std::uint64_t end;
-        std::uint32_t owner;
-        if (HRESULT hr = SmallStreamsEnd(&end, &owner); FAILED(hr)) return hr;
-        end = std::min(end, directory_.Size(0));
-        if (end > offset) {
-            *used = std::min(end - offset, sectorSize_);
-            *user = {"the data", owner};
-        }
-        return S_OK;
-    }
-    for (std::uint32_t id = 1; id < directory_.Count(); ++id) {
-        const std::uint64_t size = directory_.Size(id);
-        if (!directory_.IsStream(id) || size < kMiniStreamCutoff) continue;
-        if (HRESULT hr = OffsetInChain(directory_.StartSector(id), size, last, seen, &offset); FAILED(hr)) return hr;
-        if (offset != kNotInChain) {
-            *used = std::min(size - offset, sectorSize_);
-            *user = {"the data", id};
-            return S_OK;
-        }
-    }
-    return S_OK;
-}
-
-HRESULT CompoundFile::OffsetInChain(std::uint32_t first, std::uint64_t size, std::uint32_t target,
-                                    std::vector<bool>& seen, std::uint64_t* offset) const {
-    *offset = kNotInChain;
-    std::uint32_t sector = first;
-    // A loop, or a chain merged into one walked before, stops at a sector already seen.
-    for (std::uint64_t at = 0; at < size && sector < sectorCount_ && !seen[sector]; at += sectorSize_) {
-        if (sector == target) {
-            *offset = at;
-            return S_OK;
-        }
-        seen[sector] = true;
-        if (sector >= fat_.entries) break;
-        if (HRESULT hr = TableEntry(fat_, sector, &sector); FAILED(hr)) return hr;
-    }
-    return S_OK;
-}
-
-HRESULT CompoundFile::SmallStreamsEnd(std::uint64_t* end, std::uint32_t* owner) const {
-    *end = 0;
-    *owner = kNoStream;
-    std::vector<std::uint32_t> chain;
-    for (std::uint32_t id = 1; id < directory_.Count(); ++id) {
-        const std::uint64_t size = directory_.Size(id);
-        if (!directory_.IsStream(id) || size == 0 || size >= kMiniStreamCutoff) continue;
-        const HRESULT hr = WalkChain(miniFat_, miniFat_.entries, directory_.StartSector(id),
-                                     CeilDiv(size, kMiniSectorSize), {"the mini sector chain", id}, &chain);
-        if (hr == STG_E_DOCFILECORRUPT) continue;
-        if (FAILED(hr)) return hr;
-        // The chain's last mini sector holds what the ones before it leave of the size.
-        const std::uint64_t inLast = size - (chain.size() - 1) * kMiniSectorSize;
-        const std::uint64_t reach = std::uint64_t{chain.back()} * kMiniSectorSize + inLast;
-        if (reach > *end) {
-            *end = reach;
-            *owner = id;
-        }
-    }
     return S_OK;
 }
 
@@ -335,17 +219,20 @@ HRESULT CompoundFile::LoadDirectory() {
     // Read a piece of 64 KiB at a time, a call per run of consecutive sectors, into one buffer
     // that the directory takes each piece out of while it is still in the cache.
     const std::size_t perSector = sectorSize_ / kDirEntrySize;
-    chain.resize(std::min(chain.size(), Directory::kMaxKeptEntries / perSector));
-    directory_.Begin(chain.size() * perSector, version3_);
-    const std::size_t pieceSectors = std::min((std::size_t{64} << 10) / sectorSize_, chain.size());
+    const std::size_t kept = std::min(chain.size(), Directory::kMaxKeptEntries / perSector);
+    directory_.Begin(kept * perSector, version3_);
+    const std::size_t pieceSectors = std::min((std::size_t{64} << 10) / sectorSize_, kept);
     const std::unique_ptr<unsigned char[]> piece(new unsigned char[pieceSectors * sectorSize_]);
-    for (std::size_t done = 0; done < chain.size();) {
-        const std::size_t n = std::min(pieceSectors, chain.size() - done);
-        if (HRESULT hr = ReadSectors(std::span(chain).subspan(done, n), {"the directory"}, piece.get()); FAILED(hr))
+    for (std::size_t done = 0; done < kept;) {
+        const std::size_t n = std::min(pieceSectors, kept - done);
+        if (HRESULT hr = ReadRegular(std::span(chain).subspan(done, n), 0, {"the directory"}, piece.get(),
+                                     n * sectorSize_);
+            FAILED(hr))
             return hr;
         directory_.Receive(piece.get(), n * perSector);
         done += n;
     }
+    directorySectors_ = std::move(chain);
     return directory_.Finish();
 }
 
@@ -357,7 +244,7 @@ HRESULT CompoundFile::LoadMiniFat() {
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, {"the mini FAT's sector chain"}, &chain);
         FAILED(hr))
         return hr;
-    PrepareTable(std::move(chain), &miniFat_);
+    PrepareTable(std::move(chain), "the mini FAT", "mini sector", &miniFat_);
     return S_OK;
 }
 
@@ -366,7 +253,7 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
                                 std::vector<std::uint32_t>* chain) const {
     chain->clear();
     if (wanted == 0) return S_OK;
-    const char* unit = &table == &miniFat_ ? "mini sector" : "sector";
+    const char* unit = table.unit;
     auto refuse = [&](const std::string& how) { return Refuse(STG_E_DOCFILECORRUPT, name.Text(directory_) + how); };
     // A chain of distinct sectors cannot be longer than the sectors there are.
     if (wanted != kWholeChain && wanted > limit)
@@ -378,8 +265,12 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
                 return refuse(" ends after " + Num(chain->size()) + " " + unit + "s, but its size needs " + Num(wanted));
             break;
         }
-        if (current >= limit)
+        if (current >= limit) {
+            bool lost = false;
+            if (HRESULT hr = IsLost(table, limit, current, &lost); FAILED(hr)) return hr;
+            if (lost) return RefuseLost(name.Text(directory_), current);
             return refuse(" refers to " + std::string(unit) + " " + Num(current) + ", but there are " + Num(limit));
+        }
         if (chain->size() >= limit) return refuse(" loops: it is longer than the " + Num(limit) + " " + unit + "s there are");
         chain->push_back(current);
         if (chain->size() == wanted) break;
@@ -392,16 +283,19 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
     return S_OK;
 }
 
-HRESULT CompoundFile::ReadSectors(std::span<const std::uint32_t> sectors, Part what, unsigned char* out) const {
-    for (std::size_t i = 0; i < sectors.size();) {
-        std::size_t run = 1;  // consecutive sectors are read with one call
-        while (i + run < sectors.size() && sectors[i + run] == sectors[i] + run) ++run;
-        const std::uint64_t offset = (std::uint64_t{sectors[i]} + 1) << sectorShift_;
-        if (HRESULT hr = ReadAt(offset, out + i * sectorSize_, run * sectorSize_, what); FAILED(hr))
-            return hr;
-        i += run;
-    }
+HRESULT CompoundFile::IsLost(const SectorTable& table, std::uint64_t limit, std::uint32_t sector, bool* lost) const {
+    *lost = false;
+    if (sector < limit || sector >= table.entries) return S_OK;
+    std::uint32_t next;
+    if (HRESULT hr = TableEntry(table, sector, &next); FAILED(hr)) return hr;
+    *lost = next != kFreeSect;
     return S_OK;
+}
+
+HRESULT CompoundFile::RefuseLost(const std::string& part, std::uint32_t sector) const {
+    return Refuse(STG_E_READFAULT, "the file is truncated: " + part + " reaches sector " + Num(sector) +
+                                       ", but the file ends at byte " + Num(fileSize_) + ", with " +
+                                       Num(sectorCount_) + " sectors");
 }
 
 HRESULT CompoundFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t length, Part what) const {
@@ -434,9 +328,11 @@ HRESULT CompoundFile::LayOutStream(std::uint32_t id, StreamLayout* layout) const
                                       {"the mini sector chain", id}, &layout->sectors)
                           : WalkChain(fat_, sectorCount_, start, CeilDiv(size, sectorSize_),
                                       {"the sector chain", id}, &layout->sectors);
+        if (SUCCEEDED(hr)) hr = FindSectorOwners();
     } catch (const std::bad_alloc&) {
         return Refuse(E_OUTOFMEMORY, "not enough memory for the sector list of a stream");
     }
+    if (SUCCEEDED(hr)) hr = RefuseSharedSector(id);
     if (SUCCEEDED(hr)) SetErrorInfo(0, nullptr);
     return hr;
 }
@@ -460,25 +356,16 @@ HRESULT CompoundFile::ReadStream(const StreamLayout& layout, std::uint64_t offse
     return S_OK;
 }
 
-HRESULT CompoundFile::ReadRegular(const std::vector<std::uint32_t>& sectors, std::uint64_t offset, Part part,
+HRESULT CompoundFile::ReadRegular(std::span<const std::uint32_t> sectors, std::uint64_t offset, Part part,
                                   unsigned char* buffer, std::size_t size) const {
-    while (size > 0) {
-        const std::uint64_t index = offset >> sectorShift_;
-        const std::uint64_t within = offset & (sectorSize_ - 1);
-        if (index >= sectors.size())
-            return Refuse(STG_E_DOCFILECORRUPT, part.Text(directory_) + " reaches past its sector chain");
-        std::uint64_t run = 1;  // consecutive sectors are read with one call
-        while (index + run < sectors.size() && sectors[index + run] == sectors[index] + run &&
-               run * sectorSize_ - within < size)
-            ++run;
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size, run * sectorSize_ - within));
-        const std::uint64_t at = ((std::uint64_t{sectors[index]} + 1) << sectorShift_) + within;
-        if (HRESULT hr = ReadAt(at, buffer, chunk, part); FAILED(hr)) return hr;
-        buffer += chunk;
-        offset += chunk;
-        size -= chunk;
-    }
-    return S_OK;
+    const HRESULT hr = ReadRuns(sectors, sectorShift_, offset, size, [&](std::uint64_t at, std::size_t length) {
+        // Sector 0 follows the header's sector.
+        if (HRESULT read = ReadAt(at + sectorSize_, buffer, length, part); FAILED(read)) return read;
+        buffer += length;
+        return S_OK;
+    });
+    if (hr == S_FALSE) return Refuse(STG_E_DOCFILECORRUPT, part.Text(directory_) + " reaches past its sector chain");
+    return hr;
 }
 
 // The mini stream is laid out at the first read of a small stream; a damaged one is walked again
@@ -494,29 +381,18 @@ HRESULT CompoundFile::ReadMini(const StreamLayout& layout, std::uint64_t offset,
             return hr;
         miniStreamLaidOut_ = true;
     }
-    while (size > 0) {
-        const std::uint64_t index = offset / kMiniSectorSize;
-        const std::uint64_t within = offset % kMiniSectorSize;
-        if (index >= layout.sectors.size())
-            return Refuse(STG_E_DOCFILECORRUPT, data.Text(directory_) + " reaches past its mini sector chain");
-        std::uint64_t run = 1;
-        while (index + run < layout.sectors.size() &&
-               layout.sectors[index + run] == layout.sectors[index] + run &&
-               run * kMiniSectorSize - within < size)
-            ++run;
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size, run * kMiniSectorSize - within));
-        const std::uint64_t at = std::uint64_t{layout.sectors[index]} * kMiniSectorSize + within;
+    const HRESULT hr = ReadRuns(layout.sectors, kMiniSectorShift, offset, size, [&](std::uint64_t at, std::size_t length) {
         // The mini stream holds only the root entry's size; sectors beyond it are damage.
-        if (at + chunk > miniStream_.size)
+        if (at + length > miniStream_.size)
             return Refuse(STG_E_DOCFILECORRUPT, data.Text(directory_) + " uses mini sector " +
-                                                    Num(layout.sectors[index]) + ", beyond the mini stream's " +
+                                                    Num(at / kMiniSectorSize) + ", beyond the mini stream's " +
                                                     Num(miniStream_.size) + " bytes");
-        if (HRESULT hr = ReadRegular(miniStream_.sectors, at, data, buffer, chunk); FAILED(hr)) return hr;
-        buffer += chunk;
-        offset += chunk;
-        size -= chunk;
-    }
-    return S_OK;
+        if (HRESULT read = ReadRegular(miniStream_.sectors, at, data, buffer, length); FAILED(read)) return read;
+        buffer += length;
+        return S_OK;
+    });
+    if (hr == S_FALSE) return Refuse(STG_E_DOCFILECORRUPT, data.Text(directory_) + " reaches past its mini sector chain");
+    return hr;
 }
 
 }  // namespace cfb

@@ -16,6 +16,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/hresult.h"
@@ -28,6 +29,8 @@ namespace cfb {
 // time, the first time a chain needs an entry from it, so that listing the directory of a file
 // with one huge stream reads and holds only the few table sectors that map the directory.
 struct SectorTable {
+    const char* name = "";  // for reasons: "the FAT"
+    const char* unit = "";  // what its entries index: "sector"
     struct Free {
         void operator()(std::uint32_t* entries) const noexcept { std::free(entries); }
     };
@@ -52,8 +55,8 @@ public:
     // Takes `fd` (a descriptor open for reading; closed, and any lock on it dropped, when the
     // object goes away, or at once when opening fails). STG_E_INVALIDHEADER for a header this
     // reader does not accept, STG_E_DOCFILECORRUPT for damaged tables or directory,
-    // STG_E_READFAULT when the file cannot be read, is shorter than its tables or ends inside
-    // bytes its last sector holds for a table or a stream, E_OUTOFMEMORY.
+    // STG_E_READFAULT when the file cannot be read or is truncated (shorter than its tables, a
+    // chain reaching sectors it has lost, or ending inside bytes in use), E_OUTOFMEMORY.
     // Every refusal of this class leaves a reason naming the damaged structure as the thread's
     // error information; a success clears it.
     static HRESULT Open(int fd, std::shared_ptr<CompoundFile>* file);
@@ -64,8 +67,10 @@ public:
 
     const Directory& Dir() const { return directory_; }
 
-    // REQUIRES: Dir().IsStream(id). Walks and checks the stream's chain: a loop, a sector past
-    // the end of the file or a chain shorter than the size is STG_E_DOCFILECORRUPT.
+    // REQUIRES: Dir().IsStream(id). Walks and checks the stream's chain: a loop, a link to a
+    // sector that is not in use or no table covers, or a chain shorter than the size is
+    // STG_E_DOCFILECORRUPT, a link to a sector the file has lost STG_E_READFAULT. Two chains of
+    // the file that share a sector make every stream STG_E_DOCFILECORRUPT, naming them.
     HRESULT LayOutStream(std::uint32_t id, StreamLayout* layout) const;
 
     // Reads up to `size` bytes of a stream from `offset`; *read is short only at the stream's
@@ -85,47 +90,78 @@ private:
         std::string Text(const Directory& dir) const;
     };
 
+    // Which chain owns each sector and each mini sector: kUnowned, a structure's code
+    // (compound_file_owners.cpp), or the id of the stream whose data it holds, entry 0's data
+    // being the mini stream.
+    struct SectorOwners {
+        struct Sharing {
+            std::uint32_t sector;
+            std::uint32_t owner;  // the chain that took the sector first
+            std::uint32_t other;  // the chain that met it later
+            bool mini;
+        };
+        std::vector<std::uint32_t> sector;
+        std::vector<std::uint32_t> miniSector;
+        std::vector<Sharing> sharings;  // at most one for each chain walked
+        std::unordered_map<std::uint32_t, std::size_t> firstSharingOf;  // by stream id, into sharings
+        // The first chain found to reach a sector past the end of the file, and that sector.
+        std::uint32_t pastEndOwner;
+        std::uint32_t pastEndSector = 0;
+        std::uint64_t lastSectorOffset = 0;  // where the file's last sector lies in its owner's chain
+        // How far into the mini stream the small streams' data reaches, and whose reaches furthest.
+        std::uint64_t smallStreamsEnd = 0;
+        std::uint32_t smallStreamsEndOwner = kNoStream;
+    };
+
     HRESULT ReadHeader();
     HRESULT LoadFat();
     HRESULT LoadMiniFat();
     HRESULT LoadDirectory();
     // Follows a chain through `table`, whose entries index `limit` sectors, from `first`:
-    // to its end when `wanted` is kWholeChain, else exactly `wanted` links.
+    // to its end when `wanted` is kWholeChain, else exactly `wanted` links. A link to a sector
+    // the file has lost is STG_E_READFAULT, any other damage STG_E_DOCFILECORRUPT.
     HRESULT WalkChain(const SectorTable& table, std::uint64_t limit,
                       std::uint32_t first, std::uint64_t wanted, Part name,
                       std::vector<std::uint32_t>* chain) const;
+    // Whether `sector`, beyond the `limit` sectors the file holds, is one `table` still marks as
+    // used: a sector the file lost when it was cut short.
+    HRESULT IsLost(const SectorTable& table, std::uint64_t limit, std::uint32_t sector, bool* lost) const;
+    // STG_E_READFAULT: `part` (a chain) reaches `sector`, which the file has lost.
+    HRESULT RefuseLost(const std::string& part, std::uint32_t sector) const;
     // Makes `table` the table held in `sectors` (the FAT or the mini FAT), none of it read yet.
-    void PrepareTable(std::vector<std::uint32_t> sectors, SectorTable* table) const;
+    void PrepareTable(std::vector<std::uint32_t> sectors, const char* name, const char* unit,
+                      SectorTable* table) const;
     // REQUIRES: index < table.entries. Reads the table sector holding the entry if need be.
     HRESULT TableEntry(const SectorTable& table, std::uint32_t index, std::uint32_t* next) const;
-    // A file cut short keeps a FAT that still counts the lost sectors as used: refused.
-    HRESULT CheckFatEndsWithFile() const;
-    // A file that ends partway through its last sector is refused when that sector's missing
-    // bytes are in use: by a table, by a chain that runs on, or by the data of the stream whose
-    // chain ends there. Some writers end valid files right after the last byte in use.
-    HRESULT CheckLastSectorPresent() const;
-    // REQUIRES: a chain ends at sector `last`. How many of its bytes the file uses, and whose.
-    HRESULT BytesUsedAtChainEnd(std::uint32_t last, std::uint64_t* used, Part* user) const;
-    // Where sector `target` lies in the chain of the `size` bytes from `first`: its byte offset,
-    // or kNotInChain. `seen` marks the sectors earlier walks met, so that the walks of one search
-    // take no more steps together than there are sectors.
-    HRESULT OffsetInChain(std::uint32_t first, std::uint64_t size, std::uint32_t target,
-                          std::vector<bool>& seen, std::uint64_t* offset) const;
-    // How far into the mini stream the data of the small streams reaches, and whose reaches
-    // furthest. A small stream whose chain is damaged is left out: its reads fail on their own.
-    HRESULT SmallStreamsEnd(std::uint64_t* end, std::uint32_t* owner) const;
-    // Reads whole sectors to `out`, which has room for all of them.
-    HRESULT ReadSectors(std::span<const std::uint32_t> sectors, Part what, unsigned char* out) const;
+    // The file's end judged at open, with the sectors' owners: refused when a chain reaches a
+    // sector past the end, or when the file ends partway through a sector whose missing bytes are
+    // in use (by a table, or by the data of the stream whose chain holds it). Some writers end
+    // valid files right after the last byte in use, and some mark sectors past the end as used
+    // where no chain goes.
+    HRESULT CheckFileEnd() const;
+    // Walks every chain once, if not done yet, and keeps which chain owns each sector.
+    HRESULT FindSectorOwners() const;
+    // Marks the sectors of the chain from `first` through `table`, at most `wanted` of them, as
+    // `owner`'s in `owners`, up to the chain's end, damage, or a sector another chain owns.
+    // `last` is the last sector marked, `marked` how many were.
+    HRESULT MarkChain(const SectorTable& table, bool mini, std::uint32_t first, std::uint64_t wanted,
+                      std::uint32_t owner, std::uint32_t* last, std::uint64_t* marked) const;
+    // Marks one sector as `owner`'s, or notes that another chain owns it already.
+    bool Claim(std::vector<std::uint32_t>& owners, std::uint32_t sector, std::uint32_t owner, bool mini) const;
+    // What owns a sector (or, with `mini`, a mini sector), for reasons.
+    std::string OwnerText(std::uint32_t owner, bool mini) const;
+    // STG_E_DOCFILECORRUPT naming two chains that share a sector, preferring one of stream `id`'s.
+    HRESULT RefuseSharedSector(std::uint32_t id) const;
     // Reads `length` bytes at `offset` of the file, all of which must lie inside it: a read
     // that reaches past the end is STG_E_READFAULT (the file is truncated).
     HRESULT ReadAt(std::uint64_t offset, void* buffer, std::size_t length, Part what) const;
-    HRESULT ReadRegular(const std::vector<std::uint32_t>& sectors, std::uint64_t offset, Part part,
+    // Reads `size` bytes from byte `offset` of the data held in `sectors`, in order.
+    HRESULT ReadRegular(std::span<const std::uint32_t> sectors, std::uint64_t offset, Part part,
                         unsigned char* buffer, std::size_t size) const;
     HRESULT ReadMini(const StreamLayout& layout, std::uint64_t offset, unsigned char* buffer,
                      std::size_t size) const;
 
     static constexpr std::uint64_t kWholeChain = ~std::uint64_t{0};
-    static constexpr std::uint64_t kNotInChain = ~std::uint64_t{0};
 
     int fd_;
     std::uint64_t fileSize_ = 0;
@@ -137,6 +173,11 @@ private:
     SectorTable fat_;
     SectorTable miniFat_;
     Directory directory_;
+    std::vector<std::uint32_t> difatSectors_;
+    std::vector<std::uint32_t> directorySectors_;
+    // Found at open or at the first layout of a stream, whichever needs them first.
+    mutable std::unique_ptr<SectorOwners> owners_;
+    mutable HRESULT ownersFound_ = S_FALSE;  // S_FALSE: not looked for yet
     // The mini stream (the root entry's stream), laid out at the first read of a small stream.
     mutable bool miniStreamLaidOut_ = false;
     mutable StreamLayout miniStream_;

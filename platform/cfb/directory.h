@@ -60,8 +60,6 @@ struct EntryDetails {
 
 class Directory {
 public:
-    // Entry ids above this are link markers, not entries.
-    static constexpr std::size_t kMaxEntries = 0xFFFFFFFA;
     // A directory is kept up to this many entries (a directory of 17 GB), so that every name's
     // place fits in 32 bits. Links to entries beyond are links past the directory.
     static constexpr std::size_t kMaxKeptEntries = 0xFFFFFFFF / kMaxNameUnits;
@@ -100,6 +98,8 @@ public:
     // The root entry, or a reachable entry of the storage type.
     bool IsStorage(std::uint32_t id) const { return id == 0 || Type(id) == kTypeStorage; }
     bool IsStream(std::uint32_t id) const { return Type(id) == kTypeStream; }
+    // Reached by the walk of the tree from the root: an entry in use, not one left behind.
+    bool Reached(std::uint32_t id) const { return entries_[id].visited; }
 
     // Asks the processor to start loading what Type, Size and the name's place read of entry
     // `id`, for a caller that knows which entries it will reach a little later.

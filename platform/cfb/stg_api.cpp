@@ -14,14 +14,13 @@
 #include "platform/com/com.h"
 #include "platform/storage.h"
 #include "platform/cfb/compound_file.h"
+#include "platform/cfb/open_modes.h"
 #include "platform/cfb/storage_objects.h"
 
 namespace {
 
-constexpr DWORD kAccessMask = 0x3;
-constexpr DWORD kShareMask = 0x70;
-// Mode bits this reader knows: access and sharing (direct mode is 0).
-constexpr DWORD kKnownModeBits = kAccessMask | kShareMask;
+using cfb::kAccessMask;
+using cfb::kShareMask;
 
 bool DirectoryMissing(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -64,7 +63,7 @@ HRESULT OpenRegularFile(const std::string& path, int flags, int* fd, struct stat
 }
 
 HRESULT CheckOpenMode(DWORD mode) {
-    if ((mode & ~kKnownModeBits) != 0 || (mode & kAccessMask) == kAccessMask) return STG_E_INVALIDFLAG;
+    if (!cfb::IsKnownMode(mode)) return STG_E_INVALIDFLAG;
     const DWORD share = mode & kShareMask;
     if (share != 0 && share != STGM_SHARE_EXCLUSIVE && share != STGM_SHARE_DENY_WRITE &&
         share != STGM_SHARE_DENY_READ && share != STGM_SHARE_DENY_NONE)

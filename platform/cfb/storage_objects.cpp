@@ -5,14 +5,10 @@
 
 #include "platform/bstr.h"
 #include "platform/ref_counted.h"
+#include "platform/cfb/open_modes.h"
 
 namespace cfb {
 namespace {
-
-constexpr DWORD kAccessMask = 0x3;
-constexpr DWORD kShareMask = 0x70;
-// The mode bits this reader knows: access and sharing (direct mode is 0).
-constexpr DWORD kKnownModeBits = kAccessMask | kShareMask;
 
 template <class Interface, const IID& kInterfaceId>
 class ComObject : public RefCounted<Interface> {
@@ -200,8 +196,7 @@ private:
     // Children are opened with exclusive sharing, never with more access than this storage has.
     HRESULT FindChild(LPCWSTR name, DWORD mode, std::uint32_t* child) const {
         if (!name) return STG_E_INVALIDPOINTER;
-        if ((mode & ~kKnownModeBits) != 0 || (mode & kAccessMask) == kAccessMask)
-            return STG_E_INVALIDFLAG;
+        if (!IsKnownMode(mode)) return STG_E_INVALIDFLAG;
         if ((mode & kShareMask) != STGM_SHARE_EXCLUSIVE) return STG_E_INVALIDFLAG;
         if ((mode & kAccessMask) != STGM_READ && (mode_ & kAccessMask) == STGM_READ)
             return STG_E_ACCESSDENIED;

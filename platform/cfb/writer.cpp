@@ -60,9 +60,11 @@ void CheckName(std::u16string_view name) {
     }
 }
 
+}  // namespace
+
 // Where each part of the file lives. Regions follow one another in this order; every chain is
 // contiguous, so the FAT is a run of "next = this + 1" links per region and per large stream.
-struct Layout {
+struct CompoundFileWriter::Layout {
     std::uint64_t fatSectors = 0;
     std::uint64_t difatSectors = 0;
     std::uint64_t dirSectors = 0;
@@ -77,25 +79,23 @@ struct Layout {
     std::uint64_t FirstMiniStream() const { return FirstMiniFat() + miniFatSectors; }
     std::uint64_t FirstLarge() const { return FirstMiniStream() + miniStreamSectors; }
     std::uint64_t Total() const { return FirstLarge() + largeSectors; }
+
+    // The FAT must describe every sector, its own and the DIFAT's included: grow both counts
+    // until they cover the total they are part of.
+    void SizeAllocationTables() {
+        const std::uint64_t others = dirSectors + miniFatSectors + miniStreamSectors + largeSectors;
+        for (;;) {
+            const std::uint64_t fat = CeilDiv(others + fatSectors + difatSectors, kIdsPerSector);
+            const std::uint64_t difat =
+                fat > kHeaderDifatEntries ? CeilDiv(fat - kHeaderDifatEntries, kDifatIdsPerSector) : 0;
+            if (fat == fatSectors && difat == difatSectors) return;
+            fatSectors = fat;
+            difatSectors = difat;
+        }
+    }
 };
 
-// The FAT must describe every sector, its own and the DIFAT's included: grow both counts until
-// they cover the total they are part of.
-void SizeAllocationTables(Layout& layout) {
-    const std::uint64_t others =
-        layout.dirSectors + layout.miniFatSectors + layout.miniStreamSectors + layout.largeSectors;
-    for (;;) {
-        const std::uint64_t fat =
-            CeilDiv(others + layout.fatSectors + layout.difatSectors, kIdsPerSector);
-        const std::uint64_t difat =
-            fat > kHeaderDifatEntries ? CeilDiv(fat - kHeaderDifatEntries, kDifatIdsPerSector) : 0;
-        if (fat == layout.fatSectors && difat == layout.difatSectors) return;
-        layout.fatSectors = fat;
-        layout.difatSectors = difat;
-    }
-}
-
-struct Links {
+struct CompoundFileWriter::Links {
     std::uint32_t left = kNoStream;
     std::uint32_t right = kNoStream;
     std::uint32_t child = kNoStream;
@@ -105,8 +105,9 @@ struct Links {
 // Builds a balanced tree over sorted[lo, hi) by taking middles; returns its root. Subtree sizes
 // differ by at most one at every node, so every level but the deepest is full: colouring the
 // deepest level red (below a black root) gives equal black heights and no red pair.
-std::uint32_t LinkBalanced(const std::vector<std::uint32_t>& sorted, std::size_t lo, std::size_t hi,
-                           unsigned depth, unsigned deepest, std::vector<Links>& links) {
+std::uint32_t CompoundFileWriter::LinkBalanced(const std::vector<std::uint32_t>& sorted, std::size_t lo,
+                                               std::size_t hi, unsigned depth, unsigned deepest,
+                                               std::vector<Links>& links) {
     if (lo == hi) return kNoStream;
     const std::size_t mid = lo + (hi - lo) / 2;
     Links& node = links[sorted[mid]];
@@ -115,6 +116,8 @@ std::uint32_t LinkBalanced(const std::vector<std::uint32_t>& sorted, std::size_t
     node.right = LinkBalanced(sorted, mid + 1, hi, depth + 1, deepest, links);
     return sorted[mid];
 }
+
+namespace {
 
 unsigned FloorLog2(std::size_t n) {
     unsigned result = 0;
@@ -129,6 +132,8 @@ void StoreChain(unsigned char* fat, std::uint64_t first, std::uint64_t count) {
                 i + 1 == count ? kEndOfChain : static_cast<std::uint32_t>(sector + 1));
     }
 }
+
+unsigned char* SectorAt(unsigned char* file, std::uint64_t sector) { return file + kHeaderSize + sector * kSectorSize; }
 
 void FillIds(unsigned char* at, std::uint64_t count, std::uint32_t value) {
     for (std::uint64_t i = 0; i < count; ++i) Store32(at + 4 * i, value);
@@ -173,12 +178,26 @@ void CompoundFileWriter::SaveToFile(const std::string& path, SiblingShape shape)
 }
 
 std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
-    const std::size_t count = elements_.size();
+    std::vector<std::uint64_t> start;
+    const Layout layout = PlanLayout(start);
+    const std::vector<Links> links = LinkSiblings(shape);
+    // Everything before the large streams is built in place; the large streams are appended
+    // afterwards, so their sectors are written once rather than zeroed first.
+    std::string bytes;
+    bytes.reserve(kHeaderSize + layout.Total() * kSectorSize);
+    bytes.resize(kHeaderSize + layout.FirstLarge() * kSectorSize);
+    auto* const file = reinterpret_cast<unsigned char*>(bytes.data());
+    WriteHeaderAndDifat(file, layout);
+    WriteTablesAndSmallStreams(file, layout, start);
+    WriteDirectory(file, layout, links, start);
+    AppendLargeStreams(bytes);
+    return bytes;
+}
 
-    // Start of every stream: a mini sector below the cutoff, a sector index relative to the
-    // first large sector above it; empty streams have none.
+CompoundFileWriter::Layout CompoundFileWriter::PlanLayout(std::vector<std::uint64_t>& start) const {
+    const std::size_t count = elements_.size();
     Layout layout;
-    std::vector<std::uint64_t> start(count, kEndOfChain);
+    start.assign(count, kEndOfChain);
     for (std::size_t id = 1; id < count; ++id) {
         const Element& element = elements_[id];
         const std::uint64_t size = element.content.size();
@@ -194,14 +213,17 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     layout.dirSectors = CeilDiv(count, kEntriesPerSector);
     layout.miniFatSectors = CeilDiv(layout.miniSectors, kIdsPerSector);
     layout.miniStreamSectors = CeilDiv(layout.miniSectors * kMiniSectorSize, kSectorSize);
-    SizeAllocationTables(layout);
+    layout.SizeAllocationTables();
     // The mini stream is the root's stream and has the same size limit as any other.
     if (layout.Total() > kMaxRegSect || layout.miniSectors * kMiniSectorSize > kMaxStreamSize)
         throw Error("The compound file would be too large to write");
+    return layout;
+}
 
-    std::vector<Links> links(count);
+std::vector<CompoundFileWriter::Links> CompoundFileWriter::LinkSiblings(SiblingShape shape) const {
+    std::vector<Links> links(elements_.size());
     std::vector<std::uint32_t> sorted;
-    for (std::size_t id = 0; id < count; ++id) {
+    for (std::size_t id = 0; id < elements_.size(); ++id) {
         const Element& element = elements_[id];
         if (element.children.empty()) continue;
         sorted = element.children;
@@ -209,26 +231,16 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
             return CompareNames(elements_[a].name, elements_[b].name) < 0;
         });
         if (shape == SiblingShape::Balanced) {
-            links[id].child =
-                LinkBalanced(sorted, 0, sorted.size(), 0, FloorLog2(sorted.size()), links);
+            links[id].child = LinkBalanced(sorted, 0, sorted.size(), 0, FloorLog2(sorted.size()), links);
         } else {
             links[id].child = sorted.front();
-            for (std::size_t i = 0; i + 1 < sorted.size(); ++i)
-                links[sorted[i]].right = sorted[i + 1];
+            for (std::size_t i = 0; i + 1 < sorted.size(); ++i) links[sorted[i]].right = sorted[i + 1];
         }
     }
+    return links;
+}
 
-    // Everything before the large streams is built in place; the large streams are appended
-    // afterwards, so their sectors are written once rather than zeroed first.
-    std::string bytes;
-    bytes.reserve(kHeaderSize + layout.Total() * kSectorSize);
-    bytes.resize(kHeaderSize + layout.FirstLarge() * kSectorSize);
-    auto* const file = reinterpret_cast<unsigned char*>(bytes.data());
-    auto sectorAt = [file](std::uint64_t sector) {
-        return file + kHeaderSize + sector * kSectorSize;
-    };
-
-    // Header.
+void CompoundFileWriter::WriteHeaderAndDifat(unsigned char* file, const Layout& layout) {
     std::memcpy(file, kSignature, sizeof kSignature);
     Store16(file + header::kMinorVersion, kMinorVersion);
     Store16(file + header::kMajorVersion, kMajorVersion);
@@ -238,9 +250,8 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     Store32(file + header::kNumFatSectors, static_cast<std::uint32_t>(layout.fatSectors));
     Store32(file + header::kFirstDirSector, static_cast<std::uint32_t>(layout.FirstDir()));
     Store32(file + header::kMiniStreamCutoff, kMiniStreamCutoff);
-    Store32(
-        file + header::kFirstMiniFatSector,
-        layout.miniFatSectors ? static_cast<std::uint32_t>(layout.FirstMiniFat()) : kEndOfChain);
+    Store32(file + header::kFirstMiniFatSector,
+            layout.miniFatSectors ? static_cast<std::uint32_t>(layout.FirstMiniFat()) : kEndOfChain);
     Store32(file + header::kNumMiniFatSectors, static_cast<std::uint32_t>(layout.miniFatSectors));
     Store32(file + header::kFirstDifatSector,
             layout.difatSectors ? static_cast<std::uint32_t>(layout.FirstDifat()) : kEndOfChain);
@@ -252,7 +263,7 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     for (std::uint64_t i = 0; i < layout.fatSectors && i < kHeaderDifatEntries; ++i)
         Store32(file + header::kDifat + 4 * i, static_cast<std::uint32_t>(i));
     for (std::uint64_t d = 0; d < layout.difatSectors; ++d) {
-        unsigned char* sector = sectorAt(layout.FirstDifat() + d);
+        unsigned char* sector = SectorAt(file, layout.FirstDifat() + d);
         FillIds(sector, kDifatIdsPerSector, kFreeSect);
         for (std::uint64_t i = 0; i < kDifatIdsPerSector; ++i) {
             const std::uint64_t fatSector = kHeaderDifatEntries + d * kDifatIdsPerSector + i;
@@ -260,13 +271,14 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
             Store32(sector + 4 * i, static_cast<std::uint32_t>(fatSector));
         }
         Store32(sector + 4 * kDifatIdsPerSector,
-                d + 1 == layout.difatSectors
-                    ? kEndOfChain
-                    : static_cast<std::uint32_t>(layout.FirstDifat() + d + 1));
+                d + 1 == layout.difatSectors ? kEndOfChain : static_cast<std::uint32_t>(layout.FirstDifat() + d + 1));
     }
+}
 
+void CompoundFileWriter::WriteTablesAndSmallStreams(unsigned char* file, const Layout& layout,
+                                                    std::vector<std::uint64_t>& start) const {
     // FAT: the FAT sectors are contiguous from sector 0, so its entries are one array.
-    unsigned char* const fat = sectorAt(0);
+    unsigned char* const fat = SectorAt(file, 0);
     FillIds(fat, layout.fatSectors * kIdsPerSector, kFreeSect);
     FillIds(fat, layout.fatSectors, kFatSect);
     FillIds(fat + 4 * layout.FirstDifat(), layout.difatSectors, kDifSect);
@@ -274,12 +286,10 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
     StoreChain(fat, layout.FirstMiniFat(), layout.miniFatSectors);
     StoreChain(fat, layout.FirstMiniStream(), layout.miniStreamSectors);
 
-    unsigned char* const miniFat = sectorAt(layout.FirstMiniFat());
+    unsigned char* const miniFat = SectorAt(file, layout.FirstMiniFat());
     FillIds(miniFat, layout.miniFatSectors * kIdsPerSector, kFreeSect);
-    unsigned char* const miniStream = sectorAt(layout.FirstMiniStream());
-
-    // Small stream contents and the chains of all streams.
-    for (std::size_t id = 1; id < count; ++id) {
+    unsigned char* const miniStream = SectorAt(file, layout.FirstMiniStream());
+    for (std::size_t id = 1; id < elements_.size(); ++id) {
         const Element& element = elements_[id];
         const std::uint64_t size = element.content.size();
         if (element.isStorage || size == 0) continue;
@@ -291,22 +301,22 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
             StoreChain(fat, start[id], CeilDiv(size, kSectorSize));
         }
     }
+}
 
-    // Directory: one entry per element, unused entries in the last sector marked free.
-    unsigned char* const directory = sectorAt(layout.FirstDir());
+// One entry per element, unused entries in the last sector marked free.
+void CompoundFileWriter::WriteDirectory(unsigned char* file, const Layout& layout, const std::vector<Links>& links,
+                                        const std::vector<std::uint64_t>& start) const {
+    unsigned char* const directory = SectorAt(file, layout.FirstDir());
     for (std::uint64_t id = 0; id < layout.dirSectors * kEntriesPerSector; ++id) {
         unsigned char* e = directory + id * kDirEntrySize;
         Store32(e + entry::kLeft, kNoStream);
         Store32(e + entry::kRight, kNoStream);
         Store32(e + entry::kChild, kNoStream);
-        if (id >= count) continue;
+        if (id >= elements_.size()) continue;
         const Element& element = elements_[id];
-        for (std::size_t i = 0; i < element.name.size(); ++i)
-            Store16(e + entry::kName + 2 * i, element.name[i]);
+        for (std::size_t i = 0; i < element.name.size(); ++i) Store16(e + entry::kName + 2 * i, element.name[i]);
         Store16(e + entry::kNameLength, static_cast<std::uint16_t>(2 * (element.name.size() + 1)));
-        e[entry::kObjectType] = id == kRoot         ? kTypeRoot
-                                : element.isStorage ? kTypeStorage
-                                                    : kTypeStream;
+        e[entry::kObjectType] = id == kRoot ? kTypeRoot : element.isStorage ? kTypeStorage : kTypeStream;
         e[entry::kColor] = links[id].color;
         Store32(e + entry::kLeft, links[id].left);
         Store32(e + entry::kRight, links[id].right);
@@ -321,17 +331,16 @@ std::string CompoundFileWriter::SaveToBytes(SiblingShape shape) const {
             Store64(e + entry::kStreamSize, element.content.size());
         }
     }
+}
 
-    // Large streams in the order their start sectors were given out, each padded to a sector.
-    for (std::size_t id = 1; id < count; ++id) {
+// In the order their start sectors were given out, each padded to a sector.
+void CompoundFileWriter::AppendLargeStreams(std::string& bytes) const {
+    for (std::size_t id = 1; id < elements_.size(); ++id) {
         const Element& element = elements_[id];
         if (element.isStorage || element.content.size() < kMiniStreamCutoff) continue;
         bytes += element.content;
-        bytes.append(
-            CeilDiv(element.content.size(), kSectorSize) * kSectorSize - element.content.size(),
-            '\0');
+        bytes.append(CeilDiv(element.content.size(), kSectorSize) * kSectorSize - element.content.size(), '\0');
     }
-    return bytes;
 }
 
 }  // namespace cfb

@@ -46,6 +46,23 @@ private:
     };
     EntryId Add(EntryId parent, std::u16string_view name, bool isStorage, std::string content);
 
+    // SaveToBytes in the order of what it writes (writer.cpp).
+    struct Layout;
+    struct Links;
+    // Sizes every region; `start` is each stream's first mini sector, or its first sector counted
+    // from the first large stream's.
+    Layout PlanLayout(std::vector<std::uint64_t>& start) const;
+    std::vector<Links> LinkSiblings(SiblingShape shape) const;
+    static std::uint32_t LinkBalanced(const std::vector<std::uint32_t>& sorted, std::size_t lo, std::size_t hi,
+                                      unsigned depth, unsigned deepest, std::vector<Links>& links);
+    static void WriteHeaderAndDifat(unsigned char* file, const Layout& layout);
+    // The FAT, the mini FAT and the small streams' contents; turns `start` of large streams
+    // into sector numbers.
+    void WriteTablesAndSmallStreams(unsigned char* file, const Layout& layout, std::vector<std::uint64_t>& start) const;
+    void WriteDirectory(unsigned char* file, const Layout& layout, const std::vector<Links>& links,
+                        const std::vector<std::uint64_t>& start) const;
+    void AppendLargeStreams(std::string& bytes) const;
+
     std::vector<Element> elements_{Element{u"Root Entry", true, {}, {}}};
     // Parent id + upper-cased name of every element, for the sibling uniqueness check.
     std::unordered_set<std::u16string> siblingKeys_;

@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "crafted_file.h"
 #include "explore.h"
 #include "platform/cfb/writer.h"
 #include "platform/files.h"
+#include "tests/support/cfb_patch.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -209,6 +212,56 @@ TEST_F(Reader, StreamsReadSeekAndStat) {
     EXPECT_EQ(stat.type, STGTY_STREAM);
     EXPECT_EQ(stat.cbSize, 10u);
     CoTaskMemFree(stat.pwcsName);
+}
+
+// The file shrinks under an open root: what is gone fails to read, in a large stream, in the mini
+// stream and in a last sector cut by one byte, and is never made up as zeros.
+TEST_F(Reader, AFileCutShortAfterItWasOpenedIsNeverReadAsZeros) {
+    for (const std::size_t cut : {crafted::SectorOffset(6), crafted::SectorOffset(3), crafted::SectorOffset(12) - 1}) {
+        const std::string path = Write(crafted::Baseline());
+        ComPtr<IStorage> root = OpenOrFail(path);
+        ComPtr<IStorage> s;
+        ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+        for (auto [storage, name] : {std::pair{root.Get(), u"Big"}, std::pair{s.Get(), u"a"}}) {
+            ComPtr<IStream> stream = OpenStream(storage, name);
+            std::string buffer(4096, 'x');
+            ULONG got = 0;
+            const HRESULT hr = stream->Read(buffer.data(), 4096, &got);
+            const bool lost = name == std::u16string(u"a") ? cut <= crafted::SectorOffset(3) : true;
+            EXPECT_EQ(hr, lost ? STG_E_READFAULT : S_OK) << cut;
+            EXPECT_EQ(got, lost ? 0u : 10u) << cut;
+        }
+    }
+}
+
+// Bytes this process has read from files so far (the system's count, every read call included).
+std::uint64_t BytesReadByThisProcess() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return 0;
+}
+
+// Streams whose chains are the directory's own: reading every stream of the file is refused, and
+// what is read from the file grows with the file, not with the streams times the directory.
+TEST_F(Reader, StreamsSharingTheDirectoryReadNothingAndCostInProportion) {
+    std::vector<std::uint64_t> fileBytes, bytesRead;
+    for (const int streams : {250, 500, 1000}) {
+        const std::string bytes = AnimationsInTheDirectory(streams);
+        const std::string path = Write(bytes);
+        const std::uint64_t before = BytesReadByThisProcess();
+        const std::string walk = explore::File(path);
+        bytesRead.push_back(BytesReadByThisProcess() - before);
+        fileBytes.push_back(bytes.size());
+        EXPECT_TRUE(walk.starts_with("[Anim0:")) << walk.substr(0, 100);
+        EXPECT_EQ(walk.find("=ok"), std::string::npos) << streams;
+    }
+    for (std::size_t i = 1; i < bytesRead.size(); ++i)
+        EXPECT_LE(static_cast<double>(bytesRead[i]) / bytesRead[0],
+                  1.25 * static_cast<double>(fileBytes[i]) / fileBytes[0]) << i;
 }
 
 TEST_F(Reader, OpenChecksItsArguments) {

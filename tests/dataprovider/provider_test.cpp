@@ -237,8 +237,9 @@ TEST_F(ProviderTest, ATruncatedFileIsRefusedAsSuch) {
     const std::string definition = "Name=Tobin\n";
     // Inside a large animation, whole sectors lost: refused when the file is opened.
     writeCut(definition, 20000, 2000);
-    EXPECT_EQ(Open(), STG_E_DOCFILECORRUPT);
-    EXPECT_NE(Description().find("the file is truncated or damaged (the file is truncated: the FAT uses sector"),
+    EXPECT_EQ(Open(), STG_E_READFAULT);
+    EXPECT_NE(Description().find("the file is truncated or damaged (the file is truncated: the sector chain of "
+                                 "stream \"Wave\" reaches sector"),
               std::string::npos);
 
     // Inside a large definition that fills its last sector, that sector's last byte lost.

@@ -6,6 +6,7 @@ Usage: peer_to_us.py CFB_TREE_DUMP WORKDIR
 
 import os
 import re
+import struct
 import subprocess
 import sys
 
@@ -31,11 +32,24 @@ def hashed(tree):
 def main():
     dump, workdir = sys.argv[1], sys.argv[2]
     os.makedirs(workdir, exist_ok=True)
-    plans = {'edges': peers.edge_plan(), 'wide': peers.wide_plan(1500)}
+    # Version 4 files, and a version 3 file past the 109 FAT sectors the header lists (6.8 MB),
+    # whose FAT is listed in DIFAT sectors. A version 4 file needs 436 MB for that.
+    plans = {
+        'edges': (peers.edge_plan(), 512),
+        'edges-v4': (peers.edge_plan(), 4096),
+        'wide': (peers.wide_plan(1500), 512),
+        'wide-v4': (peers.wide_plan(1500), 4096),
+        'difat': ([('stream', ('Huge',), 7200000, 11), ('stream', ('Small',), 100, 12)], 512),
+    }
     problems = []
-    for label, plan in plans.items():
+    for label, (plan, sector_size) in plans.items():
         path = os.path.join(workdir, label + '-gsf.cfb')
-        peers.gsf_write(path, plan)
+        peers.gsf_write(path, plan, sector_size)
+        with open(path, 'rb') as f:
+            header = f.read(512)
+        major, difat_sectors = struct.unpack_from('<H', header, 0x1A)[0], struct.unpack_from('<I', header, 0x48)[0]
+        if major != (4 if sector_size == 4096 else 3) or (label == 'difat') != (difat_sectors > 0):
+            problems.append('%s: libgsf wrote version %d with %d DIFAT sectors' % (label, major, difat_sectors))
         ours = our_tree(dump, path)
         # olefile is the independent judge of what libgsf wrote; the plan checks that both
         # peers agree with what was meant to be written.

@@ -136,9 +136,10 @@ def gsf_tree(path):
     return _flatten(convert(Gsf.InfileMSOle.new(Gsf.InputStdio.new(path))), 0, [])
 
 
-def gsf_write(path, plan):
-    """Writes a plan's tree with libgsf's compound file writer."""
-    outfile = Gsf.OutfileMSOle.new(Gsf.OutputStdio.new(path))
+def gsf_write(path, plan, sector_size=512):
+    """Writes a plan's tree with libgsf's compound file writer; 4096-byte sectors make it write
+    a version 4 file."""
+    outfile = Gsf.OutfileMSOle.new_full(Gsf.OutputStdio.new(path), sector_size, 64)
     open_storages = {(): outfile}
     # libgsf writes a storage's children when the storage is closed, so close deepest first.
     for item in plan:

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/codepage.h"
 #include "platform/cfb/format.h"
 #include "platform/cfb/writer.h"
 
@@ -42,5 +44,26 @@ inline std::string RootThatCannotBeEnumerated() {
     writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
     CfbPatch patch(writer.SaveToBytes());
     patch.SetEntry32(cfb::CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
+    return patch.Bytes();
+}
+
+// A character file of `animations` streams whose sector chains are all the directory's own chain
+// (each as long as the directory), written by a hostile author: unpacked or read in full, each
+// would yield the directory once more. REQUIRES: animations >= 30, so that the directory's
+// chain is long enough for a stream above the mini stream's cutoff.
+inline std::string AnimationsInTheDirectory(int animations) {
+    cfb::CompoundFileWriter writer;
+    writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", "Name=Max\n");
+    std::vector<cfb::CompoundFileWriter::EntryId> ids;
+    for (int i = 0; i < animations; ++i)
+        ids.push_back(writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Anim" + AnsiToWide(std::to_string(i)), ""));
+    CfbPatch patch(writer.SaveToBytes());
+    const auto* header = reinterpret_cast<const unsigned char*>(patch.Bytes().data());
+    const std::uint32_t directory = cfb::Load32(header + cfb::header::kFirstDirSector);
+    const std::uint32_t directoryBytes = (static_cast<std::uint32_t>(animations) + 2 + 3) / 4 * 512;
+    for (const auto id : ids) {
+        patch.SetEntry32(id, cfb::entry::kStartSector, directory);
+        patch.SetEntry32(id, cfb::entry::kStreamSize, directoryBytes);
+    }
     return patch.Bytes();
 }

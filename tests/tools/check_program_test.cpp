@@ -153,6 +153,29 @@ TEST_F(CheckProgram, DamagedAndMissingFilesExitWithTwoAndSayWhy) {
         "\n2 files: 1 all valid, 0 with missing names, 0 not checked against every list, 1 failed\n"));
 }
 
+// Streams that share the directory's sectors: the file still lists, but its character is
+// refused, never "valid", and unpacking it writes no byte.
+TEST_F(CheckProgram, AFileWhoseStreamsShareSectorsIsRefusedAndUnpacksToNothing) {
+    const std::string shared = characters.File("shared.acs");
+    WriteFileAtomically(shared, AnimationsInTheDirectory(40));
+    const ProgramResult listed = Check({"list", shared});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_TRUE(Contains(listed.out, "Stream Anim39 Size: 5632\n")) << listed.out;
+
+    const ProgramResult checked = Check({shared});
+    EXPECT_EQ(checked.status, 2);
+    EXPECT_TRUE(Contains(checked.err, "shares sector ")) << checked.err;
+    EXPECT_TRUE(Contains(checked.out, "result: failed: ")) << checked.out;
+
+    const std::string folder = characters.File("unpacked");
+    const ProgramResult unpacked = RunProgram(QUORVEL_PACK_PROGRAM, {"--unpack", shared, folder});
+    EXPECT_EQ(unpacked.status, 2) << unpacked.err;
+    std::uintmax_t written = 0;
+    if (std::filesystem::exists(folder))
+        for (const auto& file : std::filesystem::directory_iterator(folder)) written += file.file_size();
+    EXPECT_EQ(written, 0u);
+}
+
 TEST_F(CheckProgram, MissingListFileExitsWithTwoButChecksTheOtherList) {
     const ProgramResult result = Check({"--animations", "none.txt", maxPath});
     EXPECT_EQ(result.status, 2);
