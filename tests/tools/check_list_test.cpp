@@ -55,7 +55,7 @@ TEST(CheckList, MessagesGoToStandardErrorAndFailuresExitWithTwo) {
 }
 
 // Several files in one run, one failing: each listing in turn, the failure named, status 2; as
-// JSON, every element with its path below the root, type, size and depth.
+// JSON, every element with its name, type, size and depth.
 TEST(CheckList, SeveralFilesAndJsonForScripts) {
     TempDir dir;
     CompoundFileWriter writer;
@@ -81,36 +81,36 @@ TEST(CheckList, SeveralFilesAndJsonForScripts) {
   "files": [
     {
       "path": ")j" + path + R"j(",
-      "error": null,
-      "messages": [],
       "elements": [
         {
-          "path": "Sounds",
+          "name": "Sounds",
           "type": "Storage",
           "size": 0,
           "depth": 1
         },
         {
-          "path": "Sounds/Hello",
+          "name": "Hello",
           "type": "Stream",
           "size": 5,
           "depth": 2
         },
         {
-          "path": "Character",
+          "name": "Character",
           "type": "Stream",
           "size": 9,
           "depth": 1
         }
-      ]
+      ],
+      "error": null,
+      "messages": []
     },
     {
       "path": ")j" + missing + R"j(",
+      "elements": null,
       "error": "Not a valid storage file. (no such file)",
       "messages": [
         "error: Not a valid storage file. (no such file)"
-      ],
-      "elements": null
+      ]
     }
   ]
 }

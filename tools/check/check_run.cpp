@@ -17,7 +17,6 @@
 #include "checking/validation.h"
 #include "platform/com/com.h"
 #include "platform/files.h"
-#include "storage/direct_listing.h"
 #include "storage/olestg.h"
 #include "tools/check/hints.h"
 
@@ -61,9 +60,16 @@ void Connect(FileCheck& check, ProviderLink& link, bool saving, ConsolePrompts& 
 
 // The lines the window's listing of the file would show, with the same messages and errors; the
 // totals need only their number, so the lines are counted as they are written, not kept.
+class LineCounter final : public ListingSink {
+public:
+    std::size_t lines = 0;
+    void Line(std::string_view) override { ++lines; }
+};
+
 int CountListingLines(const std::string& path, ConsolePrompts& prompts) {
-    const std::size_t lines = WriteStorageListing(path, prompts, [](std::string_view) {}, kReadOnlyListing);
-    return static_cast<int>(std::min<std::size_t>(lines, std::numeric_limits<int>::max()));
+    LineCounter counter;
+    ListStorageFile(path, prompts, counter, kReadOnlyListing);
+    return static_cast<int>(std::min<std::size_t>(counter.lines, std::numeric_limits<int>::max()));
 }
 
 void AddHintsOrSayWhyNot(FileCheck& check, const CheckRun& run, IUnknown* provider) {
