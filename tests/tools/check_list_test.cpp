@@ -117,4 +117,24 @@ TEST(CheckList, SeveralFilesAndJsonForScripts) {
 )j");
 }
 
+// A storage's elements do not repeat the names above them: the report of nested storages grows
+// with the nesting as the file does (the depths' own digits aside).
+TEST(CheckList, JsonGrowsWithTheFile) {
+    TempDir dir;
+    std::size_t sizes[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        CompoundFileWriter writer;
+        auto parent = CompoundFileWriter::kRoot;
+        for (int level = 0; level < (500 << i); ++level) parent = writer.AddStorage(parent, std::u16string(31, u'N'));
+        writer.AddStream(parent, u"Leaf", "x");
+        const std::string path = dir.File("nested" + std::to_string(i) + ".acs");
+        writer.SaveToFile(path);
+        const ProgramResult json = RunProgram(kChecker, {"list", "--json", path});
+        ASSERT_EQ(json.status, 0) << json.err;
+        sizes[i] = json.out.size();
+    }
+    EXPECT_LE(double(sizes[1]), 2.05 * double(sizes[0]));
+    EXPECT_LE(double(sizes[2]), 4.1 * double(sizes[0]));
+}
+
 }  // namespace
