@@ -71,6 +71,7 @@ public:
         : prompts_(prompts), sink_(sink), mode_(mode) {}
 
     void OpenFile(const std::string& path);
+    std::size_t LeftOut() const { return leftOut_; }
 
 private:
     struct OpenLevel {
@@ -106,6 +107,7 @@ private:
     const ListingMode& mode_;
     std::vector<OpenLevel> levels_;
     std::size_t lines_ = 0;
+    std::size_t leftOut_ = 0;  // storages that could not be enumerated or opened
     std::size_t limit_ = SIZE_MAX;  // until the file is open
     std::string name_;  // of the element being listed
     std::string line_;  // the line being built, kept from line to line
@@ -165,10 +167,14 @@ void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string* name) {
     ClearErrorInfo();
     const HRESULT enumerated = storage->EnumElements(0, nullptr, 0, elements.Put());
     if (FAILED(enumerated) && mode_.explained) {
+        ++leftOut_;
         prompts_.ShowMessage(AboutStorage("Enum Failed", StorageText(name), StorageFailureReason(enumerated)));
         return;
     }
-    if (!CheckEnumResult(enumerated, prompts_) || !elements) return;
+    if (!CheckEnumResult(enumerated, prompts_) || !elements) {
+        ++leftOut_;
+        return;
+    }
     levels_.push_back({std::move(storage), std::move(elements), name ? *name : std::string()});
 }
 
@@ -195,6 +201,7 @@ ComPtr<IStorage> StorageWalk::OpenSubStorage(IStorage* parent, const STATSTG& el
     ClearErrorInfo();
     const HRESULT opened = parent->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put());
     if (SUCCEEDED(opened) && child) return child;
+    ++leftOut_;
     if (!mode_.explained) {
         prompts_.ShowMessage("Count not open subStorage");
     } else if (name_.empty()) {
@@ -283,8 +290,10 @@ std::string ListingTooLong(std::size_t limit) {
            "each list the elements of the first of them again";
 }
 
-void ListStorageFile(const std::string& path, Prompts& prompts, ListingSink& sink, const ListingMode& mode) {
-    StorageWalk(prompts, sink, mode).OpenFile(path);
+std::size_t ListStorageFile(const std::string& path, Prompts& prompts, ListingSink& sink, const ListingMode& mode) {
+    StorageWalk walk(prompts, sink, mode);
+    walk.OpenFile(path);
+    return walk.LeftOut();
 }
 
 TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts, const ListingMode& mode) {

@@ -50,8 +50,9 @@ public:
 // in the mode's way, an error naming the code when fetching an element fails, and
 // ListingTooLong's error past the line limit; the sink has then seen the lines up to there, which
 // a caller discards as TOpenStorage does. Storages that cannot be enumerated or opened are
-// reported through `prompts` and the listing goes on.
-void ListStorageFile(const std::string& path, Prompts& prompts, ListingSink& sink,
+// reported through `prompts` and the listing goes on. Returns how many storages were left out
+// that way ("Enum Failed", "Count not open subStorage"): 0 for a complete listing.
+std::size_t ListStorageFile(const std::string& path, Prompts& prompts, ListingSink& sink,
                      const ListingMode& mode = kWindowListing);
 
 // The most lines the listing of a file of `fileBytes` bytes may have: four times what listing

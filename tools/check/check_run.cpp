@@ -66,9 +66,10 @@ public:
     void Line(std::string_view) override { ++lines; }
 };
 
-int CountListingLines(const std::string& path, ConsolePrompts& prompts) {
+// Lists the file, keeping only the number of lines and of the storages left out.
+int CountListingLines(FileCheck& check, ConsolePrompts& prompts) {
     LineCounter counter;
-    ListStorageFile(path, prompts, counter, kReadOnlyListing);
+    check.storagesLeftOut = ListStorageFile(check.path, prompts, counter, kReadOnlyListing);
     return static_cast<int>(std::min<std::size_t>(counter.lines, std::numeric_limits<int>::max()));
 }
 
@@ -88,7 +89,7 @@ void AddHintsOrSayWhyNot(FileCheck& check, const CheckRun& run, IUnknown* provid
 
 // Everything but saving, which follows in file order once a file's messages have been shown.
 void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePrompts& prompts) {
-    const int listingLines = CountListingLines(check.path, prompts);
+    const int listingLines = CountListingLines(check, prompts);
     check.storageElements = StorageElementTotal(listingLines);
     check.animationsInStorage = AnimationTotal(listingLines);
 
@@ -118,7 +119,7 @@ void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts)
 }
 
 FileCheck::Outcome OutcomeOf(const FileCheck& check, const CheckRun& run) {
-    if (!check.error.empty() || !check.connected) return FileCheck::Outcome::Failed;
+    if (!check.error.empty() || !check.connected || check.storagesLeftOut > 0) return FileCheck::Outcome::Failed;
     if (!run.animations.names || !run.states.names) return FileCheck::Outcome::Unchecked;
     for (const auto& list : {&check.animations, &check.states})
         if (*list && !(*list)->missing.empty()) return FileCheck::Outcome::SomeMissing;

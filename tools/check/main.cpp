@@ -59,41 +59,46 @@ private:
     Json& json_;
 };
 
-// Lists one file as JSON: its path, its elements (null when the listing ended in an error), the
-// error and the messages.
+// Lists one file as JSON: its path, its elements and the storages left out (null when the listing
+// ended in an error), the error and the messages. True when the listing is complete.
 bool ListAsJson(Json& json, const std::string& path, ConsolePrompts& prompts) {
     json.Open(nullptr, '{');
     json.String("path", path);
     const Json::Mark beforeElements = json.Here();
     std::string error;
+    std::size_t leftOut = 0;
     try {
         json.Open("elements", '[');
         JsonListing sink(json);
-        ListStorageFile(path, prompts, sink, kReadOnlyListing);
+        leftOut = ListStorageFile(path, prompts, sink, kReadOnlyListing);
         json.Close(']');
+        json.Number("storages_left_out", static_cast<long long>(leftOut));
     } catch (const std::exception& e) {
         error = e.what();
         prompts.ShowError(error);
         json.Rewind(beforeElements);
         json.Null("elements");
+        json.Null("storages_left_out");
     }
     if (error.empty()) json.Null("error");
     else json.String("error", error);
     json.Strings("messages", prompts.TakeShown());
     json.Close('}');
-    return error.empty();
+    return error.empty() && leftOut == 0;
 }
 
+// True when the listing is complete.
 bool ListAsText(const std::string& path, ConsolePrompts& prompts) {
     TextListing sink;
+    std::size_t leftOut = 0;
     try {
-        ListStorageFile(path, prompts, sink, kReadOnlyListing);
+        leftOut = ListStorageFile(path, prompts, sink, kReadOnlyListing);
     } catch (const std::exception& e) {
         prompts.ShowError(e.what());
         return false;
     }
     std::fwrite(sink.text.data(), 1, sink.text.size(), stdout);
-    return true;
+    return leftOut == 0;
 }
 
 int List(const ListOptions& options) {
