@@ -26,6 +26,9 @@ std::string ExtractFilePath(const std::string& path);
 // The file part of a path, after its last separator.
 std::string ExtractFileName(const std::string& path);
 
+// True when the program's standard output is a terminal.
+bool StandardOutputIsTerminal();
+
 // The size in bytes of the file at `path`; nothing when it cannot be found.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 

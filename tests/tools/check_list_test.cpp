@@ -120,6 +120,29 @@ TEST(CheckList, SeveralFilesAndJsonForScripts) {
 )j");
 }
 
+// A name may hold control characters: on a terminal, and when asked, they are escaped so that they
+// can neither steer the terminal nor forge a line; elsewhere the lines are the window's, byte for
+// byte, for scripts that compare them.
+TEST(CheckList, EscapesControlCharactersForATerminalOrWhenAsked) {
+    TempDir dir;
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"A\nFAKE error forged\x1b[2J", "x");
+    const std::string path = dir.File("c.acs");
+    writer.SaveToFile(path);
+    const std::string raw = "Storage " + path + "\nStream A\nFAKE error forged\x1b[2J Size: 1\nEnd Storage (Unknown)\n";
+    const std::string escaped =
+        "Storage " + path + "\nStream A\\x0aFAKE error forged\\x1b[2J Size: 1\nEnd Storage (Unknown)\n";
+    EXPECT_EQ(RunProgram(kChecker, {"list", path}).out, raw);
+    EXPECT_EQ(RunProgram(kChecker, {"list", "--escape=never", path}).out, raw);
+    EXPECT_EQ(RunProgram(kChecker, {"list", "--escape", "always", path}).out, escaped);
+    EXPECT_EQ(RunProgram(kChecker, {"list", "--escape=sometimes", path}).status, 3);
+    // Through a terminal, whose line discipline ends each line with CR LF.
+    const ProgramResult terminal = RunProgram("/usr/bin/script", {"-qec", kChecker + " list " + path, "/dev/null"});
+    std::string expected;
+    for (char c : escaped) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(terminal.out, expected);
+}
+
 // A storage's elements do not repeat the names above them: the report of nested storages grows
 // with the nesting as the file does (the depths' own digits aside).
 TEST(CheckList, JsonGrowsWithTheFile) {

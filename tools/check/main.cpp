@@ -12,6 +12,7 @@
 #include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
+#include "tools/check/escaping.h"
 #include "tools/check/json_writer.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
@@ -30,14 +31,19 @@ bool Print(const std::string& text) {
 }
 
 // The lines of one listing, kept until it has ended well: a listing that ends in an error shows
-// no line, as in the window.
+// no line, as in the window. Escaped, for a terminal, a name cannot steer it or forge a line.
 class TextListing final : public ListingSink {
 public:
+    explicit TextListing(bool escaped) : escaped_(escaped) {}
     std::string text;
     void Line(std::string_view line) override {
-        text += line;
+        if (escaped_) text += TerminalText(line);
+        else text += line;
         text += '\n';
     }
+
+private:
+    bool escaped_;
 };
 
 // Each element as a JSON object: its name and depth, from which a reader rebuilds the path, its
@@ -88,8 +94,8 @@ bool ListAsJson(Json& json, const std::string& path, ConsolePrompts& prompts) {
 }
 
 // True when the listing is complete.
-bool ListAsText(const std::string& path, ConsolePrompts& prompts) {
-    TextListing sink;
+bool ListAsText(const std::string& path, bool escaped, ConsolePrompts& prompts) {
+    TextListing sink(escaped);
     std::size_t leftOut = 0;
     try {
         leftOut = ListStorageFile(path, prompts, sink, kReadOnlyListing);
@@ -107,10 +113,12 @@ int List(const ListOptions& options) {
     json.Open(nullptr, '{');
     json.Open("files", '[');
     bool allListed = true;
+    const bool escaped = options.escape == ListOptions::Escape::Always ||
+                         (options.escape == ListOptions::Escape::Auto && StandardOutputIsTerminal());
     for (const auto& file : options.files) {
         const std::string path = ExpandFileName(file);
         prompts.SetSubject(path);
-        if (!(options.json ? ListAsJson(json, path, prompts) : ListAsText(path, prompts))) allListed = false;
+        if (!(options.json ? ListAsJson(json, path, prompts) : ListAsText(path, escaped, prompts))) allListed = false;
         prompts.TakeShown();
         // Each file's report goes out once it is complete, so that memory holds one file's at most.
         if (options.json) {

@@ -6,11 +6,11 @@ const char* const kCheckVersion = "quorvel-check " QUORVEL_VERSION "\n";
 
 const char* const kCheckSynopsis =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
-    "  or:  quorvel-check list [--json] FILE...\n";
+    "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n";
 
 const char* const kCheckUsage =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
-    "  or:  quorvel-check list [--json] FILE...\n"
+    "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n"
     "Check character files as the window does: list the storage elements, connect to the\n"
     "character data provider and put every name of the two expected-name lists to it. For each\n"
     "file, report the character's name, the storage element total, the animation total, the\n"
@@ -41,7 +41,10 @@ const char* const kCheckUsage =
     "  list FILE...       print the storage listing of each FILE, one line each, as the window's\n"
     "                     StoFile page shows it\n"
     "  list --json FILE...  print each element's name, type, size and depth as JSON (its schema:\n"
-    "                     docs/list-report.schema.json)\n"
+    "                     docs/list-report.schema.json)\n"    "  list --escape=WHEN  write control characters, bytes that are not UTF-8 and the backslash\n"
+    "                     in the listing lines as \\xNN: WHEN is auto (when standard output is a\n"
+    "                     terminal, the default), always or never; otherwise the lines are\n"
+    "                     written as they are, byte for byte\n"
     "\n"
     "Names:\n"
     "A list holds one name per line; each line is one name, however long (the window's States\n"
@@ -103,6 +106,14 @@ Command ParseList(const std::vector<std::string>& args) {
             optionsEnded = true;
         } else if (arg == "--json") {
             command.list.json = true;
+        } else if (arg == "--escape" || arg.starts_with("--escape=")) {
+            std::string when;
+            if (arg != "--escape") when = arg.substr(9);
+            else if (i + 1 < args.size()) when = args[++i];
+            if (when == "auto") command.list.escape = ListOptions::Escape::Auto;
+            else if (when == "always") command.list.escape = ListOptions::Escape::Always;
+            else if (when == "never") command.list.escape = ListOptions::Escape::Never;
+            else return Usage("option --escape needs auto, always or never");
         } else {
             return Usage("unknown option " + arg + " for list");
         }
