@@ -136,7 +136,8 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
     Enter(std::move(root), nullptr);
     while (!levels_.empty()) {
         ElementRecord element;
-        ClearErrorInfo();
+        // The error information is not cleared before each fetch: every failure the walk meets
+        // takes it, and it was cleared when the file was opened.
         const HRESULT fetched = levels_.back().elements->Next(1, &element.stat, nullptr);
         if (FAILED(fetched)) {
             const std::string text = "Reading the storage elements failed";
@@ -149,7 +150,7 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
             element.stat = STATSTG{};
         }
         const std::string_view typeName = ElementTypeName(element.stat.type);
-        name_ = WideToStr(element.stat.pwcsName);
+        WideToStr(element.stat.pwcsName, name_);
         AddElementLine(typeName, element.stat);
         if (fetched != S_OK) {
             levels_.pop_back();
