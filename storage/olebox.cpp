@@ -27,11 +27,11 @@ void WideToStr(const char16_t* w, std::string& out) {
     if (!w) return;
     // Most element names are plain ASCII, which converts unit for byte: a listing of 100,000
     // elements would otherwise spend a quarter of its time in the general conversion.
-    std::size_t ascii = 0;
-    while (w[ascii] != 0 && w[ascii] < 0x80) ++ascii;
-    if (w[ascii] == 0) {
-        out.resize(ascii);
-        for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(w[i]);
+    char ascii[64];
+    std::size_t n = 0;
+    for (; n < sizeof ascii && w[n] != 0 && w[n] < 0x80; ++n) ascii[n] = static_cast<char>(w[n]);
+    if (n < sizeof ascii && w[n] == 0) {
+        out.assign(ascii, n);
         return;
     }
     const int length = lstrlenW(w);
