@@ -1,6 +1,6 @@
 // quorvel-check: the character file checker for scripts and CI.
 //   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
-//   quorvel-check list [--json] FILE...   prints the storage listings the window shows.
+//   quorvel-check list [--json] [--escape=WHEN] FILE...   prints the storage listings the window shows.
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
