@@ -22,6 +22,7 @@
 #include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/files.h"
+#include "storage/olestg.h"
 
 namespace {
 
@@ -263,13 +264,12 @@ void TForm1::Button2Click() { VerifyStates(); }
 void TForm1::OpenCharacterStoFile(const std::string& path) {
     ListBox3->Clear();
     ElementLines.Clear();
-    OpenedStorage = std::make_unique<TOpenStorage>(path, prompts_);
     // The listing object lives only for this step, also when copying its lines fails.
-    const std::unique_ptr<TOpenStorage> listing = std::move(OpenedStorage);
-    SetNumber(Label12, StorageElementTotal(listing->Lines.Count()));
-    SetNumber(Label13, AnimationTotal(listing->Lines.Count()));
-    ListBox3->SetLines(listing->Lines);
-    ElementLines = listing->Lines;
+    const TOpenStorage OpenedStorage(path, prompts_);
+    SetNumber(Label12, StorageElementTotal(OpenedStorage.Lines.Count()));
+    SetNumber(Label13, AnimationTotal(OpenedStorage.Lines.Count()));
+    ListBox3->SetLines(OpenedStorage.Lines);
+    ElementLines = OpenedStorage.Lines;
 }
 
 void TForm1::GetAvailLists() {

@@ -6,13 +6,11 @@
 #pragma once
 
 #include <QMainWindow>
-#include <memory>
 #include <string>
 
 #include "checking/provider_connection.h"
 #include "platform/linelist.h"
 #include "platform/prompts.h"
-#include "storage/olestg.h"
 
 class QAction;
 class QFrame;
@@ -51,7 +49,6 @@ public:
     std::u16string CharName;
     std::string StartDir;
     std::string CharFileDir;
-    std::unique_ptr<TOpenStorage> OpenedStorage;
     LineList ElementLines;
     ProviderLink Connection;  // Provider, DocFile and Character
 

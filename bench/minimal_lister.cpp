@@ -1,22 +1,19 @@
 // minimal_lister FILE: the floor for the listing comparison. Prints the lines of
-// `quorvel-check list FILE` for well-formed files with ASCII names, doing only what any lister
-// must: map the file, follow the FAT to the directory's sectors, walk every storage's sibling
-// tree in order where the entries lie, and write the lines in large pieces. It leaves out what
-// makes the real listing safe and faithful (locking, the checks of every table and link,
-// looking child storages up by name, the general name conversion), so the real listing can
-// only come near it, never beat it. Exit status 2 for a file it cannot follow.
+// `quorvel-check list FILE` for well-formed files with ASCII names, doing as little as any lister
+// can: map the file, trust it, follow the FAT to the directory's sectors, walk every storage's
+// sibling tree in order with one stack of entry ids, and copy each line into one output buffer
+// written in large pieces. No check of any table or link, no allocation per element, no name
+// conversion, no lookup of child storages by name: the real listing can only come near it, never
+// beat it. Written in the C subset on purpose. Exit status 2 for a file it cannot map.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -24,20 +21,42 @@ const unsigned char* data;
 std::uint64_t fileSize;
 unsigned shift;
 
-std::uint32_t U32(std::uint64_t at) {
+std::uint32_t U32(const unsigned char* at) {
     std::uint32_t v;
-    std::memcpy(&v, data + at, 4);
+    std::memcpy(&v, at, 4);
     return v;
 }
 
-const unsigned char* Sector(std::uint32_t s) {
-    const std::uint64_t at = (std::uint64_t{s} + 1) << shift;
-    return at + (std::uint64_t{1} << shift) <= fileSize ? data + at : nullptr;
-}
+const unsigned char* Sector(std::uint32_t s) { return data + ((std::uint64_t{s} + 1) << shift); }
 
 [[noreturn]] void Fail(const char* why) {
     std::fprintf(stderr, "minimal_lister: %s\n", why);
     std::exit(2);
+}
+
+constexpr std::size_t kOut = 1 << 20;
+char out[kOut + 512];
+std::size_t used;
+
+void Put(const char* text, std::size_t length) {
+    std::memcpy(out + used, text, length);
+    used += length;
+}
+
+void Flush() {
+    std::fwrite(out, 1, used, stdout);
+    used = 0;
+}
+
+void PutNumber(std::uint64_t value) {
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* at = end;
+    do {
+        *--at = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    Put(at, static_cast<std::size_t>(end - at));
 }
 
 }  // namespace
@@ -51,78 +70,66 @@ int main(int argc, char** argv) {
     data = static_cast<const unsigned char*>(mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE, fd, 0));
     if (data == MAP_FAILED) Fail("cannot map the file");
     shift = data[0x1E];
-    if (shift != 9 && shift != 12) Fail("unknown sector size");
     const std::uint32_t perSector = (1u << shift) / 4;
     const std::uint64_t sectors = fileSize >> shift;
 
-    // FAT sectors from the header's DIFAT and the DIFAT chain; directory sectors from the FAT.
-    std::vector<std::uint32_t> fat;
-    const std::uint32_t fatCount = U32(0x2C);
-    for (std::uint32_t i = 0; i < 109 && fat.size() < fatCount; ++i) fat.push_back(U32(0x4C + 4 * i));
-    for (std::uint32_t next = U32(0x44), steps = 0; fat.size() < fatCount && steps < sectors; ++steps) {
+    // FAT sectors from the header's DIFAT and the DIFAT chain, then the directory's sectors.
+    const std::uint32_t fatCount = U32(data + 0x2C);
+    auto* fat = static_cast<const unsigned char**>(std::malloc((fatCount + 1) * sizeof(void*)));
+    std::uint32_t fats = 0;
+    for (std::uint32_t i = 0; i < 109 && fats < fatCount; ++i) fat[fats++] = Sector(U32(data + 0x4C + 4 * i));
+    for (std::uint32_t next = U32(data + 0x44); fats < fatCount;) {
         const unsigned char* difat = Sector(next);
-        if (!difat) Fail("bad DIFAT");
-        for (std::uint32_t i = 0; i + 1 < perSector && fat.size() < fatCount; ++i)
-            fat.push_back(U32(difat - data + 4 * i));
-        next = U32(difat - data + 4 * (perSector - 1));
+        for (std::uint32_t i = 0; i + 1 < perSector && fats < fatCount; ++i) fat[fats++] = Sector(U32(difat + 4 * i));
+        next = U32(difat + 4 * (perSector - 1));
     }
-    std::vector<const unsigned char*> dir;
-    for (std::uint32_t s = U32(0x30); s < 0xFFFFFFFA && dir.size() < sectors;) {
-        if (!Sector(s) || s / perSector >= fat.size() || !Sector(fat[s / perSector])) Fail("bad chain");
-        dir.push_back(Sector(s));
-        s = U32(Sector(fat[s / perSector]) - data + 4 * (s % perSector));
-    }
-    const std::uint32_t entriesPerSector = (1u << shift) / 128;
-    const std::uint64_t entries = dir.size() * std::uint64_t{entriesPerSector};
-    auto entry = [&](std::uint32_t id) { return dir[id / entriesPerSector] + 128 * (id % entriesPerSector); };
-    auto link = [&](std::uint32_t id, int at) {
-        std::uint32_t v;
-        std::memcpy(&v, entry(id) + at, 4);
-        return v;
-    };
+    auto* dir = static_cast<const unsigned char**>(std::malloc(sectors * sizeof(void*)));
+    std::uint64_t dirSectors = 0;
+    for (std::uint32_t s = U32(data + 0x30); s < 0xFFFFFFFA; s = U32(fat[s / perSector] + 4 * (s % perSector)))
+        dir[dirSectors++] = Sector(s);
+    const std::uint32_t entryShift = shift - 7;
+    const std::uint32_t entryMask = (1u << entryShift) - 1;
+    auto entry = [&](std::uint32_t id) { return dir[id >> entryShift] + 128 * (id & entryMask); };
 
-    std::string out = std::string("Storage ") + argv[1] + "\n";
-    auto flush = [&] {
-        fwrite(out.data(), 1, out.size(), stdout);
-        out.clear();
+    // One stack for the whole walk: entries whose left subtree is done, and marks for the end of
+    // a storage. A storage's children go on above its right siblings, its end mark between them.
+    constexpr std::uint32_t kEndMark = 0xFFFFFFFF;
+    auto* stack = static_cast<std::uint32_t*>(std::malloc((2 * (dirSectors << entryShift) + 2) * 4));
+    std::size_t depth = 0;
+    auto pushLeftSpine = [&](std::uint32_t id) {
+        for (; id < 0xFFFFFFFA; id = U32(entry(id) + 0x44)) stack[depth++] = id;
     };
-    std::vector<bool> seen(entries);
-    // Each level: a storage's in-order walk, as the stack of entries whose left side is done.
-    std::vector<std::vector<std::uint32_t>> levels;
-    auto enter = [&](std::uint32_t storage) {
-        levels.emplace_back();
-        for (std::uint32_t id = link(storage, 0x4C); id < entries && !seen[id]; id = link(id, 0x44)) {
-            seen[id] = true;
-            levels.back().push_back(id);
+    Put("Storage ", 8);
+    Put(argv[1], std::strlen(argv[1]));
+    Put("\n", 1);
+    stack[depth++] = kEndMark;
+    pushLeftSpine(U32(entry(0) + 0x4C));
+    while (depth > 0) {
+        const std::uint32_t id = stack[--depth];
+        if (id == kEndMark) {
+            Put("End Storage (Unknown)\n", 22);
+        } else {
+            const unsigned char* e = entry(id);
+            pushLeftSpine(U32(e + 0x48));
+            const bool storage = e[0x42] == 1;
+            if (storage) Put("Storage ", 8);
+            else Put("Stream ", 7);
+            char* name = out + used;
+            const unsigned units = (e[0x40] | e[0x41] << 8) / 2 - 1;
+            for (unsigned i = 0; i < units; ++i) name[i] = static_cast<char>(e[2 * i]);
+            used += units;
+            Put(" Size: ", 7);
+            std::uint64_t size = 0;
+            if (!storage) std::memcpy(&size, e + 0x78, shift == 9 ? 4 : 8);
+            PutNumber(size);
+            Put("\n", 1);
+            if (storage) {
+                stack[depth++] = kEndMark;
+                pushLeftSpine(U32(e + 0x4C));
+            }
         }
-    };
-    enter(0);
-    while (!levels.empty()) {
-        if (levels.back().empty()) {
-            levels.pop_back();
-            out += "End Storage (Unknown)\n";
-            continue;
-        }
-        const std::uint32_t id = levels.back().back();
-        levels.back().pop_back();
-        for (std::uint32_t r = link(id, 0x48); r < entries && !seen[r]; r = link(r, 0x44)) {
-            seen[r] = true;
-            levels.back().push_back(r);
-        }
-        const unsigned char* e = entry(id);
-        const bool storage = e[0x42] == 1;
-        out += storage ? "Storage " : "Stream ";
-        const unsigned units = std::min<unsigned>((e[0x40] | e[0x41] << 8) / 2, 32);
-        for (unsigned i = 0; i + 1 < units && e[2 * i]; ++i) out += static_cast<char>(e[2 * i]);
-        out += " Size: ";
-        char digits[24];
-        std::uint64_t size = 0;
-        if (!storage) std::memcpy(&size, e + 0x78, shift == 9 ? 4 : 8);
-        out.append(digits, std::to_chars(digits, digits + sizeof digits, size).ptr);
-        out += '\n';
-        if (storage) enter(id);
-        if (out.size() >= 65536) flush();
+        if (used >= kOut) Flush();
     }
-    flush();
+    Flush();
     return std::fflush(stdout) == 0 ? 0 : 2;
 }

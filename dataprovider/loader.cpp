@@ -61,15 +61,10 @@ NameList ReadAnimationNames(IStorage& root) {
 }  // namespace
 
 std::string DescribeFileFailure(const std::string& what, HRESULT hr) {
-    ComPtr<IErrorInfo> info;
-    std::u16string reason;
-    if (GetErrorInfo(0, info.Put()) == S_OK && info) {
-        BstrHolder text;
-        if (SUCCEEDED(info->GetDescription(text.Put()))) reason = text.Text();
-    }
+    const std::string reason = TakeErrorDescription();
     if (hr != STG_E_DOCFILECORRUPT && hr != STG_E_READFAULT) return DescribeFailure(what, hr);
     return what + ": the file is truncated or damaged (" +
-           (reason.empty() ? HResultMessage(hr) : WideToAnsi(reason)) + ")";
+           (reason.empty() ? HResultMessage(hr) : reason) + ")";
 }
 
 Character LoadCharacter(IStorage& root) {

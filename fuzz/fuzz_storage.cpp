@@ -1,6 +1,6 @@
 // Fuzzes the compound-file reader through its public interfaces: the compound-file test, the
 // root open, enumeration of every storage, and stream opens, seeks and reads to the end; then
-// the listing written straight from the directory. The input is handed over as a file in memory
+// the storage listing in the checker's way, its messages worded. The input is handed over as a file in memory
 // (memfd), since the reader opens files by path.
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/storage.h"
-#include "storage/direct_listing.h"
+#include "storage/olestg.h"
 #include "memory_file.h"
 
 namespace {
@@ -68,11 +68,19 @@ public:
 };
 
 // The listing's lines are only counted: what matters is that every file is walked safely.
-void ListDirectly(const std::string& path) {
+class CountingSink final : public ListingSink {
+public:
+    void Line(std::string_view line) override { bytes_ += line.size(); }
+
+private:
+    std::size_t bytes_ = 0;
+};
+
+void List(const std::string& path) {
     SilentPrompts prompts;
-    std::size_t bytes = 0;
+    CountingSink sink;
     try {
-        WriteStorageListing(path, prompts, [&](std::string_view piece) { bytes += piece.size(); });
+        ListStorageFile(path, prompts, sink, kReadOnlyListing);
     } catch (const Error&) {
     }
 }
@@ -87,6 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (SUCCEEDED(StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
                                  root.Put())))
         WalkAll(std::move(root));
-    ListDirectly(WideToAnsi(path));
+    List(WideToAnsi(path));
     return 0;
 }

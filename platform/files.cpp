@@ -85,6 +85,14 @@ std::string ExtractFileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || st.st_size < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 std::string ReadWholeFile(const std::string& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) throw Error("Cannot read the file " + path + ": " + Reason(errno));

@@ -2,6 +2,8 @@
 // writes. Failures raise Error with a text that names the file and the system's reason.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,12 @@ std::string ExtractFilePath(const std::string& path);
 
 // The file part of a path, after its last separator.
 std::string ExtractFileName(const std::string& path);
+
+// True when the program's standard output is a terminal.
+bool StandardOutputIsTerminal();
+
+// The size in bytes of the file at `path`; nothing when it cannot be found.
+std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // The whole content of a file; raises Error("Cannot read the file F: why").
 std::string ReadWholeFile(const std::string& path);

@@ -17,19 +17,25 @@ std::unique_ptr<char16_t[]> StrToWide(const std::string& s, std::size_t& byteLen
 }
 
 std::string WideToStr(const char16_t* w) {
-    const int length = lstrlenW(w);
-    if (length == 0) return {};
+    std::string text;
+    WideToStr(w, text);
+    return text;
+}
+
+void WideToStr(const char16_t* w, std::string& out) {
+    out.clear();
+    if (!w) return;
     // Most element names are plain ASCII, which converts unit for byte: a listing of 100,000
     // elements would otherwise spend a quarter of its time in the general conversion.
-    std::string text(static_cast<std::size_t>(length), '\0');
-    bool ascii = true;
-    for (int i = 0; i < length && ascii; ++i) {
-        ascii = w[i] < 0x80;
-        text[static_cast<std::size_t>(i)] = static_cast<char>(w[i]);
+    char ascii[64];
+    std::size_t n = 0;
+    for (; n < sizeof ascii && w[n] != 0 && w[n] < 0x80; ++n) ascii[n] = static_cast<char>(w[n]);
+    if (n < sizeof ascii && w[n] == 0) {
+        out.assign(ascii, n);
+        return;
     }
-    if (ascii) return text;
+    const int length = lstrlenW(w);
     const int bytes = WideCharToMultiByte(CP_ACP, 0, w, length, nullptr, 0, nullptr, nullptr);
-    text.assign(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w, length, text.data(), bytes, nullptr, nullptr);
-    return text;
+    out.assign(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w, length, out.data(), bytes, nullptr, nullptr);
 }

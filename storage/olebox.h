@@ -13,3 +13,6 @@ std::unique_ptr<char16_t[]> StrToWide(const std::string& s, std::size_t& byteLen
 // The string of w up to its terminator; what the code page cannot represent becomes "?". A null
 // pointer gives the empty string. No length limit.
 std::string WideToStr(const char16_t* w);
+// The same string written into `out`, whose room is kept: for a caller converting one name after
+// another.
+void WideToStr(const char16_t* w, std::string& out);

@@ -1,19 +1,23 @@
 #include "storage/olestg.h"
 
 #include <charconv>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/error.h"
-#include "platform/cfb/storage_objects.h"
+#include "platform/files.h"
 #include "storage/StrBox.h"
 #include "storage/olebox.h"
 
 namespace {
 
-constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;      // 0x10
+constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;  // 0x10
+constexpr std::string_view kClosingLine = "End Storage (Unknown)";
+// A message names a storage by its path below the root; past this many names, by the first
+// and last few only, so that the messages of a deeply nested file stay in proportion to it.
+constexpr std::size_t kPathHead = 2, kPathTail = 5;
 
 // Frees the task-memory name of an element record however the loop body is left.
 struct ElementRecord {
@@ -24,71 +28,8 @@ struct ElementRecord {
     ~ElementRecord() { CoTaskMemFree(stat.pwcsName); }
 };
 
-// The limit for the file of `root`; none for a storage our reader did not open.
-std::size_t LineLimitOf(IStorage* root) {
-    const std::shared_ptr<const cfb::CompoundFile> file = cfb::FileOfRoot(root);
-    return file ? ListingLineLimit(file->Dir().Count()) : SIZE_MAX;
-}
-
-std::string StoragePathText(const std::string& path) {
-    return path.empty() ? "the root storage" : "storage \"" + path + "\"";
-}
-
-}  // namespace
-
-std::string StorageFailureReason(HRESULT hr) {
-    ComPtr<IErrorInfo> info;
-    std::u16string description;
-    if (GetErrorInfo(0, info.Put()) == S_OK && info) {
-        BstrHolder text;
-        if (SUCCEEDED(info->GetDescription(text.Put()))) description = text.Text();
-    }
-    switch (hr) {
-        case S_FALSE: return "not a compound file";
-        case STG_E_FILENOTFOUND:
-        case STG_E_PATHNOTFOUND: return "no such file";
-        case E_DIRECTORY: return "a folder, not a file";
-        case STG_E_ACCESSDENIED: return "permission denied";
-        case STG_E_SHAREVIOLATION:
-        case STG_E_LOCKVIOLATION: return "locked by another program";
-        default: break;
-    }
-    if (!description.empty()) return WideToAnsi(description);
-    return HResultMessage(hr) + " (" + HResultHex(hr) + ")";
-}
-
-bool CheckEnumResult(HRESULT result, Prompts& prompts) {
-    if (SUCCEEDED(result)) return true;
-    prompts.ShowMessage("Enum Failed");
-    return false;
-}
-
-TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts, const ListingMode& mode)
-    : prompts_(prompts), mode_(mode) {
-    OpenFile(path);
-}
-
-std::string ExplainFailure(const ListingMode& mode, const std::string& text, HRESULT hr) {
-    return mode.explained ? text + " (" + StorageFailureReason(hr) + ")" : text;
-}
-
-std::string ExplainStorageFailure(const ListingMode& mode, const std::string& text,
-                                  const std::string& storagePath, HRESULT hr) {
-    if (!mode.explained) return text;
-    return text + " (" + StoragePathText(storagePath) + ": " + StorageFailureReason(hr) + ")";
-}
-
-std::string_view ElementTypeName(DWORD type) {
-    switch (type) {
-        case STGTY_STORAGE: return "Storage";
-        case STGTY_STREAM: return "Stream";
-        case STGTY_LOCKBYTES: return "LockBytes";
-        case STGTY_PROPERTY: return "Property";
-        default: return "Unknown";
-    }
-}
-
-void AppendElementLine(std::string& line, std::string_view typeName, std::string_view name, std::uint64_t size) {
+void AppendElementLine(std::string& line, std::string_view typeName, std::string_view name,
+                       std::uint64_t size) {
     line += typeName;
     line += ' ';
     const auto code = name.empty() ? 0 : static_cast<unsigned char>(name[0]);
@@ -106,117 +47,257 @@ void AppendElementLine(std::string& line, std::string_view typeName, std::string
         line += name;
     }
     line += " Size: ";
+    // The full 64-bit size: a stream of 2 GiB or more is not shown as a negative number.
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, size).ptr;
     line.append(digits, end);
 }
 
-std::size_t ListingLineLimit(std::size_t entries) { return 4 * (2 * entries + 1); }
-
-std::string ListingTooLong(std::size_t limit) {
-    return "The listing was stopped at " + std::to_string(limit) +
-           " lines, four times what the file's entries need: storages of the same name under one storage "
-           "each list the elements of the first of them again";
+// The reason a child storage that the enumeration delivered could not be opened by its name.
+std::string ChildOpenReason(HRESULT hr) {
+    // The open reaches the first element of that name, compared without regard to case.
+    if (hr == STG_E_FILENOTFOUND) return "its name first names an element that is not a storage";
+    return StorageFailureReason(hr);
 }
 
-ComPtr<IStorage> OpenStorageFile(const std::string& path,
-                                 const std::function<void(std::string_view)>& header,
-                                 const ListingMode& mode) {
-    ComPtr<IStorage> root;
-    std::size_t byteLength = 0;
-    const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
-    SetErrorInfo(0, nullptr);
-    const HRESULT isStorage = StgIsStorageFile(widePath.get());
-    if (isStorage != S_OK) throw Error(ExplainFailure(mode, "Not a valid storage file.", isStorage));
-    header("Storage " + path);
-    SetErrorInfo(0, nullptr);
-    const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, mode.rootMode, nullptr, 0, root.Put());
-    if (FAILED(opened) || !root)
-        throw Error(ExplainFailure(mode, "Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
-    return root;
-}
+// One listing: steps A to D, depth first over an explicit stack of open storages rather than by
+// recursion, so that storages nested as deep as the file allows cannot exhaust the call stack.
+// The lines come out as a recursive walk would give them: a storage's line, its elements, its
+// closing line, then its next sibling. Each open storage keeps only its own name, never the path
+// to it.
+class StorageWalk {
+public:
+    StorageWalk(Prompts& prompts, ListingSink& sink, const ListingMode& mode)
+        : prompts_(prompts), sink_(sink), mode_(mode) {}
 
-void TOpenStorage::OpenFile(const std::string& path) {
-    const ComPtr<IStorage> root =
-        OpenStorageFile(path, [&](std::string_view line) { Lines.Add(line); }, mode_);
-    ListStorage(root.Get());
-}
+    void OpenFile(const std::string& path);
+    std::size_t LeftOut() const { return leftOut_; }
 
-void TOpenStorage::Enter(std::vector<OpenLevel>& levels, ComPtr<IStorage> storage,
-                         std::string path) {
-    OpenLevel level{std::move(storage), {}, std::move(path)};
-    if (mode_.explained) SetErrorInfo(0, nullptr);
-    const HRESULT enumerated = level.storage->EnumElements(0, nullptr, 0, level.elements.Put());
-    if (FAILED(enumerated) && mode_.explained) {
-        prompts_.ShowMessage(ExplainStorageFailure(mode_, "Enum Failed", level.path, enumerated));
-        return;
-    }
-    if (!CheckEnumResult(enumerated, prompts_) || !level.elements) return;
-    levels.push_back(std::move(level));
-}
+private:
+    struct OpenLevel {
+        ComPtr<IStorage> storage;
+        ComPtr<IEnumSTATSTG> elements;
+        std::string name;  // as the line shows it, for messages; empty for the root
+    };
 
-// Depth first over an explicit stack of open storages rather than by recursion, so that storages
-// nested as deep as the file allows cannot exhaust the call stack. The lines come out as a
-// recursive walk would give them: a storage's line, its elements, its closing line, then its next
-// sibling.
-void TOpenStorage::ListStorage(IStorage* root) {
-    const std::size_t limit = LineLimitOf(root);
-    std::vector<OpenLevel> levels;
-    root->AddRef();
-    Enter(levels, ComPtr<IStorage>::Attach(root), "");
-    while (!levels.empty()) {
-        ElementRecord element;
+    void ListStorage(ComPtr<IStorage> root);
+    void Enter(ComPtr<IStorage> storage, const std::string* name);
+    void AddLine(std::string_view line);
+    // The line of `element`, whose name name_ holds.
+    void AddElementLine(std::string_view typeName, const STATSTG& element);
+    ComPtr<IStorage> OpenSubStorage(IStorage* parent, const STATSTG& element);
+
+    void ClearErrorInfo() const {
         if (mode_.explained) SetErrorInfo(0, nullptr);
-        const HRESULT fetched = levels.back().elements->Next(1, &element.stat, nullptr);
+    }
+    std::string Explained(const std::string& text, HRESULT hr) const {
+        return mode_.explained ? text + " (" + StorageFailureReason(hr) + ")" : text;
+    }
+    // The window's text, or in the explained mode that text followed by the storage it concerns
+    // and why.
+    std::string AboutStorage(const std::string& text, const std::string& storage, const std::string& why) const {
+        return mode_.explained ? text + " (" + storage + ": " + why + ")" : text;
+    }
+    // Names the storage open at the top, or its child `child`: "the root storage",
+    // "storage \"A/B\"".
+    std::string StorageText(const std::string* child) const;
+
+    Prompts& prompts_;
+    ListingSink& sink_;
+    const ListingMode& mode_;
+    std::vector<OpenLevel> levels_;
+    std::size_t lines_ = 0;
+    std::size_t leftOut_ = 0;  // storages that could not be enumerated or opened
+    std::size_t limit_ = SIZE_MAX;  // until the file is open
+    std::string name_;  // of the element being listed
+    std::string line_;  // the line being built, kept from line to line
+};
+
+void StorageWalk::OpenFile(const std::string& path) {
+    ComPtr<IStorage> root;
+    {
+        std::size_t byteLength = 0;
+        const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
+        ClearErrorInfo();
+        const HRESULT isStorage = StgIsStorageFile(widePath.get());
+        if (isStorage != S_OK) throw Error(Explained("Not a valid storage file.", isStorage));
+        AddLine("Storage " + path);
+        ClearErrorInfo();
+        const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, mode_.rootMode, nullptr, 0, root.Put());
+        if (FAILED(opened) || !root)
+            throw Error(Explained("Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
+    }
+    // The open file is the one at the path; its size bounds what its directory can hold.
+    limit_ = ListingLineLimit(FileSize(path).value_or(0));
+    ListStorage(std::move(root));
+}
+
+void StorageWalk::ListStorage(ComPtr<IStorage> root) {
+    Enter(std::move(root), nullptr);
+    while (!levels_.empty()) {
+        ElementRecord element;
+        // The error information is not cleared before each fetch: every failure the walk meets
+        // takes it, and it was cleared when the file was opened.
+        const HRESULT fetched = levels_.back().elements->Next(1, &element.stat, nullptr);
         if (FAILED(fetched)) {
-            if (!mode_.explained) RaiseFailure("Reading the storage elements failed", fetched);
-            throw Error(ExplainStorageFailure(mode_, "Reading the storage elements failed", levels.back().path, fetched));
+            const std::string text = "Reading the storage elements failed";
+            if (!mode_.explained) RaiseFailure(text, fetched);
+            throw Error(AboutStorage(text, StorageText(nullptr), StorageFailureReason(fetched)));
         }
         if (fetched != S_OK) {
+            // Nothing delivered: the record counts as all zeros, an "Unknown" element.
             CoTaskMemFree(element.stat.pwcsName);
             element.stat = STATSTG{};
         }
-        const std::string typeName(ElementTypeName(element.stat.type));
+        const std::string_view typeName = ElementTypeName(element.stat.type);
+        WideToStr(element.stat.pwcsName, name_);
         AddElementLine(typeName, element.stat);
-        if (static_cast<std::size_t>(Lines.Count()) > limit) throw Error(ListingTooLong(limit));
         if (fetched != S_OK) {
-            levels.pop_back();
+            levels_.pop_back();
             continue;
         }
-        const bool isStorage = typeName == "Storage";
-        if (!isStorage && !mode_.keepElements) continue;
-        const std::string& parent = levels.back().path;
-        std::string path = (parent.empty() ? "" : parent + "/") + WideToStr(element.stat.pwcsName);
-        if (mode_.keepElements)
-            Elements.push_back({path, typeName, element.stat.cbSize, static_cast<int>(levels.size())});
-        if (isStorage) {
-            ComPtr<IStorage> child = OpenSubStorage(levels.back().storage.Get(), element.stat, path);
-            if (child) Enter(levels, std::move(child), std::move(path));
-        }
+        sink_.Element(name_, typeName, element.stat.cbSize, levels_.size());
+        if (element.stat.type != STGTY_STORAGE) continue;
+        if (ComPtr<IStorage> child = OpenSubStorage(levels_.back().storage.Get(), element.stat))
+            Enter(std::move(child), &name_);
     }
 }
 
-void TOpenStorage::AddElementLine(const std::string& typeName, const STATSTG& element) {
-    if (typeName == "Unknown") {
-        Lines.Add("End Storage (Unknown)");
+void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string* name) {
+    ComPtr<IEnumSTATSTG> elements;
+    ClearErrorInfo();
+    const HRESULT enumerated = storage->EnumElements(0, nullptr, 0, elements.Put());
+    if (FAILED(enumerated) && mode_.explained) {
+        ++leftOut_;
+        prompts_.ShowMessage(AboutStorage("Enum Failed", StorageText(name), StorageFailureReason(enumerated)));
         return;
     }
-    // The line is built in one buffer kept from line to line: with a hundred thousand elements,
-    // an allocation per piece costs as much as reading the directory.
-    line_.clear();
-    AppendElementLine(line_, typeName, WideToStr(element.pwcsName), element.cbSize);
-    Lines.Add(line_);
+    if (!CheckEnumResult(enumerated, prompts_) || !elements) {
+        ++leftOut_;
+        return;
+    }
+    levels_.push_back({std::move(storage), std::move(elements), name ? *name : std::string()});
 }
 
-ComPtr<IStorage> TOpenStorage::OpenSubStorage(IStorage* parent, const STATSTG& element,
-                                              const std::string& path) {
+void StorageWalk::AddLine(std::string_view line) {
+    if (++lines_ > limit_) throw Error(ListingTooLong(limit_));
+    sink_.Line(line);
+}
+
+void StorageWalk::AddElementLine(std::string_view typeName, const STATSTG& element) {
+    if (typeName == "Unknown") {
+        AddLine(kClosingLine);
+        return;
+    }
+    // Built in one buffer kept from line to line: with a hundred thousand elements, an
+    // allocation per piece costs as much as reading the directory.
+    line_.clear();
+    AppendElementLine(line_, typeName, name_, element.cbSize);
+    AddLine(line_);
+}
+
+ComPtr<IStorage> StorageWalk::OpenSubStorage(IStorage* parent, const STATSTG& element) {
     ComPtr<IStorage> child;
     const char16_t* name = element.pwcsName ? element.pwcsName : u"";
-    if (mode_.explained) SetErrorInfo(0, nullptr);
+    ClearErrorInfo();
     const HRESULT opened = parent->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put());
-    if (FAILED(opened) || !child) {
-        prompts_.ShowMessage(ExplainStorageFailure(mode_, "Count not open subStorage", path, FAILED(opened) ? opened : E_POINTER));
-        return {};
+    if (SUCCEEDED(opened) && child) return child;
+    ++leftOut_;
+    if (!mode_.explained) {
+        prompts_.ShowMessage("Count not open subStorage");
+    } else if (name_.empty()) {
+        // No name can open it: a child storage is opened by its name.
+        prompts_.ShowMessage(AboutStorage("Count not open subStorage", "a storage in " + StorageText(nullptr),
+                                          "the name is empty"));
+    } else {
+        prompts_.ShowMessage(AboutStorage("Count not open subStorage", StorageText(&name_),
+                                          ChildOpenReason(FAILED(opened) ? opened : E_POINTER)));
     }
-    return child;
+    return {};
+}
+
+std::string StorageWalk::StorageText(const std::string* child) const {
+    const std::size_t parents = levels_.empty() ? 0 : levels_.size() - 1;
+    const std::size_t count = parents + (child ? 1 : 0);
+    if (count == 0) return "the root storage";
+    auto nameAt = [&](std::size_t i) -> const std::string& { return i < parents ? levels_[i + 1].name : *child; };
+    std::string text = "storage \"";
+    for (std::size_t i = 0; i < count; ++i) {
+        if (count > kPathHead + kPathTail + 1 && i == kPathHead) {
+            text += ".../";
+            i = count - kPathTail;
+        }
+        text += nameAt(i);
+        if (i + 1 < count) text += '/';
+    }
+    return text + "\"";
+}
+
+class LineListSink final : public ListingSink {
+public:
+    explicit LineListSink(LineList& lines) : lines_(lines) {}
+    void Line(std::string_view line) override { lines_.Add(line); }
+
+private:
+    LineList& lines_;
+};
+
+}  // namespace
+
+void ListingSink::Element(std::string_view, std::string_view, std::uint64_t, std::size_t) {}
+
+std::string StorageFailureReason(HRESULT hr) {
+    const std::string description = TakeErrorDescription();
+    switch (hr) {
+        case S_FALSE: return "not a compound file";
+        case STG_E_FILENOTFOUND:
+        case STG_E_PATHNOTFOUND: return "no such file";
+        case E_DIRECTORY: return "a folder, not a file";
+        case STG_E_ACCESSDENIED: return "permission denied";
+        case STG_E_SHAREVIOLATION:
+        case STG_E_LOCKVIOLATION: return "locked by another program";
+        default: break;
+    }
+    if (!description.empty()) return description;
+    return HResultMessage(hr) + " (" + HResultHex(hr) + ")";
+}
+
+bool CheckEnumResult(HRESULT result, Prompts& prompts) {
+    if (SUCCEEDED(result)) return true;
+    prompts.ShowMessage("Enum Failed");
+    return false;
+}
+
+std::string_view ElementTypeName(DWORD type) {
+    switch (type) {
+        case STGTY_STORAGE: return "Storage";
+        case STGTY_STREAM: return "Stream";
+        case STGTY_LOCKBYTES: return "LockBytes";
+        case STGTY_PROPERTY: return "Property";
+        default: return "Unknown";
+    }
+}
+
+std::size_t ListingLineLimit(std::uint64_t fileBytes) {
+    // A directory entry takes 128 bytes; listing it once takes its line and, for a storage, its
+    // closing line. The header line and the root's closing line come on top.
+    const std::uint64_t entries = fileBytes / 128;
+    return static_cast<std::size_t>(4 * (2 * entries + 2));
+}
+
+std::string ListingTooLong(std::size_t limit) {
+    return "The listing was stopped at " + std::to_string(limit) +
+           " lines, four times what a file of its size needs: storages of the same name under one storage "
+           "each list the elements of the first of them again";
+}
+
+std::size_t ListStorageFile(const std::string& path, Prompts& prompts, ListingSink& sink, const ListingMode& mode) {
+    StorageWalk walk(prompts, sink, mode);
+    walk.OpenFile(path);
+    return walk.LeftOut();
+}
+
+TOpenStorage::TOpenStorage(const std::string& path, Prompts& prompts, const ListingMode& mode) {
+    LineListSink sink(Lines);
+    ListStorageFile(path, prompts, sink, mode);
 }

@@ -3,13 +3,16 @@
 // closing line "End Storage (Unknown)" after the elements of every storage, depth first in the
 // order the enumeration delivers them. The window and the command-line checker show these lines
 // and derive their totals from the line count.
+//
+// There is one walk over the file, through the storage interfaces, and it holds every rule of the
+// listing: the element types, the child an open by name reaches, the failures and how they are
+// worded, the line limit and the name conversion. It hands its output to a sink as it goes:
+// TOpenStorage keeps the lines, the checker writes them out, counts them or turns them into JSON.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/linelist.h"
 #include "platform/prompts.h"
@@ -25,10 +28,40 @@ bool CheckEnumResult(HRESULT result, Prompts& prompts);
 struct ListingMode {
     DWORD rootMode;
     bool explained;
-    bool keepElements;  // fill TOpenStorage::Elements as well as the lines
 };
-inline constexpr ListingMode kWindowListing{STGM_READWRITE | STGM_SHARE_EXCLUSIVE, false, false};
-inline constexpr ListingMode kReadOnlyListing{STGM_READ | STGM_SHARE_DENY_WRITE, true, false};
+inline constexpr ListingMode kWindowListing{STGM_READWRITE | STGM_SHARE_EXCLUSIVE, false};
+inline constexpr ListingMode kReadOnlyListing{STGM_READ | STGM_SHARE_DENY_WRITE, true};
+
+// What a listing produces, in order, as the walk reaches it.
+class ListingSink {
+public:
+    virtual ~ListingSink() = default;
+    // Every line: the header, each element's line, each closing line.
+    virtual void Line(std::string_view line) = 0;
+    // Follows the line of each element delivered (one of a type outside 1 to 4 has the closing
+    // line): its name as 8-bit text (a leading code 1 to 6 left as it is), its type name, its size
+    // and its depth (1 for an element of the root). The default ignores it.
+    virtual void Element(std::string_view name, std::string_view typeName, std::uint64_t size,
+                         std::size_t depth);
+};
+
+// Lists the file at `path` into `sink`. Raises Error "Not a valid storage file." when the file is
+// missing or not a compound file, "Call to StgOpenStorage failed" when the root cannot be opened
+// in the mode's way, an error naming the code when fetching an element fails, and
+// ListingTooLong's error past the line limit; the sink has then seen the lines up to there, which
+// a caller discards as TOpenStorage does. Storages that cannot be enumerated or opened are
+// reported through `prompts` and the listing goes on. Returns how many storages were left out
+// that way ("Enum Failed", "Count not open subStorage"): 0 for a complete listing.
+std::size_t ListStorageFile(const std::string& path, Prompts& prompts, ListingSink& sink,
+                     const ListingMode& mode = kWindowListing);
+
+// The most lines the listing of a file of `fileBytes` bytes may have: four times what listing
+// every entry a directory of that size could hold takes. Storages of the same name under one
+// storage all open the first of them, whose elements are then listed once for each; nested, that
+// doubles the listing at every level, so a file of a few kilobytes would list without end. A
+// listing that grows past the limit raises Error(ListingTooLong(limit)) instead.
+std::size_t ListingLineLimit(std::uint64_t fileBytes);
+std::string ListingTooLong(std::size_t limit);
 
 // Why a storage call failed, in words: "no such file", "a folder", "permission denied", "locked
 // by another program", or what the storage services said about the damage (their error
@@ -36,69 +69,13 @@ inline constexpr ListingMode kReadOnlyListing{STGM_READ | STGM_SHARE_DENY_WRITE,
 // failed call.
 std::string StorageFailureReason(HRESULT hr);
 
-// The window's text `text`, followed in the mode's explained way by the reason (for a file) or
-// by the storage concerned and the reason (for a storage below the file, "" for the root).
-std::string ExplainFailure(const ListingMode& mode, const std::string& text, HRESULT hr);
-std::string ExplainStorageFailure(const ListingMode& mode, const std::string& text,
-                                  const std::string& storagePath, HRESULT hr);
-
-// Steps 1 to 4 of the listing: tests the file and opens its root in the mode's way, raising the
-// errors TOpenStorage raises; `header` receives the header line as soon as the file is known to
-// be a compound file.
-ComPtr<IStorage> OpenStorageFile(const std::string& path,
-                                 const std::function<void(std::string_view)>& header,
-                                 const ListingMode& mode = kWindowListing);
-
-// The most lines the listing of a file whose directory holds `entries` entries may have: four
-// times what listing every entry once takes. Storages of the same name under one storage all
-// open the first of them, whose elements are then listed once for each; nested, that doubles
-// the listing at every level, so a file of a few kilobytes would list without end. A listing
-// that grows past the limit raises Error (ListingTooLong) instead.
-std::size_t ListingLineLimit(std::size_t entries);
-std::string ListingTooLong(std::size_t limit);
-
 // "Storage", "Stream", "LockBytes", "Property", or "Unknown" for any other element type.
 std::string_view ElementTypeName(DWORD type);
-// Appends the line of an element that is not "Unknown" to `line`: the type name, the name
-// (already converted to 8-bit text; a leading code 1 to 6 shown by number) and the size.
-void AppendElementLine(std::string& line, std::string_view typeName, std::string_view name, std::uint64_t size);
-
-// One element of the listing as data, for scripts: its path below the root ("Sub/Wave"), its
-// type as the line names it, its size and its depth (1 for an element of the root).
-struct ListedElement {
-    std::string path;
-    std::string type;
-    std::uint64_t size = 0;
-    int depth = 0;
-};
 
 class TOpenStorage {
 public:
-    // Lists the whole file. Raises Error "Not a valid storage file." when the file is missing or
-    // not a compound file, "Call to StgOpenStorage failed" when the root cannot be opened in the
-    // mode's way, and an error naming the code when fetching an element fails. Storages that
-    // cannot be enumerated or opened are reported through `prompts` and the listing goes on.
+    // Lists the whole file into Lines; raises ListStorageFile's errors, with no object made.
     TOpenStorage(const std::string& path, Prompts& prompts, const ListingMode& mode = kWindowListing);
 
     LineList Lines;
-    std::vector<ListedElement> Elements;  // with ListingMode::keepElements, in line order
-
-private:
-    // One storage whose elements are being listed, with its enumerator.
-    struct OpenLevel {
-        ComPtr<IStorage> storage;
-        ComPtr<IEnumSTATSTG> elements;
-        std::string path;  // below the root; empty for the root
-    };
-
-    void OpenFile(const std::string& path);
-    void ListStorage(IStorage* root);
-    void Enter(std::vector<OpenLevel>& levels, ComPtr<IStorage> storage, std::string path);
-    void AddElementLine(const std::string& typeName, const STATSTG& element);
-    // Opens the child storage named by `element`; empty when it cannot be opened.
-    ComPtr<IStorage> OpenSubStorage(IStorage* parent, const STATSTG& element,
-                                    const std::string& path);
-    Prompts& prompts_;
-    ListingMode mode_;
-    std::string line_;  // the line being built
 };

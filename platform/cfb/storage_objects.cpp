@@ -190,8 +190,6 @@ public:
         return StatChecked(file_->Dir(), id_, statFlag, mode_, stat);
     }
 
-    std::shared_ptr<const CompoundFile> FileIfRoot() const { return id_ == 0 ? file_ : nullptr; }
-
 private:
     // Children are opened with exclusive sharing, never with more access than this storage has.
     HRESULT FindChild(LPCWSTR name, DWORD mode, std::uint32_t* child) const {
@@ -226,11 +224,6 @@ private:
 
 IStorage* NewRootStorage(std::shared_ptr<CompoundFile> file, DWORD mode) {
     return new (std::nothrow) Storage(std::move(file), 0, mode);
-}
-
-std::shared_ptr<const CompoundFile> FileOfRoot(IStorage* storage) {
-    const auto* ours = dynamic_cast<const Storage*>(storage);
-    return ours ? ours->FileIfRoot() : nullptr;
 }
 
 }  // namespace cfb

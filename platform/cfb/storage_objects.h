@@ -13,8 +13,4 @@ namespace cfb {
 // The root storage of `file`, opened with `mode`; the caller owns the one reference.
 IStorage* NewRootStorage(std::shared_ptr<CompoundFile> file, DWORD mode);
 
-// The file behind a root storage of this reader, for a caller that walks its directory in
-// place rather than element by element; null for any other storage.
-std::shared_ptr<const CompoundFile> FileOfRoot(IStorage* storage);
-
 }  // namespace cfb

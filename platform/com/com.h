@@ -82,6 +82,10 @@ HRESULT CreateErrorInfo(ICreateErrorInfo** info);
 // information.
 void SetErrorDescription(const std::string& description);
 
+// For callers of a component, right after a call failed: the description of the thread's error
+// information as 8-bit text, consumed; empty when there is none.
+std::string TakeErrorDescription();
+
 // For callers of a component, right after a call failed with `hr`: raises Error with
 // "<what>: <description>" when the component set a description, DescribeFailure(what, hr)
 // otherwise. The error information is consumed either way.

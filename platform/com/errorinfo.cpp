@@ -77,13 +77,16 @@ void SetErrorDescription(const std::string& description) {
     SetErrorInfo(0, info.Get());
 }
 
-void RaiseCallFailure(const std::string& what, HRESULT hr) {
+std::string TakeErrorDescription() {
     ComPtr<IErrorInfo> info;
-    std::u16string description;
-    if (GetErrorInfo(0, info.Put()) == S_OK && info) {
-        BstrHolder text;
-        if (SUCCEEDED(info->GetDescription(text.Put()))) description = text.Text();
-    }
+    if (GetErrorInfo(0, info.Put()) != S_OK || !info) return {};
+    BstrHolder text;
+    if (FAILED(info->GetDescription(text.Put()))) return {};
+    return WideToAnsi(text.Text());
+}
+
+void RaiseCallFailure(const std::string& what, HRESULT hr) {
+    const std::string description = TakeErrorDescription();
     if (description.empty()) RaiseFailure(what, hr);
-    throw Error(what + ": " + WideToAnsi(description));
+    throw Error(what + ": " + description);
 }

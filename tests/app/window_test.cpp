@@ -16,6 +16,7 @@
 #include "platform/cfb/writer.h"
 #include "platform/com/com.h"
 #include "platform/files.h"
+#include "platform/storage.h"
 #include "tests/support/cfb_patch.h"
 #include "tests/app/window_fixture.h"
 
@@ -91,7 +92,6 @@ TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndEleven) {
     EXPECT_EQ(Form().ElementLines.Count(), 14);
     EXPECT_EQ(Form().Path1->Caption().toStdString(), "Path: " + path);
     EXPECT_EQ(Form().CharFileDir, characterDir.Path());
-    EXPECT_EQ(Form().OpenedStorage, nullptr);
 }
 
 TEST_F(Window, RootThatCannotBeEnumeratedShowsMinusOneAndMinusTwo) {

@@ -1,5 +1,6 @@
-// The storage element listing: its lines for real files made by our writer, its messages for
-// storages that cannot be enumerated or opened, and its errors.
+// The storage element listing: its lines for files made by our writer and for directories laid out
+// byte by byte, its messages for storages that cannot be enumerated or opened, worded in the
+// window's way and in the checker's, and its errors.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include "storage/StrBox.h"
 #include "storage/olebox.h"
 #include "storage/olestg.h"
+#include "tests/cfb/crafted_file.h"
 #include "tests/support/cfb_patch.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
@@ -21,7 +23,17 @@
 namespace {
 
 using cfb::CompoundFileWriter;
+using crafted::EntrySpec;
+using crafted::Root;
 using Lines = std::vector<std::string>;
+
+EntrySpec Storage(std::u16string name, std::uint32_t left, std::uint32_t right, std::uint32_t child) {
+    return {std::move(name), cfb::kTypeStorage, left, right, child, 0, 0};
+}
+EntrySpec Stream(std::u16string name, std::uint64_t size, std::uint32_t left = cfb::kNoStream,
+                 std::uint32_t right = cfb::kNoStream) {
+    return {std::move(name), cfb::kTypeStream, left, right, cfb::kNoStream, cfb::kEndOfChain, size};
+}
 
 class Listing : public ::testing::Test {
 protected:
@@ -35,7 +47,9 @@ protected:
         WriteFileAtomically(path, bytes);
         return path;
     }
-    Lines List(const std::string& path) { return TOpenStorage(path, prompts).Lines.Lines(); }
+    Lines List(const std::string& path, const ListingMode& mode = kWindowListing) {
+        return TOpenStorage(path, prompts, mode).Lines.Lines();
+    }
     std::string ErrorOf(const std::string& path, const ListingMode& mode = kWindowListing) {
         try {
             TOpenStorage listing(path, prompts, mode);
@@ -108,6 +122,8 @@ TEST_F(Listing, RootThatCannotBeOpenedForWritingIsRefused) {
     EXPECT_EQ(ErrorOf(path), "Call to StgOpenStorage failed");
 }
 
+// Each failure in both modes: the window's text alone, and the checker's with the storage it
+// concerns and why.
 TEST_F(Listing, StorageThatCannotBeEnumeratedContributesNothing) {
     CompoundFileWriter writer;
     writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
@@ -117,41 +133,119 @@ TEST_F(Listing, StorageThatCannotBeEnumeratedContributesNothing) {
     damagedRoot.SetEntry32(CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
     const std::string root = SaveBytes(damagedRoot.Bytes(), "root.acs");
     EXPECT_EQ(List(root), (Lines{"Storage " + root}));
-    EXPECT_EQ(prompts.shown, (Lines{"message: Enum Failed"}));
+    EXPECT_EQ(List(root, kReadOnlyListing), (Lines{"Storage " + root}));
+    EXPECT_EQ(prompts.messages,
+              (Lines{"Enum Failed", "Enum Failed (the root storage: the child link of the root storage leads "
+                                    "to no usable entry (past the directory, to an unused entry, or back into the tree))"}));
 
-    prompts.shown.clear();
+    prompts.messages.clear();
     CfbPatch damagedChild(writer.SaveToBytes());
     damagedChild.SetEntry32(sub, cfb::entry::kChild, 0x00FFFFFF);
     const std::string child = SaveBytes(damagedChild.Bytes(), "child.acs");
-    EXPECT_EQ(List(child), (Lines{"Storage " + child, "Stream A Size: 1", "Storage Sub Size: 0",
-                                  "End Storage (Unknown)"}));
-    EXPECT_EQ(prompts.shown, (Lines{"message: Enum Failed"}));
+    const Lines lines{"Storage " + child, "Stream A Size: 1", "Storage Sub Size: 0", "End Storage (Unknown)"};
+    EXPECT_EQ(List(child), lines);
+    EXPECT_EQ(List(child, kReadOnlyListing), lines);
+    EXPECT_EQ(prompts.messages,
+              (Lines{"Enum Failed", "Enum Failed (storage \"Sub\": the child link of storage \"Sub\" leads "
+                                    "to no usable entry (past the directory, to an unused entry, or back into the tree))"}));
 }
 
-TEST_F(Listing, ChildStorageThatCannotBeOpenedIsReportedAndSkipped) {
-    CompoundFileWriter writer;
-    const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"S");
-    writer.AddStream(sub, u"Inner", "i");
-    writer.AddStream(CompoundFileWriter::kRoot, u"After", "a");
-    CfbPatch patch(writer.SaveToBytes());
-    patch.SetEntry16(sub, cfb::entry::kNameLength, 0);  // a nameless storage cannot be opened
-    const std::string path = SaveBytes(patch.Bytes());
-    const Lines lines = List(path);
-    EXPECT_EQ(prompts.shown, (Lines{"message: Count not open subStorage"}));
-    EXPECT_EQ(lines.back(), "End Storage (Unknown)");
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Storage  Size: 0"), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Stream After Size: 1"), lines.end());
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "Stream Inner Size: 1"), lines.end());
+// A storage whose name first names a stream, and a storage with an empty name: neither can be
+// opened by its name. Storages of the same name open the first of them.
+TEST_F(Listing, ChildStoragesAreOpenedByName) {
+    const std::string path = SaveBytes(crafted::DirectoryOnly(
+        {Root(2), Stream(u"Same", 1), Storage(u"same", 1, 3, 7), Storage(u"", cfb::kNoStream, 4, 8),
+         Storage(u"Twin", cfb::kNoStream, 5, 9), Storage(u"tWIN", cfb::kNoStream, 6, 10),
+         Stream(u"After", 6), Stream(u"Inside", 2), Stream(u"Hidden", 3), Stream(u"InFirst", 11),
+         Stream(u"InSecond", 12)}));
+    const Lines expected{"Storage " + path, "Stream Same Size: 1", "Storage same Size: 0", "Storage  Size: 0",
+                         "Storage Twin Size: 0", "Stream InFirst Size: 11", "End Storage (Unknown)",
+                         "Storage tWIN Size: 0", "Stream InFirst Size: 11", "End Storage (Unknown)",
+                         "Stream After Size: 6", "End Storage (Unknown)"};
+    EXPECT_EQ(List(path), expected);
+    EXPECT_EQ(prompts.messages, (Lines{"Count not open subStorage", "Count not open subStorage"}));
+    prompts.messages.clear();
+    EXPECT_EQ(List(path, kReadOnlyListing), expected);
+    EXPECT_EQ(prompts.messages,
+              (Lines{"Count not open subStorage (storage \"same\": its name first names an element that is not a storage)",
+                     "Count not open subStorage (a storage in the root storage: the name is empty)"}));
 }
 
 TEST_F(Listing, DamagedSiblingTreeEndsTheListingWithAnError) {
-    CompoundFileWriter writer;
-    const auto a = writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
-    writer.AddStream(CompoundFileWriter::kRoot, u"B", "b");
-    CfbPatch patch(writer.SaveToBytes(cfb::SiblingShape::RightChain));
-    patch.SetEntry32(a, cfb::entry::kRight, a);  // a sibling that points back at itself
-    const std::string error = ErrorOf(SaveBytes(patch.Bytes()));
-    EXPECT_NE(error.find("0x80030109"), std::string::npos) << error;
+    const std::string path = SaveBytes(crafted::DirectoryOnly(
+        {Root(1), Storage(u"Outer", cfb::kNoStream, cfb::kNoStream, 2),
+         Storage(u"Inner", cfb::kNoStream, cfb::kNoStream, 3), Stream(u"Leaf", 1, cfb::kNoStream, 77)}));
+    EXPECT_EQ(ErrorOf(path), "Reading the storage elements failed: The docfile has been corrupted. (0x80030109)");
+    EXPECT_EQ(ErrorOf(path, kReadOnlyListing),
+              "Reading the storage elements failed (storage \"Outer/Inner\": the sibling tree under storage "
+              "\"Inner\" has a damaged link (a loop, an entry met twice, or a link to an unused entry or past "
+              "the directory))");
+}
+
+// The sizes of 2 GiB and more print in full, never as negative 32-bit numbers.
+TEST_F(Listing, SizesOfTwoGibibytesAndMorePrintInFull) {
+    const std::string path = SaveBytes(crafted::DirectoryOnly(
+        {Root(2), Stream(u"Big", std::uint64_t{1} << 31), Stream(u"Bigger", (std::uint64_t{1} << 32) + 5, 1)}));
+    EXPECT_EQ(List(path), (Lines{"Storage " + path, "Stream Big Size: 2147483648",
+                                 "Stream Bigger Size: 4294967301", "End Storage (Unknown)"}));
+}
+
+// What a sink gets beside the lines: every element delivered with its depth, those of other
+// types included, whose line is the closing line.
+TEST_F(Listing, SinkGetsEveryElementWithItsDepth) {
+    struct Recorder final : ListingSink {
+        Lines seen;
+        void Line(std::string_view line) override { seen.emplace_back(line); }
+        void Element(std::string_view name, std::string_view type, std::uint64_t size, std::size_t depth) override {
+            seen.push_back(std::string(type) + " " + std::string(name) + " " + std::to_string(size) + " @" +
+                           std::to_string(depth));
+        }
+    };
+    EntrySpec odd = Stream(u"\x01Odd", 9);
+    odd.type = 6;
+    const std::string path = SaveBytes(crafted::DirectoryOnly(
+        {Root(1), Storage(u"S", cfb::kNoStream, 3, 2), Stream(u"In", 4), odd}));
+    Recorder recorder;
+    ListStorageFile(path, prompts, recorder);
+    EXPECT_EQ(recorder.seen, (Lines{"Storage " + path, "Storage S Size: 0", "Storage S 0 @1", "Stream In Size: 4",
+                                    "Stream In 4 @2", "End Storage (Unknown)", "End Storage (Unknown)",
+                                    "Unknown \x01Odd 9 @1", "End Storage (Unknown)"}));
+}
+
+// Storages of the same name under one storage each list the first of them; nested, the listing
+// would double at every level. It stops at four times what a file of its size could need.
+TEST_F(Listing, RepeatsThroughSameNamedStoragesStopAtTheLimit) {
+    std::vector<EntrySpec> nested{Root(1)};
+    for (std::uint32_t level = 0; level < 60; ++level) {
+        const auto id = static_cast<std::uint32_t>(nested.size());
+        nested.push_back(Storage(u"X", cfb::kNoStream, id + 1, level + 1 < 60 ? id + 2 : cfb::kNoStream));
+        nested.push_back(Storage(u"x", cfb::kNoStream, cfb::kNoStream, cfb::kNoStream));
+    }
+    const std::string bytes = crafted::DirectoryOnly(nested);
+    const std::string path = SaveBytes(bytes);
+    const std::size_t limit = ListingLineLimit(bytes.size());
+    EXPECT_EQ(limit, 4u * (2 * bytes.size() / 128 + 2));
+    EXPECT_EQ(ErrorOf(path), ListingTooLong(limit));
+    EXPECT_EQ(ErrorOf(path, kReadOnlyListing), ListingTooLong(limit));
+
+    // "A" with `streams` streams listed under 9 names. 148 streams: 158 entries in 40 sectors of
+    // 512 bytes, a file of 21,504 bytes, a limit of 1,352 lines, and 1,352 lines; 149 streams: the
+    // same file size and 1,361 lines.
+    auto twins = [&](std::uint32_t streams) {
+        constexpr std::uint32_t kTwins = 8;
+        std::vector<EntrySpec> entries{Root(1), Storage(u"A", cfb::kNoStream, 2, kTwins + 2)};
+        for (std::uint32_t t = 0; t < kTwins; ++t)
+            entries.push_back(Storage(u"a", cfb::kNoStream, t + 1 < kTwins ? t + 3 : cfb::kNoStream, cfb::kNoStream));
+        for (std::uint32_t i = 0; i < streams; ++i) {
+            const auto id = static_cast<std::uint32_t>(entries.size());
+            entries.push_back(Stream(u"S" + std::u16string(1, u'A' + i % 26) + std::u16string(1, u'A' + i / 26), i,
+                                     cfb::kNoStream, i + 1 < streams ? id + 1 : cfb::kNoStream));
+        }
+        return crafted::DirectoryOnly(entries, 3);
+    };
+    EXPECT_EQ(twins(148).size(), 21504u);
+    EXPECT_EQ(List(SaveBytes(twins(148), "at.acs")).size(), 1352u);
+    EXPECT_EQ(ErrorOf(SaveBytes(twins(149), "over.acs")), ListingTooLong(1352));
 }
 
 TEST_F(Listing, DeepNestingDoesNotExhaustTheStack) {
@@ -190,32 +284,25 @@ TEST_F(Listing, ReadOnlyListingSaysWhyAndWhere) {
     // No write permission: the window's open is refused, the read-only one is not.
     ASSERT_EQ(::chmod(good.c_str(), 0444), 0);
     EXPECT_EQ(ErrorOf(good, kReadOnlyListing), "no error");
-
-    CfbPatch damaged(writer.SaveToBytes());
-    damaged.SetEntry32(inner, cfb::entry::kChild, 0x00FFFFFF);
-    const std::string child = SaveBytes(damaged.Bytes(), "child.acs");
-    TOpenStorage listing(child, prompts, kReadOnlyListing);
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].starts_with("Enum Failed (storage \"Sub/Inner\": ")) << prompts.messages[0];
 }
 
-TEST_F(Listing, KeptElementsCarryPathTypeSizeAndDepth) {
-    CompoundFileWriter writer;
-    const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"Sub");
-    writer.AddStream(sub, u"B", "bb");
-    writer.AddStream(CompoundFileWriter::kRoot, u"Wave", "w");
-    ListingMode mode = kReadOnlyListing;
-    mode.keepElements = true;
-    const TOpenStorage listing(Save(writer), prompts, mode);
-    ASSERT_EQ(listing.Elements.size(), 3u);
-    EXPECT_EQ(listing.Elements[0].path, "Sub");
-    EXPECT_EQ(listing.Elements[0].type, "Storage");
-    EXPECT_EQ(listing.Elements[1].path, "Sub/B");
-    EXPECT_EQ(listing.Elements[1].size, 2u);
-    EXPECT_EQ(listing.Elements[1].depth, 2);
-    EXPECT_EQ(listing.Elements[2].path, "Wave");
-    EXPECT_EQ(listing.Elements[2].depth, 1);
-    EXPECT_TRUE(TOpenStorage(Save(writer), prompts).Elements.empty());
+// A storage deep down is named by its first and last names, so that the messages about a deeply
+// nested file stay in proportion to it.
+TEST_F(Listing, DeepStoragesAreNamedByTheEndsOfTheirPath) {
+    auto nested = [&](std::uint32_t depth) {
+        std::vector<EntrySpec> entries{Root(1)};
+        for (std::uint32_t level = 0; level < depth; ++level)
+            entries.push_back(Storage(std::u16string(1, u'A' + level), cfb::kNoStream, cfb::kNoStream,
+                                      level + 1 < depth ? level + 2 : 99));
+        return SaveBytes(crafted::DirectoryOnly(entries));
+    };
+    auto message = [](const std::string& path, const std::string& last) {
+        return "Enum Failed (storage \"" + path + "\": the child link of storage \"" + last +
+               "\" leads to no usable entry (past the directory, to an unused entry, or back into the tree))";
+    };
+    List(nested(8), kReadOnlyListing);
+    List(nested(9), kReadOnlyListing);
+    EXPECT_EQ(prompts.messages, (Lines{message("A/B/C/D/E/F/G/H", "H"), message("A/B/.../E/F/G/H/I", "I")}));
 }
 
 // The reason of a damaged file is what the storage services set as error information, read once;

@@ -172,8 +172,9 @@ TEST_F(CheckHelp, JunitReportHasACasePerLineAndMatchesTheSchema) {
     EXPECT_EQ(result.status, 2);
     const std::string xml = ReadWholeFile(start.File("report.xml"));
     EXPECT_MATCHES_SCHEMA(xml, "junit.xsd");
-    // The damaged file lists, but the provider refuses it: an error, and every name fails.
-    EXPECT_TRUE(Contains(xml, "<testsuites name=\"quorvel-check\" tests=\"13\" failures=\"7\" errors=\"1\" skipped=\"2\">"))
+    // The damaged file lists only its header, and the provider refuses it: two errors, and every
+    // name fails.
+    EXPECT_TRUE(Contains(xml, "<testsuites name=\"quorvel-check\" tests=\"14\" failures=\"7\" errors=\"2\" skipped=\"2\">"))
         << xml;
     EXPECT_TRUE(Contains(xml, "  <testsuite name=\"" + gullPath + "\" tests=\"6\" failures=\"2\" errors=\"0\" skipped=\"1\">\n"
         "    <properties>\n      <property name=\"character\" value=\"Gull\"/>\n    </properties>\n"
@@ -186,6 +187,8 @@ TEST_F(CheckHelp, JunitReportHasACasePerLineAndMatchesTheSchema) {
         "    <testcase classname=\"gull.acs.animations\" name=\"line 4: A&amp;B &lt;&quot;x&quot;&gt;\\x01\">\n")) << xml;
     EXPECT_TRUE(Contains(xml, "<testcase classname=\"broken.acs\" name=\"check\">\n      <error type=\"unusable\" "
                               "message=\"Loading the character failed: "));
+    EXPECT_TRUE(Contains(xml, "<testcase classname=\"broken.acs\" name=\"listing\">\n      <error type=\"unusable\" "
+                              "message=\"the storage listing is incomplete, 1 storage could not be listed\"/>\n"));
     EXPECT_TRUE(Contains(xml, "<testcase classname=\"broken.acs.states\" name=\"line 2: Greeting\">\n"
                               "      <failure type=\"missing\" message=\"missing: Greeting\"></failure>\n"));
 

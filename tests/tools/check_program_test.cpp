@@ -54,6 +54,7 @@ TEST_F(CheckProgram, JsonReportOfAPartlyValidFileHasItsFixedShape) {
       "messages": [],
       "character": "Max",
       "storage_elements": 4,
+      "storages_left_out": 0,
       "animations_in_storage": 3,
       "unknown_animations": 1,
       "animations": {
@@ -126,7 +127,9 @@ TEST_F(CheckProgram, DamagedAndMissingFilesExitWithTwoAndSayWhy) {
     WriteFileAtomically(characters.File("text.acs"), "not a compound file");
     const ProgramResult result = Check({"--json", maxPath, broken, nowhere, characters.File("text.acs")});
     EXPECT_EQ(result.status, 2);
-    EXPECT_TRUE(Contains(result.err, broken + ": Enum Failed (the root storage: ")) << result.err;
+    EXPECT_TRUE(Contains(result.err, broken + ": Enum Failed (the root storage: the child link of the root storage "
+                                              "leads to no usable entry (past the directory, to an unused entry, or "
+                                              "back into the tree))\n")) << result.err;
     EXPECT_TRUE(Contains(result.err, nowhere + ": error: Not a valid storage file. (no such file)\n"));
     EXPECT_TRUE(Contains(result.err, characters.File("text.acs") +
                                          ": error: Not a valid storage file. (not a compound file)\n"));
@@ -136,6 +139,7 @@ TEST_F(CheckProgram, DamagedAndMissingFilesExitWithTwoAndSayWhy) {
       ],
       "character": null,
       "storage_elements": null,
+      "storages_left_out": null,
       "animations_in_storage": null,)j")) << result.out;
     EXPECT_TRUE(Contains(result.out, R"("messages": [
         "Enum Failed (the root storage: )")) << result.out;
@@ -174,6 +178,40 @@ TEST_F(CheckProgram, AFileWhoseStreamsShareSectorsIsRefusedAndUnpacksToNothing) 
     if (std::filesystem::exists(folder))
         for (const auto& file : std::filesystem::directory_iterator(folder)) written += file.file_size();
     EXPECT_EQ(written, 0u);
+}
+
+// A storage that cannot be listed leaves its elements out of the listing and the totals: the file
+// fails, though the provider reads it and every name is valid.
+TEST_F(CheckProgram, IncompleteListingExitsWithTwo) {
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"Character", CharacterDefinition({"Max", {}, {}}));
+    const auto nameless = writer.AddStorage(CompoundFileWriter::kRoot, u"Sounds");
+    writer.AddStream(nameless, u"Hello", "h");
+    CfbPatch patch(writer.SaveToBytes());
+    patch.SetEntry16(nameless, cfb::entry::kNameLength, 0);
+    const std::string path = characters.File("nameless.acs");
+    WriteFileAtomically(path, patch.Bytes());
+    WriteFileAtomically(start.File("none.txt"), "");
+    const std::string why = "Count not open subStorage (a storage in the root storage: the name is empty)";
+
+    const ProgramResult text = Check({"--animations=none.txt", "--states=none.txt", path});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_EQ(text.err, path + ": " + why + "\n");
+    EXPECT_TRUE(Contains(text.out, "  storages left out of the listing: 1\n")) << text.out;
+    EXPECT_TRUE(Contains(text.out, "  result: failed: the storage listing is incomplete, 1 storage could not be "
+                                   "listed\n")) << text.out;
+    const ProgramResult json = Check({"--json", "--animations=none.txt", "--states=none.txt", path});
+    EXPECT_EQ(json.status, 2);
+    EXPECT_TRUE(Contains(json.out, "\"result\": \"failed\"")) << json.out;
+    EXPECT_TRUE(Contains(json.out, "\"storages_left_out\": 1,")) << json.out;
+
+    const ProgramResult list = Check({"list", path, maxPath});
+    EXPECT_EQ(list.status, 2);
+    EXPECT_EQ(list.err, path + ": " + why + "\n");
+    EXPECT_TRUE(Contains(list.out, "Storage  Size: 0\nStream Character Size: ")) << list.out;
+    const ProgramResult listJson = Check({"list", "--json", path});
+    EXPECT_EQ(listJson.status, 2);
+    EXPECT_TRUE(Contains(listJson.out, "\"storages_left_out\": 1,")) << listJson.out;
 }
 
 TEST_F(CheckProgram, MissingListFileExitsWithTwoButChecksTheOtherList) {

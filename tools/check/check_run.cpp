@@ -17,7 +17,6 @@
 #include "checking/validation.h"
 #include "platform/com/com.h"
 #include "platform/files.h"
-#include "storage/direct_listing.h"
 #include "storage/olestg.h"
 #include "tools/check/hints.h"
 
@@ -61,9 +60,17 @@ void Connect(FileCheck& check, ProviderLink& link, bool saving, ConsolePrompts& 
 
 // The lines the window's listing of the file would show, with the same messages and errors; the
 // totals need only their number, so the lines are counted as they are written, not kept.
-int CountListingLines(const std::string& path, ConsolePrompts& prompts) {
-    const std::size_t lines = WriteStorageListing(path, prompts, [](std::string_view) {}, kReadOnlyListing);
-    return static_cast<int>(std::min<std::size_t>(lines, std::numeric_limits<int>::max()));
+class LineCounter final : public ListingSink {
+public:
+    std::size_t lines = 0;
+    void Line(std::string_view) override { ++lines; }
+};
+
+// Lists the file, keeping only the number of lines and of the storages left out.
+int CountListingLines(FileCheck& check, ConsolePrompts& prompts) {
+    LineCounter counter;
+    check.storagesLeftOut = ListStorageFile(check.path, prompts, counter, kReadOnlyListing);
+    return static_cast<int>(std::min<std::size_t>(counter.lines, std::numeric_limits<int>::max()));
 }
 
 void AddHintsOrSayWhyNot(FileCheck& check, const CheckRun& run, IUnknown* provider) {
@@ -82,7 +89,7 @@ void AddHintsOrSayWhyNot(FileCheck& check, const CheckRun& run, IUnknown* provid
 
 // Everything but saving, which follows in file order once a file's messages have been shown.
 void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePrompts& prompts) {
-    const int listingLines = CountListingLines(check.path, prompts);
+    const int listingLines = CountListingLines(check, prompts);
     check.storageElements = StorageElementTotal(listingLines);
     check.animationsInStorage = AnimationTotal(listingLines);
 
@@ -112,7 +119,7 @@ void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts)
 }
 
 FileCheck::Outcome OutcomeOf(const FileCheck& check, const CheckRun& run) {
-    if (!check.error.empty() || !check.connected) return FileCheck::Outcome::Failed;
+    if (!check.error.empty() || !check.connected || check.storagesLeftOut > 0) return FileCheck::Outcome::Failed;
     if (!run.animations.names || !run.states.names) return FileCheck::Outcome::Unchecked;
     for (const auto& list : {&check.animations, &check.states})
         if (*list && !(*list)->missing.empty()) return FileCheck::Outcome::SomeMissing;

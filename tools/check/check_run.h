@@ -32,6 +32,8 @@ struct FileCheck {
     bool connected = false;             // the provider opened the file and gave the name
     std::u16string character;
     std::optional<int> storageElements;  // once the file was listed
+    // Storages the listing could not enumerate or open: the file failed, though it was checked.
+    std::size_t storagesLeftOut = 0;
     std::optional<int> animationsInStorage;
     // Once the animations were validated. A character the provider refused is validated as the
     // window does it, against no character: every name missing.
@@ -58,6 +60,6 @@ std::vector<std::string> UncheckedLists(const CheckRun& run);
 // Initialises the component services for the run. Leaves the current directory changed.
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts);
 
-// 0 when every name is valid, 1 when some are missing, 2 when a file, a list or the provider
-// could not be used.
+// 0 when every name is valid, 1 when some are missing, 2 when a file (its storage listing
+// incomplete included), a list or the provider could not be used.
 int ExitStatus(const CheckRun& run);

@@ -50,6 +50,19 @@ public:
         Close(']');
     }
 
+    // Where the writing stands, to come back to when what was written after it is to be dropped.
+    struct Mark {
+        std::size_t size;
+        int depth;
+        bool first;
+    };
+    Mark Here() const { return {text.size(), depth_, first_}; }
+    void Rewind(const Mark& mark) {
+        text.resize(mark.size);
+        depth_ = mark.depth;
+        first_ = mark.first;
+    }
+
 private:
     void NewLine() {
         text += '\n';

@@ -103,6 +103,7 @@ std::string JunitReport(const CheckRun& run) {
         const std::string base = file.path.substr(file.path.rfind('/') + 1);
         if (!file.error.empty()) suite.Error(base, "check", file.error);
         else if (!file.connected) suite.Error(base, "check", "the data provider could not be used");
+        if (file.storagesLeftOut > 0) suite.Error(base, "listing", IncompleteListing(file));
         for (const auto& path : UncheckedLists(run))
             suite.Error(base, "list " + path, "list file not found: " + path);
         ListCases(suite, base + ".animations", file.animations);

@@ -1,6 +1,7 @@
 // quorvel-check: the character file checker for scripts and CI.
 //   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
-//   quorvel-check list [--json] FILE...   prints the storage listings the window shows.
+//   quorvel-check list [--json] [--escape=WHEN] FILE...   prints the storage listings the window shows.
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -8,10 +9,10 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "storage/direct_listing.h"
 #include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
+#include "tools/check/escaping.h"
 #include "tools/check/json_writer.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
@@ -29,58 +30,101 @@ bool Print(const std::string& text) {
     return Flushed();
 }
 
-void JsonListing(Json& json, const std::string& path, const TOpenStorage* listing,
-                 const std::string& error, const std::vector<std::string>& messages) {
+// The lines of one listing, kept until it has ended well: a listing that ends in an error shows
+// no line, as in the window. Escaped, for a terminal, a name cannot steer it or forge a line.
+class TextListing final : public ListingSink {
+public:
+    explicit TextListing(bool escaped) : escaped_(escaped) {}
+    std::string text;
+    void Line(std::string_view line) override {
+        if (escaped_) text += TerminalText(line);
+        else text += line;
+        text += '\n';
+    }
+
+private:
+    bool escaped_;
+};
+
+// Each element as a JSON object: its name and depth, from which a reader rebuilds the path, its
+// type and its size.
+class JsonListing final : public ListingSink {
+public:
+    explicit JsonListing(Json& json) : json_(json) {}
+    void Line(std::string_view) override {}
+    void Element(std::string_view name, std::string_view typeName, std::uint64_t size, std::size_t depth) override {
+        json_.Open(nullptr, '{');
+        json_.String("name", name);
+        json_.String("type", typeName);
+        json_.Value("size", std::to_string(size));
+        json_.Value("depth", std::to_string(depth));
+        json_.Close('}');
+    }
+
+private:
+    Json& json_;
+};
+
+// Lists one file as JSON: its path, its elements and the storages left out (null when the listing
+// ended in an error), the error and the messages. True when the listing is complete.
+bool ListAsJson(Json& json, const std::string& path, ConsolePrompts& prompts) {
     json.Open(nullptr, '{');
     json.String("path", path);
+    const Json::Mark beforeElements = json.Here();
+    std::string error;
+    std::size_t leftOut = 0;
+    try {
+        json.Open("elements", '[');
+        JsonListing sink(json);
+        leftOut = ListStorageFile(path, prompts, sink, kReadOnlyListing);
+        json.Close(']');
+        json.Number("storages_left_out", static_cast<long long>(leftOut));
+    } catch (const std::exception& e) {
+        error = e.what();
+        prompts.ShowError(error);
+        json.Rewind(beforeElements);
+        json.Null("elements");
+        json.Null("storages_left_out");
+    }
     if (error.empty()) json.Null("error");
     else json.String("error", error);
-    json.Strings("messages", messages);
-    if (!listing) {
-        json.Null("elements");
-    } else {
-        json.Open("elements", '[');
-        for (const auto& element : listing->Elements) {
-            json.Open(nullptr, '{');
-            json.String("path", element.path);
-            json.String("type", element.type);
-            json.Value("size", std::to_string(element.size));
-            json.Number("depth", element.depth);
-            json.Close('}');
-        }
-        json.Close(']');
-    }
+    json.Strings("messages", prompts.TakeShown());
     json.Close('}');
+    return error.empty() && leftOut == 0;
+}
+
+// True when the listing is complete.
+bool ListAsText(const std::string& path, bool escaped, ConsolePrompts& prompts) {
+    TextListing sink(escaped);
+    std::size_t leftOut = 0;
+    try {
+        leftOut = ListStorageFile(path, prompts, sink, kReadOnlyListing);
+    } catch (const std::exception& e) {
+        prompts.ShowError(e.what());
+        return false;
+    }
+    std::fwrite(sink.text.data(), 1, sink.text.size(), stdout);
+    return leftOut == 0;
 }
 
 int List(const ListOptions& options) {
     ConsolePrompts prompts;
-    ListingMode mode = kReadOnlyListing;
-    mode.keepElements = options.json;
     Json json;
     json.Open(nullptr, '{');
     json.Open("files", '[');
     bool allListed = true;
+    const bool escaped = options.escape == ListOptions::Escape::Always ||
+                         (options.escape == ListOptions::Escape::Auto && StandardOutputIsTerminal());
     for (const auto& file : options.files) {
         const std::string path = ExpandFileName(file);
         prompts.SetSubject(path);
-        std::string error;
-        try {
-            if (options.json) {
-                const TOpenStorage listing(path, prompts, mode);
-                JsonListing(json, path, &listing, "", prompts.TakeShown());
-            } else {
-                WriteStorageListing(path, prompts, [](std::string_view piece) {
-                    std::fwrite(piece.data(), 1, piece.size(), stdout);
-                }, mode);
-            }
-        } catch (const std::exception& e) {
-            error = e.what();
-            prompts.ShowError(error);
-            allListed = false;
-            if (options.json) JsonListing(json, path, nullptr, error, prompts.TakeShown());
-        }
+        if (!(options.json ? ListAsJson(json, path, prompts) : ListAsText(path, escaped, prompts))) allListed = false;
         prompts.TakeShown();
+        // Each file's report goes out once it is complete, so that memory holds one file's at most.
+        if (options.json) {
+            std::fwrite(json.text.data(), 1, json.text.size(), stdout);
+            json.text.clear();
+        }
     }
     json.Close(']');
     json.Close('}');

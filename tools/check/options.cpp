@@ -6,11 +6,11 @@ const char* const kCheckVersion = "quorvel-check " QUORVEL_VERSION "\n";
 
 const char* const kCheckSynopsis =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
-    "  or:  quorvel-check list [--json] FILE...\n";
+    "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n";
 
 const char* const kCheckUsage =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
-    "  or:  quorvel-check list [--json] FILE...\n"
+    "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n"
     "Check character files as the window does: list the storage elements, connect to the\n"
     "character data provider and put every name of the two expected-name lists to it. For each\n"
     "file, report the character's name, the storage element total, the animation total, the\n"
@@ -40,8 +40,11 @@ const char* const kCheckUsage =
     "Listing:\n"
     "  list FILE...       print the storage listing of each FILE, one line each, as the window's\n"
     "                     StoFile page shows it\n"
-    "  list --json FILE...  print each element's path, type, size and depth as JSON (its schema:\n"
-    "                     docs/list-report.schema.json)\n"
+    "  list --json FILE...  print each element's name, type, size and depth as JSON (its schema:\n"
+    "                     docs/list-report.schema.json)\n"    "  list --escape=WHEN  write control characters, bytes that are not UTF-8 and the backslash\n"
+    "                     in the listing lines as \\xNN: WHEN is auto (when standard output is a\n"
+    "                     terminal, the default), always or never; otherwise the lines are\n"
+    "                     written as they are, byte for byte\n"
     "\n"
     "Names:\n"
     "A list holds one name per line; each line is one name, however long (the window's States\n"
@@ -68,10 +71,12 @@ const char* const kCheckUsage =
     "\n"
     "Exit status:\n"
     "  0  every name valid (duplicates and blank lines do not count against it); for list, every\n"
-    "     file listed\n"
+    "     file listed completely\n"
     "  1  some names missing\n"
-    "  2  a file, a list or the provider could not be used (a list file not found included), or\n"
-    "     a report or a valid list could not be written\n"
+    "  2  a file, a list or the provider could not be used (a list file not found included), a\n"
+    "     file's storage listing is incomplete (\"Enum Failed\" or \"Count not open subStorage\":\n"
+    "     a storage could not be listed, in check and in list), or a report or a valid list could\n"
+    "     not be written\n"
     "  3  usage error\n"
     "With several files the worst status wins and a summary line follows the reports. The same\n"
     "statuses hold for quorvel-pack.\n"
@@ -101,6 +106,14 @@ Command ParseList(const std::vector<std::string>& args) {
             optionsEnded = true;
         } else if (arg == "--json") {
             command.list.json = true;
+        } else if (arg == "--escape" || arg.starts_with("--escape=")) {
+            std::string when;
+            if (arg != "--escape") when = arg.substr(9);
+            else if (i + 1 < args.size()) when = args[++i];
+            if (when == "auto") command.list.escape = ListOptions::Escape::Auto;
+            else if (when == "always") command.list.escape = ListOptions::Escape::Always;
+            else if (when == "never") command.list.escape = ListOptions::Escape::Never;
+            else return Usage("option --escape needs auto, always or never");
         } else {
             return Usage("unknown option " + arg + " for list");
         }

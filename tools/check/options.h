@@ -17,8 +17,12 @@ struct CheckOptions {
 };
 
 struct ListOptions {
+    // Whether the listing lines are written with their control characters escaped: when standard
+    // output is a terminal, always, or never.
+    enum class Escape { Auto, Always, Never };
     std::vector<std::string> files;  // as given, in order
     bool json = false;
+    Escape escape = Escape::Auto;
 };
 
 struct Command {

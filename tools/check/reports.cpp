@@ -80,6 +80,7 @@ std::string ResultText(const CheckRun& run, const FileCheck& file) {
         case FileCheck::Outcome::Failed: break;
     }
     if (!file.error.empty()) return "failed: " + TerminalText(file.error);
+    if (file.storagesLeftOut > 0) return "failed: " + IncompleteListing(file);
     return "failed: the data provider could not be used";
 }
 
@@ -89,6 +90,8 @@ void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, bool
     if (file.storageElements) {
         out += "  storage element total: " + std::to_string(*file.storageElements) + "\n";
         out += "  animation total in storage: " + std::to_string(*file.animationsInStorage) + "\n";
+        if (file.storagesLeftOut > 0)
+            out += "  storages left out of the listing: " + std::to_string(file.storagesLeftOut) + "\n";
     }
     if (file.unknownAnimations)
         out += "  unknown animations: " + std::to_string(*file.unknownAnimations) + "\n";
@@ -149,6 +152,8 @@ void JsonFile(Json& json, const CheckRun& run, const FileCheck& file) {
     if (file.connected) json.String("character", WideToAnsi(file.character));
     else json.Null("character");
     OptionalNumber(json, "storage_elements", file.storageElements);
+    if (file.storageElements) json.Number("storages_left_out", static_cast<long long>(file.storagesLeftOut));
+    else json.Null("storages_left_out");
     OptionalNumber(json, "animations_in_storage", file.animationsInStorage);
     OptionalNumber(json, "unknown_animations", file.unknownAnimations);
     const bool hintsAvailable = file.hintsUnavailable.empty();
@@ -176,6 +181,11 @@ std::string SummaryLine(const CheckRun& run) {
 }
 
 }  // namespace
+
+std::string IncompleteListing(const FileCheck& file) {
+    return "the storage listing is incomplete, " + Plural(file.storagesLeftOut, "storage") +
+           " could not be listed";
+}
 
 std::string TextReport(const CheckRun& run, bool quiet) {
     std::string out;

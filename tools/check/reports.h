@@ -7,6 +7,10 @@
 
 #include "tools/check/check_run.h"
 
+// "the storage listing is incomplete, N storages could not be listed". REQUIRES:
+// file.storagesLeftOut > 0.
+std::string IncompleteListing(const FileCheck& file);
+
 // One block per file, then, for more than one file, a summary line. Quiet: only the files that
 // are not all valid, without their valid names, and the summary line whatever the file count.
 std::string TextReport(const CheckRun& run, bool quiet = false);
