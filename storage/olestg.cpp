@@ -123,14 +123,13 @@ ComPtr<IStorage> OpenStorageFile(const std::string& path,
                                  const std::function<void(std::string_view)>& header,
                                  const ListingMode& mode) {
     ComPtr<IStorage> root;
-    std::size_t byteLength = 0;
-    const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
+    const std::u16string widePath = PathToWide(path);
     SetErrorInfo(0, nullptr);
-    const HRESULT isStorage = StgIsStorageFile(widePath.get());
+    const HRESULT isStorage = StgIsStorageFile(widePath.c_str());
     if (isStorage != S_OK) throw Error(ExplainFailure(mode, "Not a valid storage file.", isStorage));
     header("Storage " + path);
     SetErrorInfo(0, nullptr);
-    const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, mode.rootMode, nullptr, 0, root.Put());
+    const HRESULT opened = StgOpenStorage(widePath.c_str(), nullptr, mode.rootMode, nullptr, 0, root.Put());
     if (FAILED(opened) || !root)
         throw Error(ExplainFailure(mode, "Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
     return root;
