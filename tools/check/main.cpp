@@ -12,6 +12,7 @@
 #include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
+#include "tools/check/escaping.h"
 #include "tools/check/json_writer.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
@@ -99,14 +100,14 @@ int Check(const CheckOptions& options) {
             try {
                 WriteFileAtomically(junitPath, JunitReport(run));
             } catch (const std::exception& e) {
-                prompts.ShowError(e.what());
+                prompts.ShowError(MessageOf(e));
                 status = kCouldNotUse;
             }
         }
         const std::string report = options.json ? JsonReport(run) : TextReport(run, options.quiet);
         return Print(report) ? status : kCouldNotUse;
     } catch (const std::exception& e) {
-        prompts.ShowError(e.what());
+        prompts.ShowError(MessageOf(e));
         return kCouldNotUse;
     }
 }
@@ -127,7 +128,7 @@ int main(int argc, char** argv) {
         case Command::Kind::Usage:
             break;
     }
-    std::cerr << "quorvel-check: " << command.problem << "\n"
+    std::cerr << "quorvel-check: " << TerminalText(command.problem) << "\n"
               << kCheckSynopsis << "Try 'quorvel-check --help' for more information.\n";
     return kUsageError;
 }

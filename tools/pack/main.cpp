@@ -51,7 +51,7 @@ bool Print(const char* text) { return std::fputs(text, stdout) >= 0 && std::fflu
 
 int UsageError(const std::string& problem) {
     std::fprintf(stderr, "quorvel-pack: %s\n%sTry 'quorvel-pack --help' for more information.\n",
-                 problem.c_str(), kSynopsis);
+                 TerminalText(problem).c_str(), kSynopsis);
     return kUsageError;
 }
 
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
             pack::BuildCharacter(args[0]).SaveToFile(args[1]);
         }
     } catch (const Error& error) {
-        std::fprintf(stderr, "quorvel-pack: %s\n", TerminalText(error.what()).c_str());
+        std::fprintf(stderr, "quorvel-pack: %s\n", TerminalText(error.Message()).c_str());
         return kCouldNotUse;
     }
     return 0;
