@@ -6,6 +6,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <libxml/parser.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
@@ -82,7 +83,8 @@ CheckRun Run(FuzzedDataProvider& data, std::size_t& missingCount) {
             file.animations = Sorted(data, missingCount);
             file.states = Sorted(data, missingCount);
         }
-        if (data.ConsumeBool()) file.hintsUnavailable = Text(data);
+        // The checker's own words, never a file's.
+        if (data.ConsumeBool()) file.hintsUnavailable = "the character was not loaded";
         file.saved = Texts(data);
     }
     return run;

@@ -75,10 +75,14 @@ TEST_F(ReplaceFile, PermissionBitsOfTheOldFileStay) {
     EXPECT_EQ(Mode(secret), 0640u);
     EXPECT_EQ(ReadWholeFile(secret), "newer\r\n");
 
+    // A new file: a document's usual bits, less the umask, which the save leaves as it was.
     const mode_t mask = ::umask(022);
     WriteFileAtomically(dir.File("fresh.txt"), "x");
-    ::umask(mask);
-    EXPECT_EQ(Mode(dir.File("fresh.txt")), 0644u);  // a new file: a document's usual bits
+    ::umask(027);
+    WriteFileAtomically(dir.File("private.txt"), "x");
+    EXPECT_EQ(::umask(mask), 027u);
+    EXPECT_EQ(Mode(dir.File("fresh.txt")), 0644u);
+    EXPECT_EQ(Mode(dir.File("private.txt")), 0640u);
 }
 
 TEST_F(ReplaceFile, FolderWithoutRoomForNewFilesStillTakesTheWrite) {

@@ -67,4 +67,17 @@ TEST_F(CheckAccess, AReadOnlyFileChecksForAnUnprivilegedUserToo) {
         << refused.err;
 }
 
+// A file name that is not UTF-8 is still the name of a file: it is checked and listed, and shown
+// escaped.
+TEST_F(CheckAccess, AFileNameThatIsNotUtf8IsOpened) {
+    const std::string odd = characters.File("p\xff.acs");
+    std::filesystem::copy_file(maxPath, odd);
+    const ProgramResult checked = Check({odd});
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_TRUE(checked.out.starts_with(characters.File("p\\xff.acs") + "\n")) << checked.out;
+    EXPECT_EQ(Check({"list", odd}).status, 0);
+    const ProgramResult missing = Check({characters.File("q\xff.acs")});
+    EXPECT_EQ(missing.err, characters.File("q\\xff.acs") + ": error: Not a valid storage file. (no such file)\n");
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // The checker's reports beyond the plain text one: a character the provider refuses, the JUnit
-// report and the quiet report.
+// report and the quiet report; and names from files, however hostile, in every report, on
+// standard error and in a save.
 #include "tests/tools/checker_fixture.h"
 
 namespace {
@@ -88,6 +89,63 @@ TEST_F(CheckReports, QuietShowsOnlyWhatIsNotValidAndTheSummary) {
     // With one valid file, just the summary.
     EXPECT_EQ(Check({"-q", maxPath}).out,
               "1 file: 1 all valid, 0 with missing names, 0 not checked against every list, 0 failed\n");
+}
+
+// U+FFFE and U+FFFF from the character's name, a list line and the file's path cannot stand in
+// XML even as references: written as \xNN, the JUnit report stays well-formed.
+TEST_F(CheckReports, NamesXmlCannotHoldAreEscapedInJunit) {
+    const std::string odd = characters.File("odd\xEF\xBF\xBE.acs");
+    WriteCharacterFile(odd, {"Odd\xEF\xBF\xBF", {"Wave\xEF\xBF\xBE"}, {}});
+    WriteFileAtomically(start.File("anims.txt"), "Wave\xEF\xBF\xBE\r\nWave\xEF\xBF\xBF\r\n");
+    EXPECT_EQ(Check({"--junit", "report.xml", "--animations", "anims.txt", odd}).status, 1);
+    const std::string xml = ReadWholeFile(start.File("report.xml"));
+    EXPECT_MATCHES_SCHEMA(xml, "junit.xsd");
+    EXPECT_TRUE(Contains(xml, R"(value="Odd\xef\xbf\xbf")")) << xml;
+    EXPECT_TRUE(Contains(xml, R"(name="line 2: Wave\xef\xbf\xbf">)")) << xml;
+}
+
+// A path, a list line or a provider's error holding ESC, C1 or a line break cannot steer the
+// terminal or forge a line of standard error.
+TEST_F(CheckReports, MessagesOnStandardErrorEscapeEveryControlCharacter) {
+    const std::string hostile = characters.File("x\x1b[31m\nFAKE: error: forged\xC2\x9B.acs");
+    for (const bool json : {false, true}) {
+        std::vector<std::string> args{"--animations", "none\x1b]0;\x07.txt", hostile};
+        if (json) args.insert(args.begin(), "--json");
+        const ProgramResult result = Check(args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err, start.File("none\\x1b]0;\\x07.txt") + ": AvailAnim file not found.\n" +
+                                  characters.File("x\\x1b[31m\\x0aFAKE: error: forged\\xc2\\x9b.acs") +
+                                  ": error: Not a valid storage file. (no such file)\n");
+    }
+    const ProgramResult usage = Check({"--bogus\x1b[2J"});
+    EXPECT_EQ(usage.status, 3);
+    EXPECT_TRUE(usage.err.starts_with("quorvel-check: unknown option --bogus\\x1b[2J\n")) << usage.err;
+}
+
+// A character whose name holds a NUL: the save's error names the whole file and gives its reason.
+TEST_F(CheckReports, ASaveErrorIsWholePastANul) {
+    const std::string nul = characters.File("nul.acs");
+    WriteCharacterFile(nul, {std::string("Ma\0x", 4), {"Wave", "Bow", "Idle"}, {"Resting:Idle", "Greeting:Wave"}});
+    const std::string why = ".txt: the character name holds a path separator or a NUL character.";
+    const ProgramResult text = Check({"--save", nul});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_TRUE(Contains(text.out, "  result: failed: Cannot create the file AMa\\x00x" + why + "\n")) << text.out;
+    EXPECT_TRUE(Contains(text.err, "error: Cannot create the file AMa\\x00x" + why + "\n")) << text.err;
+    const ProgramResult json = Check({"--json", "--save", nul});
+    EXPECT_TRUE(Contains(json.out, R"("error": "Cannot create the file AMa\u0000x)" + why + "\"")) << json.out;
+}
+
+// A character named "vailAnim" would save its valid animations over AvailAnim.txt.
+TEST_F(CheckReports, ASaveNeverReplacesTheExpectedNameLists) {
+    const std::string vail = characters.File("vail.acs");
+    WriteCharacterFile(vail, {"vailAnim", {"Wave", "Bow", "Idle"}, {"Resting:Idle", "Greeting:Wave"}});
+    const ProgramResult result = Check({"--save", vail});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(Contains(result.out, "  result: failed: Cannot create the file AvailAnim.txt: it is the "
+                                     "expected-name list " + start.File("AvailAnim.txt") +
+                                     ", which a save never replaces.\n")) << result.out;
+    EXPECT_EQ(ReadWholeFile(start.File("AvailAnim.txt")), "Wave\r\nBow\r\nIdle\r\n");
+    EXPECT_FALSE(FileExists(start.File("SvailAnim.txt")));
 }
 
 }  // namespace
