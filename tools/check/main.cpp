@@ -2,7 +2,6 @@
 //   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
 //   quorvel-check list [--json] FILE...   prints the storage listings the window shows.
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -12,23 +11,15 @@
 #include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
-#include "tools/check/escaping.h"
 #include "tools/check/json_writer.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
+#include "tools/check/tool_texts.h"
 
 namespace {
 
-constexpr int kCouldNotUse = 2;
-constexpr int kUsageError = 3;
-
 // Standard output may be a closed pipe or a full disk: that is a failure, not a success.
 bool Flushed() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
-
-bool Print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return Flushed();
-}
 
 void JsonListing(Json& json, const std::string& path, const TOpenStorage* listing,
                  const std::string& error, const std::vector<std::string>& messages) {
@@ -105,7 +96,7 @@ int Check(const CheckOptions& options) {
             }
         }
         const std::string report = options.json ? JsonReport(run) : TextReport(run, options.quiet);
-        return Print(report) ? status : kCouldNotUse;
+        return PrintText(report) ? status : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(MessageOf(e));
         return kCouldNotUse;
@@ -118,9 +109,9 @@ int main(int argc, char** argv) {
     const Command command = ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     switch (command.kind) {
         case Command::Kind::Help:
-            return Print(kCheckUsage) ? 0 : kCouldNotUse;
+            return PrintText(kCheckUsage) ? 0 : kCouldNotUse;
         case Command::Kind::Version:
-            return Print(kCheckVersion) ? 0 : kCouldNotUse;
+            return PrintText(VersionText("quorvel-check")) ? 0 : kCouldNotUse;
         case Command::Kind::List:
             return List(command.list);
         case Command::Kind::Check:
@@ -128,7 +119,5 @@ int main(int argc, char** argv) {
         case Command::Kind::Usage:
             break;
     }
-    std::cerr << "quorvel-check: " << TerminalText(command.problem) << "\n"
-              << kCheckSynopsis << "Try 'quorvel-check --help' for more information.\n";
-    return kUsageError;
+    return UsageError("quorvel-check", command.problem, kCheckSynopsis);
 }

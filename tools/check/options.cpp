@@ -2,15 +2,11 @@
 
 #include <charconv>
 
-const char* const kCheckVersion = "quorvel-check " QUORVEL_VERSION "\n";
-
-const char* const kCheckSynopsis =
+const std::string kCheckSynopsis =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
     "  or:  quorvel-check list [--json] FILE...\n";
 
-const char* const kCheckUsage =
-    "Usage: quorvel-check [OPTION]... FILE.acs...\n"
-    "  or:  quorvel-check list [--json] FILE...\n"
+const std::string kCheckUsage = kCheckSynopsis +
     "Check character files as the window does: list the storage elements, connect to the\n"
     "character data provider and put every name of the two expected-name lists to it. For each\n"
     "file, report the character's name, the storage element total, the animation total, the\n"
