@@ -67,7 +67,7 @@ int List(const ListOptions& options) {
                 }, mode);
             }
         } catch (const std::exception& e) {
-            error = e.what();
+            error = MessageOf(e);
             prompts.ShowError(error);
             allListed = false;
             if (options.json) JsonListing(json, path, nullptr, error, prompts.TakeShown());

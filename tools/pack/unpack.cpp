@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include "dataprovider/character.h"
 #include "platform/cfb/format.h"
