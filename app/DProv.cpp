@@ -307,5 +307,6 @@ void TForm1::VerifyStates() {
 
 void TForm1::SaveVerifyFiles() {
     ::SaveVerifyFiles(StartDir, CharName, {ListBox1->Lines(), Button1->isEnabled()},
-                      {ListBox2->Lines(), Button2->isEnabled()}, prompts_);
+                      {ListBox2->Lines(), Button2->isEnabled()},
+                      {kAvailAnim.fileName, kAvailState.fileName}, prompts_);
 }

@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
     const LineList valid = window->ListBox1->Lines();
     const LineList noStates;
     const Times save = Measure(7, [] {}, [&] {
-        SaveVerifyFiles(dir + "/", u"Bench", {valid, true}, {noStates, true}, prompts);
+        SaveVerifyFiles(dir + "/", u"Bench", {valid, true}, {noStates, true}, {"AvailAnim.txt"}, prompts);
     });
     Print("save 100,000 valid names", save);
     window.reset();

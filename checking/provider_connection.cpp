@@ -35,7 +35,7 @@ bool InitDataProvider(ProviderLink& link, std::u16string& charName, const std::s
     ComPtr<IUnknown> characterObject;
     {
         BstrHolder path;
-        *path.Put() = AllocBstr(AnsiToWide(charFilePath));
+        *path.Put() = AllocBstr(PathToWide(charFilePath));
         const HRESULT opened = link.DocFile->OpenDocFile(path.Get());
         if (FAILED(opened)) RaiseCallFailure("Opening the character file failed", opened);
     }

@@ -1,5 +1,7 @@
 #include "checking/valid_lists.h"
 
+#include <utility>
+
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -28,11 +30,13 @@ bool NamesAFileInPlace(const std::u16string& characterName) {
            characterName.find(u'\0') == std::u16string::npos;
 }
 
-void WriteList(const std::string& fileName, bool nameUsable, const LineList& entries) {
-    if (!nameUsable)
-        throw Error("Cannot create the file " + fileName +
-                    ": the character name holds a path separator or a NUL character.");
-    entries.SaveToFile(fileName);
+// Raises Error when `fileName`, relative to the current directory, names one of the lists.
+void RefuseExpectedList(const std::string& fileName, const std::vector<std::string>& expectedLists) {
+    const std::string full = ExpandFileName(fileName);
+    for (const auto& list : expectedLists)
+        if (ExpandFileName(list) == full || SameFile(full, list))
+            throw Error("Cannot create the file " + fileName + ": it is the expected-name list " +
+                        ExpandFileName(list) + ", which a save never replaces.");
 }
 
 }  // namespace
@@ -45,6 +49,7 @@ std::string ValidListFileName(char prefix, const std::u16string& characterName) 
 std::vector<std::string> SaveVerifyFiles(const std::string& startDir,
                                          const std::u16string& characterName,
                                          const ValidList& animations, const ValidList& states,
+                                         const std::vector<std::string>& expectedLists,
                                          Prompts& prompts) {
     ChangeDir(startDir);
     if (animations.entries.Count() == 0)
@@ -53,17 +58,21 @@ std::vector<std::string> SaveVerifyFiles(const std::string& startDir,
         prompts.ShowMessage("There are no items in valid states list to save.");
     if (!prompts.ConfirmYesCancel(kSaveConfirmation)) return {};
 
-    const bool nameUsable = NamesAFileInPlace(characterName);
-    const std::string animationFile = ValidListFileName('A', characterName);
-    const std::string stateFile = ValidListFileName('S', characterName);
-    std::vector<std::string> written;
-    if (animations.entries.Count() > 0 && animations.validated) {
-        WriteList(animationFile, nameUsable, animations.entries);
-        written.push_back(animationFile);
+    std::vector<std::pair<std::string, const LineList*>> toWrite;
+    if (animations.entries.Count() > 0 && animations.validated)
+        toWrite.emplace_back(ValidListFileName('A', characterName), &animations.entries);
+    if (states.entries.Count() > 0 && states.validated)
+        toWrite.emplace_back(ValidListFileName('S', characterName), &states.entries);
+    for (const auto& [fileName, entries] : toWrite) {
+        if (!NamesAFileInPlace(characterName))
+            throw Error("Cannot create the file " + fileName +
+                        ": the character name holds a path separator or a NUL character.");
+        RefuseExpectedList(fileName, expectedLists);
     }
-    if (states.entries.Count() > 0 && states.validated) {
-        WriteList(stateFile, nameUsable, states.entries);
-        written.push_back(stateFile);
+    std::vector<std::string> written;
+    for (const auto& [fileName, entries] : toWrite) {
+        entries->SaveToFile(fileName);
+        written.push_back(fileName);
     }
     return written;
 }

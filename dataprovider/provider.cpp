@@ -162,7 +162,7 @@ private:
                                           STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
                                           storage_.Put());
         if (FAILED(hr))
-            return Fail(hr, character::DescribeFileFailure("Cannot open the character file " + WideToAnsi(path_),
+            return Fail(hr, character::DescribeFileFailure("Cannot open the character file " + WideToPath(path_),
                                                            hr));
         return hr;
     }

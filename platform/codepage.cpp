@@ -38,6 +38,10 @@ long DecodeUtf8(const unsigned char* text, std::size_t size, std::size_t& i) {
     return cp;
 }
 
+// Where a path's byte that is not UTF-8 goes: the low surrogates U+DC80..U+DCFF, which no valid
+// UTF-8 sequence decodes to.
+constexpr char16_t kCarriedByte = 0xDC00;
+
 // Calls put(unit, start) per UTF-16 unit, start being the offset of the character's first byte.
 template <class Sink>
 void Utf8ToUtf16(const unsigned char* text, std::size_t size, Sink&& put) {
@@ -179,4 +183,49 @@ std::string WideToAnsi(std::u16string_view wide) {
     Utf16ToUtf8(wide.data(), wide.size(), [&](const char* bytes, int n) { text.append(bytes, n); },
                 [&] { text.push_back('?'); });
     return text;
+}
+
+std::u16string PathToWide(std::string_view path) {
+    if (IsAscii(path)) return std::u16string(path.begin(), path.end());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(path.data());
+    std::u16string wide;
+    wide.reserve(path.size());
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t start = i;
+        const long cp = DecodeUtf8(bytes, path.size(), i);
+        if (cp < 0) {
+            wide.push_back(static_cast<char16_t>(kCarriedByte + bytes[start]));
+            i = start + 1;
+        } else if (cp < 0x10000) {
+            wide.push_back(static_cast<char16_t>(cp));
+        } else {
+            wide.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            wide.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        }
+    }
+    return wide;
+}
+
+std::string WideToPath(std::u16string_view wide) {
+    if (std::all_of(wide.begin(), wide.end(), [](char16_t unit) { return unit < 0x80; }))
+        return std::string(wide.begin(), wide.end());
+    std::string path;
+    path.reserve(wide.size());
+    // Each run between carried bytes is converted as text; a lone surrogate outside the carried
+    // range cannot be a file name's and becomes "?".
+    std::size_t from = 0;
+    auto flush = [&](std::size_t to) {
+        Utf16ToUtf8(wide.data() + from, to - from, [&](const char* bytes, int n) { path.append(bytes, n); },
+                    [&] { path.push_back('?'); });
+    };
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const bool carried = wide[i] >= kCarriedByte + 0x80 && wide[i] <= kCarriedByte + 0xFF &&
+                             (i == 0 || wide[i - 1] < 0xD800 || wide[i - 1] > 0xDBFF);
+        if (!carried) continue;
+        flush(i);
+        path.push_back(static_cast<char>(wide[i] - kCarriedByte));
+        from = i + 1;
+    }
+    flush(wide.size());
+    return path;
 }

@@ -37,3 +37,9 @@ std::u16string AnsiToWide(std::string_view text);
 // that a piece of the wide text can be traced back to the bytes it came from.
 std::u16string AnsiToWide(std::string_view text, std::vector<std::size_t>& starts);
 std::string WideToAnsi(std::u16string_view wide);
+
+// File names are bytes here, and not every file name is UTF-8: a path converts to UTF-16 with each
+// byte that starts no valid UTF-8 sequence carried as the lone surrogate U+DC00 + byte, and back,
+// so that any name the system accepts survives the wide interfaces. Valid UTF-8 converts as above.
+std::u16string PathToWide(std::string_view path);
+std::string WideToPath(std::u16string_view wide);

@@ -16,6 +16,9 @@ private:
     std::string message_;
 };
 
+// The whole message of any exception: an Error's own, NULs included; what() of any other.
+std::string MessageOf(const std::exception& e);
+
 // Raises Error with DescribeFailure(what, hr).
 [[noreturn]] void RaiseFailure(const std::string& what, HRESULT hr);
 

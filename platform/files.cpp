@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "error.h"
@@ -50,6 +51,12 @@ void ChangeDir(const std::string& dir) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 std::string ExpandFileName(const std::string& name) {
@@ -168,6 +175,24 @@ int OverwriteInPlace(const std::string& target, std::string_view bytes) {
     return 0;
 }
 
+// Creates a new file in `folder` (with its trailing separator; empty for the current one) under a
+// fixed short name with a random tail, so that a target name of the longest length a folder
+// allows still has a temporary beside it. Opened close-on-exec, so that no program started
+// meanwhile inherits it. Returns the descriptor, or -1 with errno set.
+int CreateTemporary(const std::string& folder, mode_t mode, std::string& path) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    constexpr int kAttempts = 100;
+    std::random_device random;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        path = folder + ".quorvel-save-";
+        for (int i = 0; i < 6; ++i) path += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 bool CannotCreateHere(int err) { return err == EACCES || err == EPERM || err == EROFS; }
 
 }  // namespace
@@ -179,11 +204,11 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) throw fail("it is not a regular file");
 
-    // A fixed short name, so that a target name of the longest length a folder allows still has
-    // a temporary beside it.
+    // A replacement starts private to us and takes the old file's bits once its owner is set; a
+    // new file is created with the usual bits of a document, less the umask, as any new file is.
     const std::string folder = ExtractFilePath(target);
-    std::string pattern = (folder.empty() ? "" : folder) + ".quorvel-save-XXXXXX";
-    FileDescriptor fd(::mkstemp(pattern.data()));
+    std::string tempPath;
+    FileDescriptor fd(CreateTemporary(folder, exists ? 0600 : 0666, tempPath));
     if (fd.Get() < 0) {
         const int createError = errno;
         if (!exists || !CannotCreateHere(createError)) throw fail(Reason(createError));
@@ -193,16 +218,11 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
                        ") and the file itself cannot be overwritten (" + Reason(overwriteError) + ")");
         return;
     }
-    const std::string tempPath = pattern;
     auto discard = [&](int err) {
         ::unlink(tempPath.c_str());
         return fail(Reason(err));
     };
-    // mkstemp creates the file 0600 and owned by us: the replacement takes the old file's
-    // permission bits and owner, a new file the usual bits of a document.
-    mode_t mode;
     if (exists) {
-        mode = existing.st_mode & 07777;
         struct stat made;
         if (::fstat(fd.Get(), &made) == 0 && (made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
             ::fchown(fd.Get(), existing.st_uid, existing.st_gid) != 0) {
@@ -212,12 +232,8 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
             if (overwriteError != 0) throw fail(Reason(overwriteError));
             return;
         }
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        if (::fchmod(fd.Get(), existing.st_mode & 07777) != 0) throw discard(errno);
     }
-    if (::fchmod(fd.Get(), mode) != 0) throw discard(errno);
     if (!WriteAll(fd.Get(), bytes)) throw discard(errno);
     if (::fsync(fd.Get()) != 0) throw discard(errno);
     if (::close(fd.Release()) != 0) throw discard(errno);

@@ -20,6 +20,9 @@ bool FileExists(const std::string& path);
 // lexically and repeated separators folded; links are not followed.
 std::string ExpandFileName(const std::string& name);
 
+// Whether both paths name one existing file, links followed: the same device and inode.
+bool SameFile(const std::string& a, const std::string& b);
+
 // The directory part of a path, up to and including its last separator; "" when it has none.
 std::string ExtractFilePath(const std::string& path);
 

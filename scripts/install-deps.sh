@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev fonts-wine fonts-liberation
   xvfb xauth imagemagick
   python3 python3-olefile python3-gi gir1.2-gsf-1 libgsf-bin
-  libicu-dev python3-jsonschema libxml2-utils
+  libicu-dev python3-jsonschema libxml2-utils libxml2-dev
   dpkg-dev file help2man lintian
 )
 

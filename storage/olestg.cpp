@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -116,14 +117,14 @@ private:
 void StorageWalk::OpenFile(const std::string& path) {
     ComPtr<IStorage> root;
     {
-        std::size_t byteLength = 0;
-        const std::unique_ptr<char16_t[]> widePath = StrToWide(path, byteLength);
+        // Any path the system accepts: bytes that are not text travel through as themselves.
+        const std::u16string widePath = PathToWide(path);
         ClearErrorInfo();
-        const HRESULT isStorage = StgIsStorageFile(widePath.get());
+        const HRESULT isStorage = StgIsStorageFile(widePath.c_str());
         if (isStorage != S_OK) throw Error(Explained("Not a valid storage file.", isStorage));
         AddLine("Storage " + path);
         ClearErrorInfo();
-        const HRESULT opened = StgOpenStorage(widePath.get(), nullptr, mode_.rootMode, nullptr, 0, root.Put());
+        const HRESULT opened = StgOpenStorage(widePath.c_str(), nullptr, mode_.rootMode, nullptr, 0, root.Put());
         if (FAILED(opened) || !root)
             throw Error(Explained("Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
     }

@@ -1,5 +1,5 @@
 // StgIsStorageFile and StgOpenStorage: the file-system side of the reader. Paths arrive as
-// UTF-16 and are opened in the system code page. Sharing modes become advisory locks (flock),
+// UTF-16 and are opened as the bytes they came from (PathToWide). Sharing modes become advisory locks (flock),
 // so they hold against every holder that takes such locks, this program's other opens included.
 #include <fcntl.h>
 #include <sys/file.h>
@@ -109,7 +109,7 @@ HRESULT HasCompoundFileHeader(int fd) {
 
 HRESULT StgIsStorageFile(LPCWSTR path) {
     if (!path) return STG_E_INVALIDNAME;
-    const std::string name = WideToAnsi(path);
+    const std::string name = WideToPath(path);
     int fd;
     struct stat st;
     if (HRESULT hr = OpenRegularFile(name, O_RDONLY, &fd, &st); FAILED(hr)) return hr;
@@ -130,7 +130,7 @@ HRESULT StgOpenStorage(LPCWSTR path, IStorage* priority, DWORD mode, LPWSTR* exc
 
     // Opened for writing only to prove that it could be: the reader never writes a byte.
     const bool writing = (mode & kAccessMask) != STGM_READ;
-    const std::string name = WideToAnsi(path);
+    const std::string name = WideToPath(path);
     int fd;
     struct stat st;
     if (HRESULT hr = OpenRegularFile(name, writing ? O_RDWR : O_RDONLY, &fd, &st); FAILED(hr))

@@ -231,6 +231,22 @@ TEST_F(WindowWithProvider, SaveWritesNamedListsInTheStartDirectory) {
     EXPECT_FALSE(FileExists(characterDir.File("AMax.txt")));
 }
 
+// A character named "vailState" would save its valid animations over the state list.
+TEST_F(WindowWithProvider, SaveNeverReplacesAnExpectedNameList) {
+    WriteStartFile("AvailAnim.txt", "Wave\r\n");
+    WriteStartFile("AvailState.txt", "Resting\r\n");
+    const std::string path = characterDir.File("vail.acs");
+    WriteCharacterFile(path, {"vailState", {"Wave"}, {"Resting:Wave"}});
+    Open(path);
+    Form().Button1->click();
+    Form().Button2->click();
+    Form().Save1->trigger();
+    EXPECT_EQ(prompts.errors, Lines{"Cannot create the file AvailState.txt: it is the expected-name list " +
+                                    startDir.File("AvailState.txt") + ", which a save never replaces."});
+    EXPECT_EQ(ReadWholeFile(startDir.File("AvailState.txt")), "Resting\r\n");
+    EXPECT_FALSE(FileExists(startDir.File("SvailState.txt")));
+}
+
 TEST_F(WindowWithProvider, CharacterFileIsUnchangedAndUnlockedOnceTheWindowCloses) {
     const std::string before = [&] {
         OpenFortyNames();

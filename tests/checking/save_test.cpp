@@ -2,9 +2,12 @@
 // file names' cut, and what survives a failed write.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "checking/valid_lists.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "tests/support/file_size_limit.h"
@@ -23,7 +26,7 @@ protected:
                                  const LineList& states, bool animationsValidated = true,
                                  bool statesValidated = true) {
         return SaveVerifyFiles(startDir.Path(), name, {animations, animationsValidated},
-                               {states, statesValidated}, prompts);
+                               {states, statesValidated}, {"AvailAnim.txt", "AvailState.txt"}, prompts);
     }
     std::vector<std::string> FilesInStartDir() const {
         std::vector<std::string> names;
@@ -93,8 +96,15 @@ TEST_F(Save, LongNamesAreCutAt255BytesWithoutSplittingACharacter) {
     EXPECT_EQ(ValidListFileName('A', std::u16string(300, u'x')), "A" + std::string(254, 'x'));
     EXPECT_EQ(ValidListFileName('S', std::u16string(250, u'x')), "S" + std::string(250, 'x') + ".txt");
     EXPECT_EQ(ValidListFileName('S', std::u16string(251, u'x')), "S" + std::string(251, 'x') + ".tx");
-    const std::string cut = ValidListFileName('A', std::u16string(200, u'é'));
-    EXPECT_EQ(cut, "A" + [] { std::string s; for (int i = 0; i < 127; ++i) s += "é"; return s; }());
+    auto repeated = [](const std::string& piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) text += piece;
+        return text;
+    };
+    EXPECT_EQ(ValidListFileName('A', std::u16string(200, u'é')), "A" + repeated("é", 127));
+    // Three-byte characters, where the prefix does not realign the name's own cut: the whole is
+    // cut again, inside the 85th, which goes.
+    EXPECT_EQ(ValidListFileName('A', std::u16string(100, u'€')), "A" + repeated("€", 84));
     Run(std::u16string(300, u'x'), anims, none);
     EXPECT_TRUE(FileExists(startDir.File("A" + std::string(254, 'x'))));
 }
@@ -108,11 +118,38 @@ TEST_F(Save, NameWithAPathSeparatorOrNulWritesNothingAnywhere) {
             Run(name, anims, states);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()).rfind("Cannot create the file A", 0), 0u) << e.what();
+            // The whole message, the name's NUL and the reason after it included.
+            EXPECT_EQ(e.Message(), "Cannot create the file A" + WideToAnsi(name) +
+                                       ".txt: the character name holds a path separator or a NUL character.");
         }
     }
     EXPECT_TRUE(FilesInStartDir().empty());
     EXPECT_FALSE(std::filesystem::exists(parent / "escape.txt"));
+}
+
+// A character named "vailAnim" would name its valid animations "AvailAnim.txt": the user's own
+// list. Neither list is replaced, by its name or through a link, and nothing at all is written.
+TEST_F(Save, NeverReplacesAnExpectedNameList) {
+    WriteFileAtomically(startDir.File("AvailAnim.txt"), "Wave\r\nNope\r\n");
+    WriteFileAtomically(elsewhere.File("states.txt"), "Resting\r\n");
+    ASSERT_EQ(::symlink(elsewhere.File("states.txt").c_str(), startDir.File("SLinked.txt").c_str()), 0);
+    const std::vector<std::pair<std::u16string, std::vector<std::string>>> cases{
+        {u"vailAnim", {"AvailAnim.txt"}},                          // by name, relative to the start
+        {u"vailAnim", {startDir.File("AvailAnim.txt")}},           // by full name
+        {u"vailState", {"AvailAnim.txt", "AvailState.txt"}},       // the state list, not there yet
+        {u"Linked", {"AvailAnim.txt", elsewhere.File("states.txt")}},  // the same file by a link
+    };
+    for (const auto& [name, lists] : cases) {
+        try {
+            SaveVerifyFiles(startDir.Path(), name, {anims, true}, {states, true}, lists, prompts);
+            ADD_FAILURE() << "saved";
+        } catch (const Error& e) {
+            EXPECT_NE(e.Message().find(": it is the expected-name list "), std::string::npos) << e.Message();
+        }
+    }
+    EXPECT_EQ(ReadWholeFile(startDir.File("AvailAnim.txt")), "Wave\r\nNope\r\n");
+    EXPECT_EQ(ReadWholeFile(elsewhere.File("states.txt")), "Resting\r\n");
+    EXPECT_EQ(FilesInStartDir(), (Lines{"AvailAnim.txt", "SLinked.txt"}));  // nothing written
 }
 
 TEST_F(Save, FailedWriteKeepsTheEarlierFileAndSkipsTheStateList) {

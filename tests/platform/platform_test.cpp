@@ -119,6 +119,18 @@ TEST(CodePage, RoundTripsUtf8AndReplacesWhatCannotBeRepresented) {
     EXPECT_EQ(AnsiToWide(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
 }
 
+// File names are bytes: every byte string comes back unchanged, UTF-8 converts as text, and a
+// lone surrogate from elsewhere is no file name's.
+TEST(CodePage, PathsRoundTripAnyBytes) {
+    for (const std::string path : {"/tmp/p\xFF.acs", "\xED\xA0\x80\xC3", "a\xE2\x82z", "\xF0\x9F\x98\x80\x80",
+                                   "Gr\xC3\xBC\xC3\x9F" "e", "\xC3\xA9\xDC"})
+        EXPECT_EQ(WideToPath(PathToWide(path)), path);
+    EXPECT_EQ(PathToWide("Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80"), u"Grüße 😀");
+    EXPECT_EQ(PathToWide("p\xFF"), (std::u16string{u'p', 0xDCFF}));
+    const char16_t unpaired[] = {u'x', 0xD800, u'y', 0xDC41, 0};
+    EXPECT_EQ(WideToPath(unpaired), "x?y?");
+}
+
 TEST(CodePage, WindowsStyleCallsCountAndRefuseSmallBuffers) {
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", -1, nullptr, 0), 4);
     char16_t wide[2];

@@ -106,7 +106,8 @@ protected:
         ASSERT_EQ(validStates.Lines(), (Lines{"Resting", "greeting"}));
 
         const auto saved = SaveVerifyFiles(startDir.Path(), name, {validAnimations, true},
-                                           {validStates, true}, prompts);
+                                           {validStates, true}, {"AvailAnim.txt", "AvailState.txt"},
+                                           prompts);
         ASSERT_EQ(saved, (Lines{"AMax.txt", "SMax.txt"}));
         link.Release();
         OleUninitialize();

@@ -214,7 +214,23 @@ TEST_F(CheckProgram, IncompleteListingExitsWithTwo) {
     EXPECT_TRUE(Contains(listJson.out, "\"storages_left_out\": 1,")) << listJson.out;
 }
 
+// Every list counts toward the verdict: a missing state alone makes the file "missing", and a file
+// that failed keeps the run at 2 whatever the files after it.
+TEST_F(CheckProgram, TheWorstOutcomeOfEveryListAndFileDecidesTheStatus) {
+    WriteFileAtomically(start.File("states.txt"), "Resting\r\nNope\r\n");
+    const ProgramResult stateMissing = Check({"--states", "states.txt", maxPath});
+    EXPECT_EQ(stateMissing.status, 1);
+    EXPECT_TRUE(Contains(stateMissing.out, "  result: some names missing\n")) << stateMissing.out;
+    EXPECT_TRUE(Contains(Check({"--json", "--states", "states.txt", maxPath}).out, R"("result": "missing")"));
+
+    const std::string ann = characters.File("ann.acs");
+    WriteCharacterFile(ann, {"Ann", {"Wave"}, {"Resting:Wave"}});
+    EXPECT_EQ(Check({ann}).status, 1);
+    EXPECT_EQ(Check({Damaged(), ann}).status, 2);
+}
+
 TEST_F(CheckProgram, MissingListFileExitsWithTwoButChecksTheOtherList) {
+    EXPECT_EQ(Check({"--states", "none.txt", maxPath}).status, 2);
     const ProgramResult result = Check({"--animations", "none.txt", maxPath});
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err, start.File("none.txt") + ": AvailAnim file not found.\n");

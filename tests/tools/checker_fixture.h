@@ -42,6 +42,13 @@ protected:
         }
         return result;
     }
+    // A second character, its "Möwe" composed (U+00F6).
+    std::string Gull() {
+        const std::string path = characters.File("gull.acs");
+        WriteCharacterFile(path, {"Gull", {"Wave", "M\xC3\xB6we", "Idle", "Dance"},
+                                  {"Resting:Idle", "Greeting:Wave"}});
+        return path;
+    }
     std::string Damaged() {
         const std::string path = characters.File("broken.acs");
         WriteFileAtomically(path, RootThatCannotBeEnumerated());

@@ -2,6 +2,9 @@
 // escaping untrusted names for JSON and the terminal, and reading the command line.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "tools/check/console_prompts.h"
 #include "tools/check/escaping.h"
 #include "tools/check/name_sorting.h"
 #include "tools/check/options.h"
@@ -61,6 +64,20 @@ TEST(Escaping, TerminalTextCannotCarryEscapeSequences) {
     EXPECT_EQ(TerminalText("\xC2\x9B" "31m"), "\\xc2\\x9b31m");  // C1 control sequence introducer
     EXPECT_EQ(TerminalText("a\\x41"), "a\\x5cx41");
     EXPECT_EQ(TerminalText("\xFF\r"), "\\xff\\x0d");
+}
+
+// Subjects and messages on standard error hold paths and names from files: one line each, escaped.
+TEST(Escaping, ConsoleMessagesAreOneEscapedLineEach) {
+    std::ostringstream err;
+    ConsolePrompts prompts(err);
+    prompts.SetSubject("/tmp/a\nb\x1B[2J.acs");
+    prompts.ShowError("Cannot open \"x\r\nFAKE: error: forged\"");
+    prompts.ShowMessage(std::string("AvailAnim file not found.\0\xC2\x9B", 28));
+    EXPECT_EQ(err.str(),
+              "/tmp/a\\x0ab\\x1b[2J.acs: error: Cannot open \"x\\x0d\\x0aFAKE: error: forged\"\n"
+              "/tmp/a\\x0ab\\x1b[2J.acs: AvailAnim file not found.\\x00\\xc2\\x9b\n");
+    // What was shown is kept as it was, for the JSON report to escape in its own way.
+    EXPECT_EQ(prompts.TakeShown()[0], "error: Cannot open \"x\r\nFAKE: error: forged\"");
 }
 
 Command Parse(const Strings& args) { return ParseCommand(args); }

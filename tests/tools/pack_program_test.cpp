@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <tuple>
 
 #include "platform/cfb/writer.h"
 #include "platform/files.h"
@@ -115,6 +117,73 @@ TEST(PackProgram, UnpackLeavesOutWhatIsNotPartOfACharacterAndRefusesUnsafeNames)
     const ProgramResult noDefinition = RunProgram(kPack, {"--unpack", dir.File("bare.acs"), dir.File("out")});
     EXPECT_EQ(noDefinition.status, 2);
     EXPECT_TRUE(Contains(noDefinition.err, "holds no Character stream")) << noDefinition.err;
+}
+
+// A character file whose root streams are `names` (the first the definition), its last entry
+// then changed by `change`: our writer refuses names alike but for case and damaged streams,
+// others may not.
+using EntryChange = std::function<void(CfbPatch&, std::uint32_t)>;
+std::string WithNames(const TempDir& dir, const std::vector<std::u16string>& names, const EntryChange& change = {}) {
+    cfb::CompoundFileWriter writer;
+    std::uint32_t last = 0;
+    for (const auto& name : names)
+        last = writer.AddStream(cfb::CompoundFileWriter::kRoot, name, name == names[0] ? "Name=Max\n" : "frames");
+    CfbPatch patch(writer.SaveToBytes());
+    if (change) change(patch, last);
+    const std::string path = dir.File("max.acs");
+    WriteFileAtomically(path, patch.Bytes());
+    return path;
+}
+
+EntryChange Rename(std::size_t unit, char16_t to) {
+    return [=](CfbPatch& patch, std::uint32_t id) { patch.SetEntry16(id, 2 * unit, to); };
+}
+
+// Unpacking writes everything or nothing, agrees with the checker on which stream is the
+// definition, and refuses what could not be packed again, before anything is written.
+TEST(PackProgram, UnpackIsAllOrNothing) {
+    TempDir dir;
+    const std::string out = dir.File("out");
+    const std::vector<std::tuple<std::vector<std::u16string>, EntryChange, std::string>> refusals{
+        {{u"Character", u"Dup", u"Wave", u"Dux"}, Rename(2, u'p'), "\"Dup\" and \"Dup\""},
+        {{u"Character", u"wave2", u"WAVE3"}, Rename(4, u'2'), "\"wave2\" and \"WAVE2\""},
+        {{u"Character", u"Wave", u"CHARACTEX"}, Rename(8, u'R'), "\"Character\" and \"CHARACTER\""}};
+    for (const auto& [names, change, pair] : refusals) {
+        const ProgramResult refused = RunProgram(kPack, {"--unpack", WithNames(dir, names, change), out});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_TRUE(Contains(refused.err, "the streams " + pair + " have one name")) << refused.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+
+    const std::string upper = WithNames(dir, {u"CHARACTER", u"Wave"});
+    ASSERT_EQ(RunProgram(kChecker, {"list", upper}).status, 0);
+    const ProgramResult unpacked = RunProgram(kPack, {"--unpack", upper, out});
+    ASSERT_EQ(unpacked.status, 0) << unpacked.err;
+    EXPECT_EQ(ReadWholeFile(out + "/Character"), "Name=Max\n");
+    EXPECT_EQ(RunProgram(kPack, {out, dir.File("again.acs")}).status, 0);
+    fs::remove_all(out);
+
+    // The second stream cannot be read: the first file goes again, and so do the folders made.
+    const std::string damaged = WithNames(dir, {u"Character", u"Wave"}, [](CfbPatch& patch, std::uint32_t id) {
+        patch.SetEntry32(id, cfb::entry::kStartSector, 0x00FFFFF0);
+    });
+    const ProgramResult failed = RunProgram(kPack, {"--unpack", damaged, out + "/deeper"});
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_TRUE(Contains(failed.err, "quorvel-pack: Wave: cannot ")) << failed.err;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(PackProgram, NamesThatAreNotUtf8AndControlCharactersAreShownEscaped) {
+    TempDir dir;
+    const std::string odd = dir.File("p\xff.acs");
+    WithNames(dir, {u"Character", u"Wave"});
+    fs::rename(dir.File("max.acs"), odd);
+    EXPECT_EQ(RunProgram(kPack, {"--unpack", odd, dir.File("out")}).status, 0);
+    const ProgramResult missing = RunProgram(kPack, {"--unpack", dir.File("q\xff.acs"), dir.File("out2")});
+    EXPECT_TRUE(Contains(missing.err, "q\\xff.acs: cannot open the character file")) << missing.err;
+    const ProgramResult usage = RunProgram(kPack, {"-\x1b[2J", "x"});
+    EXPECT_EQ(usage.status, 3);
+    EXPECT_TRUE(usage.err.starts_with("quorvel-pack: unknown option -\\x1b[2J\n")) << usage.err;
 }
 
 }  // namespace

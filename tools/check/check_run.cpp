@@ -16,6 +16,7 @@
 #include "checking/valid_lists.h"
 #include "checking/validation.h"
 #include "platform/com/com.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "storage/olestg.h"
 #include "tools/check/hints.h"
@@ -33,7 +34,7 @@ ExpectedList LoadList(const std::string& path, const AvailListFile& kind, Consol
         list.names = LoadAvailList({list.path.c_str(), kind.missingMessage}, prompts);
         if (list.names) list.folded.emplace(*list.names);
     } catch (const std::exception& e) {
-        prompts.ShowError(e.what());
+        prompts.ShowError(MessageOf(e));
     }
     return list;
 }
@@ -53,7 +54,7 @@ void Connect(FileCheck& check, ProviderLink& link, bool saving, ConsolePrompts& 
         check.connected = InitDataProvider(link, check.character, ExtractFilePath(check.path),
                                            check.path, prompts);
     } catch (const std::exception& e) {
-        check.error = e.what();
+        check.error = MessageOf(e);
         prompts.ShowError(check.error);
     }
 }
@@ -111,9 +112,10 @@ void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts)
         check.saved = SaveVerifyFiles(
             run.startDir, check.character,
             {check.animations ? check.animations->valid : none, bool(check.animations)},
-            {check.states ? check.states->valid : none, bool(check.states)}, prompts);
+            {check.states ? check.states->valid : none, bool(check.states)},
+            {run.animations.path, run.states.path}, prompts);
     } catch (const std::exception& e) {
-        check.error = e.what();
+        check.error = MessageOf(e);
         prompts.ShowError(check.error);
     }
 }
@@ -131,7 +133,7 @@ void CheckCatchingErrors(FileCheck& check, const CheckRun& run, bool saving,
     try {
         CheckOneFile(check, run, saving, prompts);
     } catch (const std::exception& e) {
-        check.error = e.what();
+        check.error = MessageOf(e);
         prompts.ShowError(check.error);
     }
 }

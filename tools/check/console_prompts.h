@@ -1,6 +1,8 @@
 // Prompts for the command line: messages and errors go to standard error, one per line, after
 // the subject they concern (the file being checked); the confirmation is answered by the caller's
 // choice, since asking makes no sense in a script. What was shown is also kept for the report.
+// Subjects and messages carry names and paths from files: what is written is escaped as the text
+// report escapes names, so no byte of theirs can steer the terminal or start a line of its own.
 #pragma once
 
 #include <iostream>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "platform/prompts.h"
+#include "tools/check/escaping.h"
 
 class ConsolePrompts : public Prompts {
 public:
@@ -26,8 +29,8 @@ public:
     std::vector<std::string> TakeShown() { return std::exchange(shown_, {}); }
     // Shows again, here, what another prompts object took: a line of TakeShown's kind.
     void Show(const std::string& line) {
-        if (!subject_.empty()) out_ << subject_ << ": ";
-        out_ << line << '\n';
+        if (!subject_.empty()) out_ << TerminalText(subject_) << ": ";
+        out_ << TerminalText(line) << '\n';
         shown_.push_back(line);
     }
 

@@ -2,16 +2,28 @@
 // (docs/junit.xsd): <testsuites> of <testsuite> of <testcase>, each test case passing or holding
 // one <failure>, <error> or <skipped>.
 #include "platform/codepage.h"
+#include "platform/files.h"
 #include "tools/check/escaping.h"
 #include "tools/check/reports.h"
 
 namespace {
 
-// Text for an attribute or element. Control characters and bytes that are not UTF-8 cannot
-// stand in XML at all, escaped or not: they are written as \xNN, as in the text report.
+// Text for an attribute or element. Control characters, bytes that are not UTF-8 and the two
+// noncharacters U+FFFE and U+FFFF cannot stand in XML 1.0 at all, escaped or not: they are
+// written as \xNN, as in the text report.
 std::string Xml(std::string_view raw) {
+    const std::string text = TerminalText(raw);
     std::string out;
-    for (char c : TerminalText(raw)) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        // What TerminalText leaves is UTF-8, where EF BF BE and EF BF BF can only be U+FFFE and
+        // U+FFFF.
+        if (c == '\xEF' && at + 2 < text.size() && text[at + 1] == '\xBF' &&
+            (text[at + 2] == '\xBE' || text[at + 2] == '\xBF')) {
+            out += text[at + 2] == '\xBE' ? "\\xef\\xbf\\xbe" : "\\xef\\xbf\\xbf";
+            at += 2;
+            continue;
+        }
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
@@ -100,7 +112,7 @@ std::string JunitReport(const CheckRun& run) {
     Counts all;
     for (const auto& file : run.files) {
         Suite suite;
-        const std::string base = file.path.substr(file.path.rfind('/') + 1);
+        const std::string base = ExtractFileName(file.path);
         if (!file.error.empty()) suite.Error(base, "check", file.error);
         else if (!file.connected) suite.Error(base, "check", "the data provider could not be used");
         if (file.storagesLeftOut > 0) suite.Error(base, "listing", IncompleteListing(file));

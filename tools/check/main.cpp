@@ -3,7 +3,6 @@
 //   quorvel-check list [--json] [--escape=WHEN] FILE...   prints the storage listings the window shows.
 #include <cstdint>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -16,19 +15,12 @@
 #include "tools/check/json_writer.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
+#include "tools/check/tool_texts.h"
 
 namespace {
 
-constexpr int kCouldNotUse = 2;
-constexpr int kUsageError = 3;
-
 // Standard output may be a closed pipe or a full disk: that is a failure, not a success.
 bool Flushed() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
-
-bool Print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return Flushed();
-}
 
 // The lines of one listing, kept until it has ended well: a listing that ends in an error shows
 // no line, as in the window. Escaped, for a terminal, a name cannot steer it or forge a line.
@@ -80,7 +72,7 @@ bool ListAsJson(Json& json, const std::string& path, ConsolePrompts& prompts) {
         json.Close(']');
         json.Number("storages_left_out", static_cast<long long>(leftOut));
     } catch (const std::exception& e) {
-        error = e.what();
+        error = MessageOf(e);
         prompts.ShowError(error);
         json.Rewind(beforeElements);
         json.Null("elements");
@@ -100,7 +92,7 @@ bool ListAsText(const std::string& path, bool escaped, ConsolePrompts& prompts) 
     try {
         leftOut = ListStorageFile(path, prompts, sink, kReadOnlyListing);
     } catch (const std::exception& e) {
-        prompts.ShowError(e.what());
+        prompts.ShowError(MessageOf(e));
         return false;
     }
     std::fwrite(sink.text.data(), 1, sink.text.size(), stdout);
@@ -143,14 +135,14 @@ int Check(const CheckOptions& options) {
             try {
                 WriteFileAtomically(junitPath, JunitReport(run));
             } catch (const std::exception& e) {
-                prompts.ShowError(e.what());
+                prompts.ShowError(MessageOf(e));
                 status = kCouldNotUse;
             }
         }
         const std::string report = options.json ? JsonReport(run) : TextReport(run, options.quiet);
-        return Print(report) ? status : kCouldNotUse;
+        return PrintText(report) ? status : kCouldNotUse;
     } catch (const std::exception& e) {
-        prompts.ShowError(e.what());
+        prompts.ShowError(MessageOf(e));
         return kCouldNotUse;
     }
 }
@@ -161,9 +153,9 @@ int main(int argc, char** argv) {
     const Command command = ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     switch (command.kind) {
         case Command::Kind::Help:
-            return Print(kCheckUsage) ? 0 : kCouldNotUse;
+            return PrintText(kCheckUsage) ? 0 : kCouldNotUse;
         case Command::Kind::Version:
-            return Print(kCheckVersion) ? 0 : kCouldNotUse;
+            return PrintText(VersionText("quorvel-check")) ? 0 : kCouldNotUse;
         case Command::Kind::List:
             return List(command.list);
         case Command::Kind::Check:
@@ -171,7 +163,5 @@ int main(int argc, char** argv) {
         case Command::Kind::Usage:
             break;
     }
-    std::cerr << "quorvel-check: " << command.problem << "\n"
-              << kCheckSynopsis << "Try 'quorvel-check --help' for more information.\n";
-    return kUsageError;
+    return UsageError("quorvel-check", command.problem, kCheckSynopsis);
 }

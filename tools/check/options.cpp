@@ -2,15 +2,11 @@
 
 #include <charconv>
 
-const char* const kCheckVersion = "quorvel-check " QUORVEL_VERSION "\n";
-
-const char* const kCheckSynopsis =
+const std::string kCheckSynopsis =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
     "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n";
 
-const char* const kCheckUsage =
-    "Usage: quorvel-check [OPTION]... FILE.acs...\n"
-    "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n"
+const std::string kCheckUsage = kCheckSynopsis +
     "Check character files as the window does: list the storage elements, connect to the\n"
     "character data provider and put every name of the two expected-name lists to it. For each\n"
     "file, report the character's name, the storage element total, the animation total, the\n"
@@ -41,7 +37,8 @@ const char* const kCheckUsage =
     "  list FILE...       print the storage listing of each FILE, one line each, as the window's\n"
     "                     StoFile page shows it\n"
     "  list --json FILE...  print each element's name, type, size and depth as JSON (its schema:\n"
-    "                     docs/list-report.schema.json)\n"    "  list --escape=WHEN  write control characters, bytes that are not UTF-8 and the backslash\n"
+    "                     docs/list-report.schema.json)\n"
+    "  list --escape=WHEN  write control characters, bytes that are not UTF-8 and the backslash\n"
     "                     in the listing lines as \\xNN: WHEN is auto (when standard output is a\n"
     "                     terminal, the default), always or never; otherwise the lines are\n"
     "                     written as they are, byte for byte\n"
@@ -61,13 +58,16 @@ const char* const kCheckUsage =
     "animation list) and the nearest held names. Hints never change a verdict; they need a data\n"
     "provider that lists the character's names, and the report says when they are unavailable.\n"
     "Names are printed with control characters and backslashes escaped as \\xNN.\n"
+    "--save never replaces either list: a save file that is one of them (by name, or the same file\n"
+    "through a link) is refused with the reason before anything is written.\n"
     "\n"
     "Messages:\n"
     "Messages (\"AvailAnim file not found.\", \"Enum Failed\", ...) and errors go to standard\n"
     "error, each after the name of the file it concerns, with the reason a file could not be used\n"
     "(no such file, a folder, permission denied, locked by another program, not a compound file,\n"
     "or the damaged structure). Character files are opened for reading only, shared with other\n"
-    "readers. Relative names are taken against the current directory at start.\n"
+    "readers. Relative names are taken against the current directory at start. File names need\n"
+    "not be UTF-8. Paths and names in messages are escaped as in the report, always.\n"
     "\n"
     "Exit status:\n"
     "  0  every name valid (duplicates and blank lines do not count against it); for list, every\n"

@@ -37,10 +37,9 @@ struct Command {
 // take their value as the next argument or after "="; "--" ends the options.
 Command ParseCommand(const std::vector<std::string>& args);
 
-// The texts of --help and --version; the short reminder printed after a usage error.
-extern const char* const kCheckUsage;
-extern const char* const kCheckVersion;
-extern const char* const kCheckSynopsis;
+// The text of --help; the short reminder printed after a usage error, which begins it.
+extern const std::string kCheckUsage;
+extern const std::string kCheckSynopsis;
 
 // The upper bound of --jobs: more threads than this only cost memory.
 inline constexpr int kMaxJobs = 64;

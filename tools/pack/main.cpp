@@ -6,23 +6,17 @@
 
 #include "platform/error.h"
 #include "tools/check/escaping.h"
+#include "tools/check/tool_texts.h"
 #include "tools/pack/pack.h"
 #include "tools/pack/unpack.h"
 
 namespace {
 
-constexpr int kCouldNotUse = 2;
-constexpr int kUsageError = 3;
-
-const char* const kVersion = "quorvel-pack " QUORVEL_VERSION "\n";
-
-const char* const kSynopsis =
+const std::string kSynopsis =
     "Usage: quorvel-pack DIR OUT.acs\n"
     "  or:  quorvel-pack --unpack FILE.acs DIR\n";
 
-const char* const kHelp =
-    "Usage: quorvel-pack DIR OUT.acs\n"
-    "  or:  quorvel-pack --unpack FILE.acs DIR\n"
+const std::string kHelp = kSynopsis +
     "Make a character file from a folder: the file named Character in DIR holds the character's\n"
     "definition, and every other file (but those whose names start with \".\") becomes an\n"
     "animation of the same name. A folder that the character data provider would refuse (no\n"
@@ -33,7 +27,9 @@ const char* const kHelp =
     "  --unpack FILE.acs DIR  write the definition and the animations of FILE.acs to the folder\n"
     "                         DIR (made when missing; it must be empty), so that the character\n"
     "                         can be changed and packed again; elements that are not part of a\n"
-    "                         character (storages, property sets) are left out and named\n"
+    "                         character (storages, property sets) are left out and named;\n"
+    "                         all or nothing: names are vetted first (two streams named alike\n"
+    "                         but for case are refused), and a failure removes what was written\n"
     "  -h, --help             print this help and exit\n"
     "  -V, --version          print the version and exit\n"
     "\n"
@@ -47,28 +43,22 @@ const char* const kHelp =
     "Example:\n"
     "  quorvel-pack Max Max.acs && quorvel-pack --unpack Max.acs Max-copy\n";
 
-bool Print(const char* text) { return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0; }
-
-int UsageError(const std::string& problem) {
-    std::fprintf(stderr, "quorvel-pack: %s\n%sTry 'quorvel-pack --help' for more information.\n",
-                 problem.c_str(), kSynopsis);
-    return kUsageError;
-}
+int Usage(const std::string& problem) { return UsageError("quorvel-pack", problem, kSynopsis); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help"))
-        return Print(kHelp) ? 0 : kCouldNotUse;
+        return PrintText(kHelp) ? 0 : kCouldNotUse;
     if (args.size() == 1 && (args[0] == "-V" || args[0] == "--version"))
-        return Print(kVersion) ? 0 : kCouldNotUse;
+        return PrintText(VersionText("quorvel-pack")) ? 0 : kCouldNotUse;
     const bool unpack = !args.empty() && args[0] == "--unpack";
     const std::size_t first = unpack ? 1 : 0;
-    if (args.size() != first + 2) return UsageError(unpack ? "--unpack takes a character file and a folder"
+    if (args.size() != first + 2) return Usage(unpack ? "--unpack takes a character file and a folder"
                                                            : "give a folder and the character file to make");
     for (std::size_t i = first; i < args.size(); ++i)
-        if (args[i].size() > 1 && args[i][0] == '-') return UsageError("unknown option " + args[i]);
+        if (args[i].size() > 1 && args[i][0] == '-') return Usage("unknown option " + args[i]);
     try {
         if (unpack) {
             for (const auto& name : pack::UnpackCharacter(args[1], args[2]))
@@ -78,7 +68,7 @@ int main(int argc, char** argv) {
             pack::BuildCharacter(args[0]).SaveToFile(args[1]);
         }
     } catch (const Error& error) {
-        std::fprintf(stderr, "quorvel-pack: %s\n", TerminalText(error.what()).c_str());
+        std::fprintf(stderr, "quorvel-pack: %s\n", TerminalText(error.Message()).c_str());
         return kCouldNotUse;
     }
     return 0;

@@ -37,7 +37,7 @@ character::Definition ParseDefinition(const fs::path& file, const std::string& t
     try {
         return character::ParseDefinition(text);
     } catch (const Error& refused) {
-        Refuse(file, refused.what());
+        Refuse(file, refused.Message());
     }
 }
 
@@ -81,14 +81,14 @@ cfb::CompoundFileWriter BuildCharacter(const std::string& folder) {
         try {
             writer.AddStream(cfb::CompoundFileWriter::kRoot, name, ReadWholeFile(file.string()));
         } catch (const Error& refused) {
-            Refuse(file, refused.what());
+            Refuse(file, refused.Message());
         }
         animations.push_back(name);
     }
     try {
         const character::Character checked(definition, animations);
     } catch (const Error& refused) {
-        Refuse(definitionFile, refused.what());
+        Refuse(definitionFile, refused.Message());
     }
     return writer;
 }

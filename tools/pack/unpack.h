@@ -10,9 +10,11 @@
 namespace pack {
 
 // Writes the folder `folder`, which must not exist or be empty. Raises Error naming the file or
-// the element when the character file cannot be read, holds no definition, or holds an
-// animation whose name cannot be a file name here ("..", a "/", a leading "."). Returns the
-// names of the elements left out.
+// the element, with the reason, when the character file cannot be read, holds no definition,
+// holds an animation whose name cannot be a file name here ("..", a "/", a leading "."), or holds
+// two definition or animation streams whose names differ only by case. Every name is vetted
+// before anything is written, and a failure while writing removes what was written, so the
+// folder is whole or as it was. Returns the names of the elements left out.
 std::vector<std::string> UnpackCharacter(const std::string& characterFile, const std::string& folder);
 
 }  // namespace pack
