@@ -10,7 +10,7 @@ The inputs are the shapes a hostile author would try: a chain of nested storages
 names (checked and listed), the same with ASCII names (listed as JSON), a long chain of storages
 each the only child of the one before, animation streams whose sector chains are all the
 directory's own chain (checked and unpacked), and name lists of which no name is near any name the
-character holds (the nearest-name search's worst case). A figure that doubles with the input is in
+character holds (the nearest-name search's worst case), or that all share a long beginning. A figure that doubles with the input is in
 proportion; one that quadruples is not.
 
 The files are version 4 compound files (4096-byte sectors) written here byte by byte, since no
@@ -143,6 +143,16 @@ def far_names(count, seed):
     return sorted(names)
 
 
+def prefixed_names(count, seed):
+    """`count` names of "Animation" and five random letters: a long shared beginning, which no
+    index of name pieces can tell apart, and a few names near each other."""
+    rng = random.Random(seed)
+    names = set()
+    while len(names) < count:
+        names.add("Animation" + "".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(5)))
+    return sorted(names)
+
+
 def far_character(path, held):
     """A character holding the animations `held` (empty streams), in the directory's name order."""
     entries = [Entry("Root Entry", ROOT), Entry("Character", STREAM)]
@@ -242,14 +252,15 @@ def main():
             case(f"streams on the directory's chain x{count}: unpack", size,
                  [pack, "--unpack", path, out], out)
             shutil.rmtree(out, ignore_errors=True)
-        for count in (scale(2500), scale(5000)) if "hints" in cases else ():
-            path = os.path.join(work, "far.acs")
-            held = far_names(count, 1)
-            far_character(path, held)
-            listed = sorted(set(far_names(count, 2)) - set(held))
-            lists(listed, ["Nowhere"])
-            size = f"{os.path.getsize(path) // 1024} KB"
-            case(f"{count} listed, {count} held, none near: check", size, [check, path])
+        for shape, make in (("none near", far_names), ("prefixed", prefixed_names)):
+            for count in (scale(2500), scale(5000)) if "hints" in cases else ():
+                path = os.path.join(work, "far.acs")
+                held = make(count, 1)
+                far_character(path, held)
+                listed = sorted(set(make(count, 2)) - set(held))
+                lists(listed, ["Nowhere"])
+                size = f"{os.path.getsize(path) // 1024} KB"
+                case(f"{count} listed, {count} held, {shape}: check", size, [check, path])
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
