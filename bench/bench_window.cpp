@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/DProv.h"
+#include "app/memo.h"
 #include "app/list_box.h"
 #include "app/look.h"
 #include "checking/provider_connection.h"

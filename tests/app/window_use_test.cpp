@@ -3,8 +3,10 @@
 // error texts shown whole, and a start-up that cannot find its directory.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -150,34 +152,46 @@ TEST_F(Window, NamesAndListingLinesWithMarkupAreShownLiterally) {
     EXPECT_EQ(w.ListBox3->model()->index(0, 0).data().toString().toStdString(), "Storage " + path);
 }
 
-TEST_F(Window, LongPathIsShortenedInTheMiddleAndKeptWholeInTheTooltip) {
+TEST_F(Window, LongPathIsShortenedInTheMiddleAndKeptWholeForTooltipAndScreenReader) {
     NoProvider();
     std::string dir = characterDir.Path();
     while (dir.size() < 280) {
         dir += "a-folder-with-a-rather-long-name/";
         ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
     }
-    const std::string path = dir + "character.acs";
-    ASSERT_GE(path.size(), 300u);
+    const std::string path = dir + "R&D character.acs";
     WriteCharacterFile(path, {});
     Form().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
     Open(path);
     QApplication::processEvents();
-    const PathCaption* caption = Form().Path1;
+    QMenuBar* bar = Form().menuBar();
+    PathCaption* caption = Form().Path1;
     const QString whole = QString::fromStdString("Path: " + path);
     EXPECT_EQ(caption->Caption(), whole);
     EXPECT_EQ(caption->toolTip(), whole);
-    EXPECT_EQ(caption->accessibleName(), whole);
-    EXPECT_TRUE(caption->isVisible());  // not moved behind the menu bar's extension button
+    // On the bar after File, shortened in the middle to fit, its ampersand no mnemonic.
+    const QRect item = bar->actionGeometry(caption);
+    EXPECT_GT(item.left(), bar->actionGeometry(Form().Fille1->menuAction()).right());
+    EXPECT_LE(item.right(), bar->width());
     const QString shown = caption->text();
     EXPECT_TRUE(shown.startsWith("Path: /")) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith("character.acs")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("R&&D character.acs")) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
-    EXPECT_LE(caption->fontMetrics().horizontalAdvance(shown), caption->contentsRect().width());
-    const QRect onBar = caption->geometry();
-    EXPECT_LE(onBar.right(), Form().menuBar()->width());
-    EXPECT_GT(onBar.left(), Form().menuBar()->actionGeometry(Form().Fille1->menuAction()).right());
+    EXPECT_LT(bar->fontMetrics().horizontalAdvance(QString(shown).replace("&&", "&")), item.width());
+
+    // Assistive technology finds it among the bar's items by its whole caption.
+    QAccessibleInterface* barAccessible = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_NE(barAccessible, nullptr);
+    QStringList items;
+    for (int i = 0; i < barAccessible->childCount(); ++i) {
+        QAccessibleInterface* child = barAccessible->child(i);
+        EXPECT_EQ(child->role(), QAccessible::MenuItem);
+        EXPECT_EQ(barAccessible->indexOfChild(child), i);
+        items << child->text(QAccessible::Name);
+    }
+    EXPECT_EQ(items, (QStringList{"File", whole}));
+    EXPECT_EQ(barAccessible->child(1)->rect().size(), item.size());
 
     // A wider window shows more of the path.
     Form().resize(600, Form().height());
@@ -281,13 +295,72 @@ TEST_F(Window, NamesAreTheLinesTheMemosShowOnScreen) {
     EXPECT_EQ(MemoTextWidth(*w.Memo2), w.Memo2->viewport()->width() - 2 * w.Memo2->document()->documentMargin());
     // The memo shows one more line than there are names: the one after the final line break,
     // which a line list does not count.
-    for (QPlainTextEdit* memo : {w.Memo1, w.Memo2}) {
+    for (Memo* memo : {w.Memo1, w.Memo2}) {
         std::vector<std::string> onScreen = ShownLines(*memo);
         ASSERT_EQ(onScreen.back(), "");
         onScreen.pop_back();
         EXPECT_EQ(Shown(MemoLines(*memo)), onScreen);
     }
     EXPECT_EQ(MemoLines(*w.Memo2), wrapped);
+}
+
+// A list long enough to be held as paragraphs of several lines reads as one name a line: to a
+// screen reader, on the clipboard, to a triple click, and to a Validate run after edits inside a
+// paragraph, which keep the other lines' own bytes.
+TEST_F(Window, LongListIsOneNameALineWhereverItIsReadOrEdited) {
+    LineList list;
+    // Three lines shown alike, as "odd?", inside a paragraph.
+    for (int i = 0; i < 2003; ++i) list.Add(i >= 50 && i <= 52 ? "odd" + std::string(1, char(0xFF - i + 50)) : "A" + std::to_string(i));
+    Memo& memo = *Form().Memo1;
+    SetMemoLines(memo, list);
+    ASSERT_LT(memo.document()->blockCount(), 200);
+    QString expected;
+    for (std::string_view name : list) expected += DisplayText(name) + "\n";
+    expected.chop(1);
+    auto startOf = [&](int line) {
+        const QString now = memo.TextBetween(0, memo.document()->characterCount() - 1);
+        return static_cast<int>(now.indexOf("\nA" + QString::number(line) + "\n")) + 1;
+    };
+
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&memo);
+    QAccessibleTextInterface* text = reader->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(reader->role(), QAccessible::EditableText);
+    EXPECT_EQ(text->characterCount(), expected.size());
+    EXPECT_EQ(text->text(0, text->characterCount()), expected);
+    EXPECT_EQ(reader->text(QAccessible::Value), expected);
+    int start = -1, end = -1;
+    EXPECT_EQ(text->textAtOffset(startOf(17) + 1, QAccessible::LineBoundary, &start, &end), "A17\n");
+    EXPECT_EQ(start, startOf(17));
+
+    memo.selectAll();
+    memo.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), expected);
+
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    QTextCursor at(memo.document());
+    at.setPosition(startOf(5) + 1);
+    const QPoint point = memo.cursorRect(at).center();
+    QTest::mouseDClick(memo.viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, point);
+    EXPECT_EQ(memo.textCursor().selectedText(), "A5");
+
+    // A new line typed inside a paragraph, and the first of the lines shown alike deleted.
+    at.setPosition(startOf(49) - 1);
+    memo.setTextCursor(at);
+    QTest::keyClick(&memo, Qt::Key_Return);
+    QTest::keyClicks(&memo, "A48b");
+    at.setPosition(startOf(49) + 4);
+    at.setPosition(startOf(49) + 9, QTextCursor::KeepAnchor);
+    ASSERT_EQ(at.selectedText(), u"odd?\u2028");
+    at.removeSelectedText();
+    LineList edited;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (i == 49) edited.Add("A48b");
+        if (i != 50) edited.Add(list[i]);
+    }
+    EXPECT_EQ(MemoLines(memo), edited);
 }
 
 TEST_F(Window, ErrorWithANulIsShownWholeAndAsText) {
@@ -344,6 +417,21 @@ TEST(WindowProgram, AnswersHelpAndVersionWithoutADisplay) {
     EXPECT_EQ(help.out.rfind("Usage: quorvel [OPTION]\n", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("\n  --help "), std::string::npos);
     EXPECT_NE(help.out.find("\n  --version "), std::string::npos);
+}
+
+// Without a display (none named, or one that cannot be opened) the window says so in one line and
+// ends with status 1, not with the toolkit's abort.
+TEST(WindowProgram, WithoutADisplaySaysSoInOneLineAndEndsWithOne) {
+    for (const char* display : {"-u", "DISPLAY=:9999"}) {
+        std::vector<std::string> args{"-u", "WAYLAND_DISPLAY", display};
+        if (args.back() == "-u") args.push_back("DISPLAY");
+        args.insert(args.end(), {"QT_QPA_PLATFORM=xcb", QUORVEL_WINDOW_PROGRAM});
+        const ProgramResult result = RunProgram("/usr/bin/env", args);
+        EXPECT_EQ(result.status, 1) << display;
+        EXPECT_EQ(result.err, "quorvel: the window needs a display and none could be opened; quorvel-check "
+                              "checks character files without one\n");
+        EXPECT_EQ(result.out, "");
+    }
 }
 
 }  // namespace
