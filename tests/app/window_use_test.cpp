@@ -309,17 +309,20 @@ TEST_F(Window, NamesAreTheLinesTheMemosShowOnScreen) {
 // paragraph, which keep the other lines' own bytes.
 TEST_F(Window, LongListIsOneNameALineWhereverItIsReadOrEdited) {
     LineList list;
-    // Three lines shown alike, as "odd?", inside a paragraph.
-    for (int i = 0; i < 2003; ++i) list.Add(i >= 50 && i <= 52 ? "odd" + std::string(1, char(0xFF - i + 50)) : "A" + std::to_string(i));
+    // Three lines shown alike, as "odd?", inside a paragraph; a name of two words.
+    for (int i = 0; i < 2003; ++i) {
+        if (i >= 50 && i <= 52) list.Add("odd" + std::string(1, char(0xFF - i + 50)));
+        else list.Add(i == 5 ? "two words" : "A" + std::to_string(i));
+    }
     Memo& memo = *Form().Memo1;
     SetMemoLines(memo, list);
     ASSERT_LT(memo.document()->blockCount(), 200);
     QString expected;
     for (std::string_view name : list) expected += DisplayText(name) + "\n";
     expected.chop(1);
-    auto startOf = [&](int line) {
+    auto startOf = [&](const QString& name) {
         const QString now = memo.TextBetween(0, memo.document()->characterCount() - 1);
-        return static_cast<int>(now.indexOf("\nA" + QString::number(line) + "\n")) + 1;
+        return static_cast<int>(now.indexOf("\n" + name + "\n")) + 1;
     };
 
     QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&memo);
@@ -330,8 +333,8 @@ TEST_F(Window, LongListIsOneNameALineWhereverItIsReadOrEdited) {
     EXPECT_EQ(text->text(0, text->characterCount()), expected);
     EXPECT_EQ(reader->text(QAccessible::Value), expected);
     int start = -1, end = -1;
-    EXPECT_EQ(text->textAtOffset(startOf(17) + 1, QAccessible::LineBoundary, &start, &end), "A17\n");
-    EXPECT_EQ(start, startOf(17));
+    EXPECT_EQ(text->textAtOffset(startOf("A17") + 1, QAccessible::LineBoundary, &start, &end), "A17\n");
+    EXPECT_EQ(start, startOf("A17"));
 
     memo.selectAll();
     memo.copy();
@@ -340,19 +343,19 @@ TEST_F(Window, LongListIsOneNameALineWhereverItIsReadOrEdited) {
     Form().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
     QTextCursor at(memo.document());
-    at.setPosition(startOf(5) + 1);
+    at.setPosition(startOf("two words") + 1);
     const QPoint point = memo.cursorRect(at).center();
     QTest::mouseDClick(memo.viewport(), Qt::LeftButton, {}, point);
     QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, point);
-    EXPECT_EQ(memo.textCursor().selectedText(), "A5");
+    EXPECT_EQ(memo.textCursor().selectedText(), "two words");
 
     // A new line typed inside a paragraph, and the first of the lines shown alike deleted.
-    at.setPosition(startOf(49) - 1);
+    at.setPosition(startOf("A49") - 1);
     memo.setTextCursor(at);
     QTest::keyClick(&memo, Qt::Key_Return);
     QTest::keyClicks(&memo, "A48b");
-    at.setPosition(startOf(49) + 4);
-    at.setPosition(startOf(49) + 9, QTextCursor::KeepAnchor);
+    at.setPosition(startOf("A49") + 4);
+    at.setPosition(startOf("A49") + 9, QTextCursor::KeepAnchor);
     ASSERT_EQ(at.selectedText(), u"odd?\u2028");
     at.removeSelectedText();
     LineList edited;
