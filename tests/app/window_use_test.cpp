@@ -218,16 +218,17 @@ TEST_F(WindowInUse, LineThatIsNotUtf8IsAskedConvertedAndSavedAsItsBytes) {
 }
 
 TEST_F(WindowInUse, SeparatorsInsideALineNeitherSplitNorJoinNames) {
-    const std::string list = "ok-a\xE2\x80\xA8" "b\r\nok-c\xE2\x80\xA9" "d\r\n";
+    // U+2028, U+2029 and the two characters a text document takes for frame ends (U+FDD0, U+FDD1).
+    const std::string list = "ok-a\xE2\x80\xA8" "b\r\nok-c\xE2\x80\xA9" "d\r\nok-e\xEF\xB7\x90" "f\xEF\xB7\x91" "g\r\n";
     OpenWithTestProvider(list, list);
     for (QPlainTextEdit* memo : {Form().Memo1, Form().Memo2}) {
-        EXPECT_EQ(memo->document()->blockCount(), 2);
-        EXPECT_EQ(memo->toPlainText().count('\n'), 1);  // two lines shown, one per name
+        EXPECT_EQ(memo->document()->blockCount(), 3);
+        EXPECT_EQ(memo->toPlainText().count('\n'), 2);  // three lines shown, one per name
     }
     Form().Button1->click();
     Form().Button2->click();
-    const Names asked{u"ok-a\u2028b", u"ok-c\u2029d"};
-    EXPECT_EQ(testcomponents::AskedNames(), (Names{asked[0], asked[1], asked[0], asked[1]}));
+    const Names asked{u"ok-a\u2028b", u"ok-c\u2029d", u"ok-e\uFDD0f\uFDD1g"};
+    EXPECT_EQ(testcomponents::AskedNames(), (Names{asked[0], asked[1], asked[2], asked[0], asked[1], asked[2]}));
     Form().Save1->trigger();
     EXPECT_EQ(ReadWholeFile(startDir.File("AProbe.txt")), list);
     EXPECT_EQ(ReadWholeFile(startDir.File("SProbe.txt")), list);
