@@ -110,19 +110,22 @@ private:
     std::size_t next_ = 0;
 };
 
-// The bytes of a line as the memo shows it: ASCII as it is, the rest converted.
-std::string ShownBytes(QStringView line) {
-    std::string bytes(static_cast<std::size_t>(line.size()), '\0');
+// The bytes of a line as the memo shows it, into `bytes`: ASCII as it is, the rest converted.
+void ShownBytes(QStringView line, std::string& bytes) {
+    bytes.resize(static_cast<std::size_t>(line.size()));
     for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i].unicode() >= 0x80) return Bytes(line);
+        if (line[i].unicode() >= 0x80) {
+            bytes = Bytes(line);
+            return;
+        }
         bytes[static_cast<std::size_t>(i)] = static_cast<char>(line[i].unicode());
     }
-    return bytes;
 }
 
 // The names of one line of the memo: its pieces, taken from the original bytes while the line is
 // as it was shown.
-void AddNames(LineList& names, const LineBreaker& breaker, QStringView line, const Memo::OriginalLine* original) {
+void AddNames(LineList& names, const LineBreaker& breaker, QStringView line, const Memo::OriginalLine* original,
+              std::string& scratch) {
     if (original) {
         std::vector<std::size_t> starts;
         AnsiToWide(original->bytes, starts);
@@ -136,9 +139,9 @@ void AddNames(LineList& names, const LineBreaker& breaker, QStringView line, con
         }
         return;
     }
-    const std::string text = ShownBytes(line);
-    if (breaker.IsWholeLine(text)) {
-        names.Add(text);
+    ShownBytes(line, scratch);
+    if (breaker.IsWholeLine(scratch)) {
+        names.Add(scratch);
         return;
     }
     for (const Piece& piece : breaker.Pieces(line)) names.Add(Bytes(line.sliced(piece.start, piece.length)));
@@ -199,13 +202,14 @@ LineList MemoLines(const Memo& memo) {
     // into a space) and ends paragraphs with U+2029; its positions are the document's.
     const QString all = document->toRawText();
     const QStringView text(all);
+    std::string scratch;
     for (qsizetype start = 0;;) {
         qsizetype end = start;
         while (end < text.size() && text[end] != QChar::LineSeparator && text[end] != QChar::ParagraphSeparator) ++end;
         const bool last = end == text.size();
         if (last && end == start && start > 0) break;
         const QStringView line = text.sliced(start, end - start);
-        AddNames(names, breaker, line, originals.Find(static_cast<int>(start), line));
+        AddNames(names, breaker, line, originals.Find(static_cast<int>(start), line), scratch);
         if (last) break;
         start = end + 1;
     }

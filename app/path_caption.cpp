@@ -2,9 +2,10 @@
 
 #include <QAccessible>
 #include <QAccessibleInterface>
-#include <QEvent>
+#include <QHelpEvent>
 #include <QMenuBar>
 #include <QPointer>
+#include <QToolTip>
 
 namespace {
 
@@ -73,7 +74,17 @@ void PathCaption::SetCaption(const QString& caption) {
 }
 
 bool PathCaption::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == bar_ && event->type() == QEvent::Resize) ShowShortened();
+    if (watched != bar_) return QAction::eventFilter(watched, event);
+    if (event->type() == QEvent::Resize) ShowShortened();
+    // A menu bar shows no tooltips of its own items.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QRect item = bar_->actionGeometry(this);
+        if (item.contains(help->pos())) {
+            QToolTip::showText(help->globalPos(), caption_, bar_, item);
+            return true;
+        }
+    }
     return QAction::eventFilter(watched, event);
 }
 

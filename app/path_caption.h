@@ -18,7 +18,8 @@ public:
     const QString& Caption() const { return caption_; }
 
 protected:
-    // Shortens the caption again whenever the bar changes its size.
+    // Shortens the caption again whenever the bar changes its size, and shows the whole caption
+    // as the item's tooltip.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
