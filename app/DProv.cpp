@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -12,6 +11,7 @@
 #include "app/command_guard.h"
 #include "app/display_text.h"
 #include "app/list_box.h"
+#include "app/memo.h"
 #include "app/memo_lines.h"
 #include "app/path_caption.h"
 #include "checking/name_lists.h"
@@ -59,8 +59,8 @@ void SetCaption(QLabel* label, const QString& caption) {
 
 void SetNumber(QLabel* label, int value) { SetCaption(label, QString::number(value)); }
 
-QPlainTextEdit* MakeMemo(QWidget* parent, bool wordWrap) {
-    auto* memo = new QPlainTextEdit(parent);
+Memo* MakeMemo(QWidget* parent, bool wordWrap) {
+    auto* memo = new Memo(parent);
     memo->setGeometry(8, 16, 121, 241);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -125,7 +125,6 @@ void TForm1::CreateMenu() {
     Save1 = Fille1->addAction("&Save");
     Exit1 = Fille1->addAction("&Exit");
     Path1 = new PathCaption(menuBar());
-    menuBar()->setCornerWidget(Path1, Qt::TopRightCorner);
     Path1->SetCaption("Path:");
     connect(Open1, &QAction::triggered, this, Guarded(prompts_, [this] { Open1Click(); }));
     connect(Save1, &QAction::triggered, this, Guarded(prompts_, [this] { Save1Click(); }));

@@ -16,10 +16,10 @@ class QAction;
 class QFrame;
 class QLabel;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class ListBox;
+class Memo;
 class PathCaption;
 
 class TForm1 : public QMainWindow {
@@ -62,12 +62,12 @@ public:
     QWidget* TabSheet5;
     QLabel* Label3;
     QLabel* Label4;
-    QPlainTextEdit* Memo1;
+    Memo* Memo1;
     ListBox* ListBox1;
     QPushButton* Button1;
     QLabel* Label1;
     QLabel* Label2;
-    QPlainTextEdit* Memo2;
+    Memo* Memo2;
     ListBox* ListBox2;
     QPushButton* Button2;
     QFrame* Bevel1;

@@ -1,5 +1,6 @@
-// The program: answers --help and --version, or starts the window toolkit, creates the main
-// window and runs the event loop until the window closes.
+// The program: answers --help and --version, or starts the window toolkit (ending with one line
+// when there is no display), creates the main window and runs the event loop until the window
+// closes.
 #include <QApplication>
 #include <cstdio>
 
@@ -12,7 +13,9 @@ int main(int argc, char** argv) {
         std::fputs(answer->c_str(), stdout);
         return 0;
     }
+    auto check = std::make_unique<DisplayCheck>();
     QApplication app(argc, argv);
+    check.reset();
     QApplication::setApplicationName("Quorvel");
     ApplyWindowLook(app);
     QtPrompts prompts;

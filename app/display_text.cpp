@@ -5,8 +5,10 @@
 QString DisplayText(std::string_view line) {
     const std::u16string wide = AnsiToWide(line);
     QString text = QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+    // A text document also ends a paragraph at U+FDD0 and U+FDD1, its marks for frame ends.
     for (QChar& c : text)
-        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator) c = QChar::ReplacementCharacter;
+        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator || c == u'\uFDD0' || c == u'\uFDD1')
+            c = QChar::ReplacementCharacter;
     return text;
 }
 

@@ -6,8 +6,8 @@
 #include <string_view>
 
 // A line of 8-bit text as the code-page conversion gives it ("?" for bytes it cannot convert),
-// with the line and paragraph separators U+2028 and U+2029 shown as U+FFFD, so that one line is
-// drawn as one line.
+// with the line and paragraph separators U+2028 and U+2029 (and U+FDD0, U+FDD1, which a text
+// document takes as paragraph ends) shown as U+FFFD, so that one line is drawn as one line.
 QString DisplayText(std::string_view line);
 
 // A message for a message box: the text with every control character but the line break shown

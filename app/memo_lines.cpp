@@ -10,37 +10,15 @@
 #include <vector>
 
 #include "app/display_text.h"
+#include "app/memo.h"
 #include "platform/codepage.h"
 
 namespace {
-
-constexpr std::string_view kParagraphSeparator = "\xE2\x80\xA9";  // U+2029 in UTF-8
-constexpr std::string_view kLineSeparator = "\xE2\x80\xA8";       // U+2028
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";         // U+FFFD
 
 // Lists of up to this many lines get one paragraph per line, as a classic memo holds them.
 constexpr int kSmallList = 2000;
 // Lines per paragraph in a longer list.
 constexpr int kLinesPerParagraph = 16;
-
-// The lines of one paragraph that the memo shows converted: their bytes, with the text each was
-// shown as.
-class OriginalLines : public QTextBlockUserData {
-public:
-    struct Line {
-        int index;  // within the paragraph
-        std::string bytes;
-        QString shown;
-        std::string shownBytes;
-    };
-    std::vector<Line> lines;
-
-    const Line* Find(int index, std::string_view shownBytes) const {
-        for (const Line& line : lines)
-            if (line.index == index && line.shownBytes == shownBytes) return &line;
-        return nullptr;
-    }
-};
 
 std::string Bytes(QStringView text) {
     return WideToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
@@ -106,15 +84,48 @@ private:
     std::array<qreal, 256> advances_{};
 };
 
-// The names of one line of the memo, given as the UTF-8 of its text: its pieces, taken from the
-// original bytes while the line is as it was shown.
-void AddNames(LineList& names, const QPlainTextEdit& memo, const LineBreaker& breaker,
-              std::string_view text, int paragraph, int index) {
-    const OriginalLines::Line* original = nullptr;
-    if (text.find('?') != std::string_view::npos || text.find(kReplacement) != std::string_view::npos) {
-        const auto* kept = dynamic_cast<const OriginalLines*>(memo.document()->findBlockByNumber(paragraph).userData());
-        if (kept) original = kept->Find(index, text);
+// The lines the memo shows converted, by where they start now; asked for in the order of the
+// memo's lines.
+class OriginalsByStart {
+public:
+    explicit OriginalsByStart(const std::vector<Memo::OriginalLine>& lines) {
+        for (const Memo::OriginalLine& line : lines) byStart_.push_back({line.start.position(), &line});
+        std::stable_sort(byStart_.begin(), byStart_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
     }
+
+    // The original of the line that starts at `start` and still shows `shown`. Text deleted just
+    // before a line leaves the starts of the lines it held at the same place: the last of them,
+    // in the memo's first order, is the line that is still there.
+    const Memo::OriginalLine* Find(int start, QStringView shown) {
+        while (next_ < byStart_.size() && byStart_[next_].first < start) ++next_;
+        const Memo::OriginalLine* found = nullptr;
+        for (std::size_t i = next_; i < byStart_.size() && byStart_[i].first == start; ++i)
+            if (byStart_[i].second->shown == shown) found = byStart_[i].second;
+        return found;
+    }
+
+private:
+    std::vector<std::pair<int, const Memo::OriginalLine*>> byStart_;
+    std::size_t next_ = 0;
+};
+
+// The bytes of a line as the memo shows it, into `bytes`: ASCII as it is, the rest converted.
+void ShownBytes(QStringView line, std::string& bytes) {
+    bytes.resize(static_cast<std::size_t>(line.size()));
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i].unicode() >= 0x80) {
+            bytes = Bytes(line);
+            return;
+        }
+        bytes[static_cast<std::size_t>(i)] = static_cast<char>(line[i].unicode());
+    }
+}
+
+// The names of one line of the memo: its pieces, taken from the original bytes while the line is
+// as it was shown.
+void AddNames(LineList& names, const LineBreaker& breaker, QStringView line, const Memo::OriginalLine* original,
+              std::string& scratch) {
     if (original) {
         std::vector<std::size_t> starts;
         AnsiToWide(original->bytes, starts);
@@ -128,12 +139,12 @@ void AddNames(LineList& names, const QPlainTextEdit& memo, const LineBreaker& br
         }
         return;
     }
-    if (breaker.IsWholeLine(text)) {
-        names.Add(text);
+    ShownBytes(line, scratch);
+    if (breaker.IsWholeLine(scratch)) {
+        names.Add(scratch);
         return;
     }
-    const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    for (const Piece& piece : breaker.Pieces(shown)) names.Add(Bytes(QStringView(shown).sliced(piece.start, piece.length)));
+    for (const Piece& piece : breaker.Pieces(line)) names.Add(Bytes(line.sliced(piece.start, piece.length)));
 }
 
 }  // namespace
@@ -143,12 +154,17 @@ qreal MemoTextWidth(const QPlainTextEdit& memo) {
     return viewport - 2 * memo.document()->documentMargin();
 }
 
-void SetMemoLines(QPlainTextEdit& memo, const LineList& lines) {
+void SetMemoLines(Memo& memo, const LineList& lines) {
     const int perParagraph = lines.Count() > kSmallList ? kLinesPerParagraph : 1;
     auto breakBefore = [&](int line) {
         return line % perParagraph == 0 ? QChar(u'\n') : QChar(QChar::LineSeparator);
     };
-    std::vector<std::pair<int, OriginalLines::Line>> kept;  // by paragraph
+    struct Converted {
+        int start;
+        QString shown;
+        std::string_view bytes;
+    };
+    std::vector<Converted> converted;
     QString text;
     std::size_t bytes = 0;
     for (std::string_view line : lines) bytes += line.size() + 1;
@@ -161,53 +177,41 @@ void SetMemoLines(QPlainTextEdit& memo, const LineList& lines) {
             continue;
         }
         QString shown = DisplayText(line);
-        std::string shownBytes = shown.toStdString();
-        if (shownBytes != line)
-            kept.push_back({i / perParagraph, {i % perParagraph, std::string(line), shown, std::move(shownBytes)}});
+        if (shown.toStdString() != line) converted.push_back({static_cast<int>(text.size()), shown, line});
         text += shown;
     }
     if (lines.Count() > 0 && lines[lines.Count() - 1].empty()) text += breakBefore(lines.Count());
     memo.setPlainText(text);
-    QTextDocument* document = memo.document();
-    for (std::size_t i = 0; i < kept.size();) {
-        auto* paragraph = new OriginalLines;
-        const int number = kept[i].first;
-        for (; i < kept.size() && kept[i].first == number; ++i) paragraph->lines.push_back(std::move(kept[i].second));
-        document->findBlockByNumber(number).setUserData(paragraph);
+    std::vector<Memo::OriginalLine>& originals = memo.Originals();
+    originals.clear();
+    originals.reserve(converted.size());
+    for (Converted& line : converted) {
+        QTextCursor start(memo.document());
+        start.setPosition(line.start);
+        originals.push_back({start, std::move(line.shown), std::string(line.bytes)});
     }
 }
 
-LineList MemoLines(const QPlainTextEdit& memo) {
+LineList MemoLines(const Memo& memo) {
     LineList names;
     const QTextDocument* document = memo.document();
     if (document->isEmpty()) return names;
     const LineBreaker breaker(memo);
+    OriginalsByStart originals(memo.Originals());
     // The raw text keeps every character as typed (the plain text would turn a no-break space
-    // into a space) and ends paragraphs with U+2029. Converted once, it is split as bytes.
-    const std::string all = Bytes(document->toRawText());
-    const std::string_view text(all);
-    int paragraph = 0;
-    int index = 0;  // of the line within its paragraph
-    // The next separator of each kind, searched for again only once passed: a text without line
-    // separators is not scanned to its end for every line.
-    std::size_t paragraphEnd = text.find(kParagraphSeparator);
-    std::size_t separator = text.find(kLineSeparator);
-    for (std::size_t start = 0;;) {
-        if (paragraphEnd < start) paragraphEnd = text.find(kParagraphSeparator, start);
-        if (separator < start) separator = text.find(kLineSeparator, start);
-        const std::size_t lineEnd = std::min(paragraphEnd, separator);
-        const bool last = lineEnd == std::string_view::npos;
-        const std::string_view line = text.substr(start, (last ? text.size() : lineEnd) - start);
-        if (last && line.empty() && start > 0) break;
-        AddNames(names, memo, breaker, line, paragraph, index);
+    // into a space) and ends paragraphs with U+2029; its positions are the document's.
+    const QString all = document->toRawText();
+    const QStringView text(all);
+    std::string scratch;
+    for (qsizetype start = 0;;) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != QChar::LineSeparator && text[end] != QChar::ParagraphSeparator) ++end;
+        const bool last = end == text.size();
+        if (last && end == start && start > 0) break;
+        const QStringView line = text.sliced(start, end - start);
+        AddNames(names, breaker, line, originals.Find(static_cast<int>(start), line), scratch);
         if (last) break;
-        start = lineEnd + kLineSeparator.size();  // both separators take three bytes
-        if (lineEnd == paragraphEnd) {
-            ++paragraph;
-            index = 0;
-        } else {
-            ++index;
-        }
+        start = end + 1;
     }
     return names;
 }

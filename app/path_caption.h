@@ -1,30 +1,28 @@
-// The "Path:" caption of the menu bar. A long path would push a plain menu item behind the bar's
-// extension button, leaving only "File" in sight; this caption sits in the bar's corner, takes
-// all the room the bar's items leave, and shortens the path in the middle to fit it. The whole
-// caption stays its tooltip and its accessible name. Clicking it does nothing.
+// The "Path:" item of the menu bar, showing the open character's file; clicking it does nothing.
+// Its text is the caption shortened in the middle to the room the bar leaves after the items
+// before it, so a long path neither moves it behind the bar's extension button nor pushes the
+// File menu there. The whole caption is its tooltip and, through an accessibility interface of
+// its own, its accessible name: a screen reader reads the whole path.
 #pragma once
 
-#include <QLabel>
+#include <QAction>
 
 class QMenuBar;
 
-class PathCaption : public QLabel {
+class PathCaption : public QAction {
 public:
+    // Adds the item to the end of the bar.
     explicit PathCaption(QMenuBar* bar);
 
     void SetCaption(const QString& caption);
     const QString& Caption() const { return caption_; }
 
-    // The room the bar leaves after its items, whatever the caption: a new caption then never
-    // needs the bar laid out again.
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // Shortens the caption again whenever the bar changes its size, and shows the whole caption
+    // as the item's tooltip.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    int RoomLeft() const;
     void ShowShortened();
 
     QMenuBar* bar_;

@@ -1,6 +1,10 @@
 #include "app/start_up.h"
 
+#include <QtGlobal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "app/command_guard.h"
 
@@ -19,7 +23,44 @@ constexpr const char* kHelp =
     "  --help     display this help and exit\n"
     "  --version  output version information and exit\n";
 
+constexpr const char* kNoDisplay =
+    "quorvel: the window needs a display and none could be opened; quorvel-check checks "
+    "character files without one\n";
+
+// A message of the toolkit held back while it starts, with the context it came with.
+struct HeldMessage {
+    QtMsgType type;
+    std::string file, function, category;
+    int line;
+    QString text;
+};
+
+QtMessageHandler passOn = nullptr;
+std::vector<HeldMessage> held;
+
+void HoldOrEnd(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fputs(kNoDisplay, stderr);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    auto copy = [](const char* s) { return std::string(s ? s : ""); };
+    held.push_back({type, copy(context.file), copy(context.function), copy(context.category), context.line, text});
+}
+
 }  // namespace
+
+DisplayCheck::DisplayCheck() { passOn = qInstallMessageHandler(HoldOrEnd); }
+
+DisplayCheck::~DisplayCheck() {
+    qInstallMessageHandler(passOn);
+    for (const HeldMessage& message : held) {
+        const QMessageLogContext context(message.file.c_str(), message.line, message.function.c_str(),
+                                         message.category.c_str());
+        qt_message_output(message.type, context, message.text);
+    }
+    held.clear();
+}
 
 std::optional<std::string> CommandLineAnswer(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {

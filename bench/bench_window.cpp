@@ -20,6 +20,7 @@
 #include "app/DProv.h"
 #include "app/list_box.h"
 #include "app/look.h"
+#include "app/memo.h"
 #include "checking/provider_connection.h"
 #include "checking/valid_lists.h"
 #include "checking/validation.h"

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth imagemagick
   python3 python3-olefile python3-gi gir1.2-gsf-1 libgsf-bin
   libicu-dev python3-jsonschema libxml2-utils libxml2-dev
+  at-spi2-core python3-pyatspi dbus-daemon
   dpkg-dev file help2man lintian
 )
 

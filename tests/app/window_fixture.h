@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/DProv.h"
+#include "app/memo.h"
 #include "platform/cfb/writer.h"
 #include "platform/com/com.h"
 #include "platform/files.h"

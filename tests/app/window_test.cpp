@@ -125,6 +125,7 @@ TEST_F(Window, OnlyTheStateListPresentEnablesOnlyItsButton) {
     WriteStartFile("AvailState.txt", "Resting\r\nTalking");  // no break after the last line
     const std::string path = characterDir.File("c.acs");
     WriteCharacterFile(path, {});
+    Form().Memo1->setPlainText("typed by hand");  // cleared by the Open, with no list to replace it
     Open(path);
     EXPECT_EQ(prompts.messages, (Lines{"AvailAnim file not found.",
                                        "Error - Cannot connect to data provider."}));

@@ -3,8 +3,10 @@
 // error texts shown whole, and a start-up that cannot find its directory.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -17,6 +19,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
+#include <QToolTip>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,34 +153,48 @@ TEST_F(Window, NamesAndListingLinesWithMarkupAreShownLiterally) {
     EXPECT_EQ(w.ListBox3->model()->index(0, 0).data().toString().toStdString(), "Storage " + path);
 }
 
-TEST_F(Window, LongPathIsShortenedInTheMiddleAndKeptWholeInTheTooltip) {
+TEST_F(Window, LongPathIsShortenedInTheMiddleAndKeptWholeForTooltipAndScreenReader) {
     NoProvider();
     std::string dir = characterDir.Path();
     while (dir.size() < 280) {
         dir += "a-folder-with-a-rather-long-name/";
         ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
     }
-    const std::string path = dir + "character.acs";
-    ASSERT_GE(path.size(), 300u);
+    const std::string path = dir + "R&D character.acs";
     WriteCharacterFile(path, {});
     Form().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
     Open(path);
     QApplication::processEvents();
-    const PathCaption* caption = Form().Path1;
+    QMenuBar* bar = Form().menuBar();
+    PathCaption* caption = Form().Path1;
     const QString whole = QString::fromStdString("Path: " + path);
     EXPECT_EQ(caption->Caption(), whole);
-    EXPECT_EQ(caption->toolTip(), whole);
-    EXPECT_EQ(caption->accessibleName(), whole);
-    EXPECT_TRUE(caption->isVisible());  // not moved behind the menu bar's extension button
+    // On the bar after File, shortened in the middle to fit, its ampersand no mnemonic.
+    const QRect item = bar->actionGeometry(caption);
+    EXPECT_GT(item.left(), bar->actionGeometry(Form().Fille1->menuAction()).right());
+    EXPECT_LE(item.right(), bar->width());
     const QString shown = caption->text();
     EXPECT_TRUE(shown.startsWith("Path: /")) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith("character.acs")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("R&&D character.acs")) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
-    EXPECT_LE(caption->fontMetrics().horizontalAdvance(shown), caption->contentsRect().width());
-    const QRect onBar = caption->geometry();
-    EXPECT_LE(onBar.right(), Form().menuBar()->width());
-    EXPECT_GT(onBar.left(), Form().menuBar()->actionGeometry(Form().Fille1->menuAction()).right());
+    EXPECT_LT(bar->fontMetrics().horizontalAdvance(QString(shown).replace("&&", "&")), item.width());
+    QHelpEvent hover(QEvent::ToolTip, item.center(), bar->mapToGlobal(item.center()));
+    QApplication::sendEvent(bar, &hover);
+    EXPECT_EQ(QToolTip::text(), whole);
+
+    // Assistive technology finds it among the bar's items by its whole caption.
+    QAccessibleInterface* barAccessible = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_NE(barAccessible, nullptr);
+    QStringList items;
+    for (int i = 0; i < barAccessible->childCount(); ++i) {
+        QAccessibleInterface* child = barAccessible->child(i);
+        EXPECT_EQ(child->role(), QAccessible::MenuItem);
+        EXPECT_EQ(barAccessible->indexOfChild(child), i);
+        items << child->text(QAccessible::Name);
+    }
+    EXPECT_EQ(items, (QStringList{"File", whole}));
+    EXPECT_EQ(barAccessible->child(1)->rect().size(), item.size());
 
     // A wider window shows more of the path.
     Form().resize(600, Form().height());
@@ -204,16 +221,17 @@ TEST_F(WindowInUse, LineThatIsNotUtf8IsAskedConvertedAndSavedAsItsBytes) {
 }
 
 TEST_F(WindowInUse, SeparatorsInsideALineNeitherSplitNorJoinNames) {
-    const std::string list = "ok-a\xE2\x80\xA8" "b\r\nok-c\xE2\x80\xA9" "d\r\n";
+    // U+2028, U+2029 and the two characters a text document takes for frame ends (U+FDD0, U+FDD1).
+    const std::string list = "ok-a\xE2\x80\xA8" "b\r\nok-c\xE2\x80\xA9" "d\r\nok-e\xEF\xB7\x90" "f\xEF\xB7\x91" "g\r\n";
     OpenWithTestProvider(list, list);
     for (QPlainTextEdit* memo : {Form().Memo1, Form().Memo2}) {
-        EXPECT_EQ(memo->document()->blockCount(), 2);
-        EXPECT_EQ(memo->toPlainText().count('\n'), 1);  // two lines shown, one per name
+        EXPECT_EQ(memo->document()->blockCount(), 3);
+        EXPECT_EQ(memo->toPlainText().count('\n'), 2);  // three lines shown, one per name
     }
     Form().Button1->click();
     Form().Button2->click();
-    const Names asked{u"ok-a\u2028b", u"ok-c\u2029d"};
-    EXPECT_EQ(testcomponents::AskedNames(), (Names{asked[0], asked[1], asked[0], asked[1]}));
+    const Names asked{u"ok-a\u2028b", u"ok-c\u2029d", u"ok-e\uFDD0f\uFDD1g"};
+    EXPECT_EQ(testcomponents::AskedNames(), (Names{asked[0], asked[1], asked[2], asked[0], asked[1], asked[2]}));
     Form().Save1->trigger();
     EXPECT_EQ(ReadWholeFile(startDir.File("AProbe.txt")), list);
     EXPECT_EQ(ReadWholeFile(startDir.File("SProbe.txt")), list);
@@ -281,13 +299,75 @@ TEST_F(Window, NamesAreTheLinesTheMemosShowOnScreen) {
     EXPECT_EQ(MemoTextWidth(*w.Memo2), w.Memo2->viewport()->width() - 2 * w.Memo2->document()->documentMargin());
     // The memo shows one more line than there are names: the one after the final line break,
     // which a line list does not count.
-    for (QPlainTextEdit* memo : {w.Memo1, w.Memo2}) {
+    for (Memo* memo : {w.Memo1, w.Memo2}) {
         std::vector<std::string> onScreen = ShownLines(*memo);
         ASSERT_EQ(onScreen.back(), "");
         onScreen.pop_back();
         EXPECT_EQ(Shown(MemoLines(*memo)), onScreen);
     }
     EXPECT_EQ(MemoLines(*w.Memo2), wrapped);
+}
+
+// A list long enough to be held as paragraphs of several lines reads as one name a line: to a
+// screen reader, on the clipboard, to a triple click, and to a Validate run after edits inside a
+// paragraph, which keep the other lines' own bytes.
+TEST_F(Window, LongListIsOneNameALineWhereverItIsReadOrEdited) {
+    LineList list;
+    // Three lines shown alike, as "odd?", inside a paragraph; a name of two words.
+    for (int i = 0; i < 2003; ++i) {
+        if (i >= 50 && i <= 52) list.Add("odd" + std::string(1, char(0xFF - i + 50)));
+        else list.Add(i == 5 ? "two words" : "A" + std::to_string(i));
+    }
+    Memo& memo = *Form().Memo1;
+    SetMemoLines(memo, list);
+    ASSERT_LT(memo.document()->blockCount(), 200);
+    QString expected;
+    for (std::string_view name : list) expected += DisplayText(name) + "\n";
+    expected.chop(1);
+    auto startOf = [&](const QString& name) {
+        const QString now = memo.TextBetween(0, memo.document()->characterCount() - 1);
+        return static_cast<int>(now.indexOf("\n" + name + "\n")) + 1;
+    };
+
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&memo);
+    QAccessibleTextInterface* text = reader->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(reader->role(), QAccessible::EditableText);
+    EXPECT_EQ(text->characterCount(), expected.size());
+    EXPECT_EQ(text->text(0, text->characterCount()), expected);
+    EXPECT_EQ(reader->text(QAccessible::Value), expected);
+    int start = -1, end = -1;
+    EXPECT_EQ(text->textAtOffset(startOf("A17") + 1, QAccessible::LineBoundary, &start, &end), "A17\n");
+    EXPECT_EQ(start, startOf("A17"));
+
+    memo.selectAll();
+    memo.copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), expected);
+
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    QTextCursor at(memo.document());
+    at.setPosition(startOf("two words") + 1);
+    const QPoint point = memo.cursorRect(at).center();
+    QTest::mouseDClick(memo.viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, point);
+    EXPECT_EQ(memo.textCursor().selectedText(), "two words");
+
+    // A new line typed inside a paragraph, and the first of the lines shown alike deleted.
+    at.setPosition(startOf("A49") - 1);
+    memo.setTextCursor(at);
+    QTest::keyClick(&memo, Qt::Key_Return);
+    QTest::keyClicks(&memo, "A48b");
+    at.setPosition(startOf("A49") + 4);
+    at.setPosition(startOf("A49") + 9, QTextCursor::KeepAnchor);
+    ASSERT_EQ(at.selectedText(), u"odd?\u2028");
+    at.removeSelectedText();
+    LineList edited;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (i == 49) edited.Add("A48b");
+        if (i != 50) edited.Add(list[i]);
+    }
+    EXPECT_EQ(MemoLines(memo), edited);
 }
 
 TEST_F(Window, ErrorWithANulIsShownWholeAndAsText) {
@@ -344,6 +424,21 @@ TEST(WindowProgram, AnswersHelpAndVersionWithoutADisplay) {
     EXPECT_EQ(help.out.rfind("Usage: quorvel [OPTION]\n", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("\n  --help "), std::string::npos);
     EXPECT_NE(help.out.find("\n  --version "), std::string::npos);
+}
+
+// Without a display (none named, or one that cannot be opened) the window says so in one line and
+// ends with status 1, not with the toolkit's abort.
+TEST(WindowProgram, WithoutADisplaySaysSoInOneLineAndEndsWithOne) {
+    for (const char* display : {"-u", "DISPLAY=:9999"}) {
+        std::vector<std::string> args{"-u", "WAYLAND_DISPLAY", display};
+        if (args.back() == "-u") args.push_back("DISPLAY");
+        args.insert(args.end(), {"QT_QPA_PLATFORM=xcb", QUORVEL_WINDOW_PROGRAM});
+        const ProgramResult result = RunProgram("/usr/bin/env", args);
+        EXPECT_EQ(result.status, 1) << display;
+        EXPECT_EQ(result.err, "quorvel: the window needs a display and none could be opened; quorvel-check "
+                              "checks character files without one\n");
+        EXPECT_EQ(result.out, "");
+    }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // How the checker opens character files: every reason a file cannot be used named, and reading
 // only, so that read-only and shared files check.
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,17 +50,28 @@ TEST_F(CheckAccess, AReadOnlyFileChecksForAnUnprivilegedUserToo) {
         EXPECT_TRUE(Contains(Check({maxPath}).err, "(permission denied)"));
         return;
     }
-    // As root: the same check run as the unprivileged test user, in folders it may only read.
-    ASSERT_NE(::getpwnam("quorveltest"), nullptr) << "the unprivileged test user is missing";
-    for (const std::string& folder : {start.Path(), characters.Path()})
+    // As root: the same check run by `nobody`, which every system has, in folders it may only
+    // read. It runs a copy of the checker with its libraries and its provider, laid out as in the
+    // build folder, since that folder may lie where nobody can reach it (a clone in /root).
+    TempDir programs;
+    const std::filesystem::path build = std::filesystem::path(kChecker).parent_path().parent_path();
+    const std::filesystem::path copy(programs.Path());
+    std::filesystem::create_directories(copy / "bin");
+    std::filesystem::create_directories(copy / "lib");
+    std::filesystem::copy(kChecker, copy / "bin");
+    std::filesystem::copy(build / "bin/components", copy / "bin/components");
+    std::filesystem::copy(build / "lib/quorvel", copy / "lib/quorvel", std::filesystem::copy_options::recursive);
+    const std::string checker = (copy / "bin/quorvel-check").string();
+    for (const std::string& folder : {start.Path(), characters.Path(), programs.Path()})
         ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
-    const ProgramResult result =
-        RunProgram("/usr/sbin/runuser", {"-u", "quorveltest", "--", kChecker, maxPath}, start.Path());
+    auto checkAsNobody = [&] {
+        return RunProgram("/usr/sbin/runuser", {"-u", "nobody", "--", checker, maxPath}, start.Path());
+    };
+    const ProgramResult result = checkAsNobody();
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, "  result: every name valid\n")) << result.out;
     ASSERT_EQ(::chmod(maxPath.c_str(), 0400), 0);
-    const ProgramResult refused =
-        RunProgram("/usr/sbin/runuser", {"-u", "quorveltest", "--", kChecker, maxPath}, start.Path());
+    const ProgramResult refused = checkAsNobody();
     EXPECT_EQ(refused.status, 2);
     EXPECT_TRUE(Contains(refused.err, maxPath + ": error: Not a valid storage file. (permission denied)\n"))
         << refused.err;

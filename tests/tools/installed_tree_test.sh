@@ -26,7 +26,8 @@ for file in bin/quorvel bin/quorvel-check bin/quorvel-pack lib/quorvel/libquorve
     share/applications/quorvel.desktop share/mime/packages/quorvel.xml \
     share/icons/hicolor/48x48/apps/quorvel.png share/quorvel/samples/Tobin.acs \
     share/quorvel/samples/AvailAnim.txt share/quorvel/samples/AvailState.txt \
-    share/doc/quorvel/changelog.gz; do
+    share/doc/quorvel/changelog.gz share/doc/quorvel/check-report.schema.json \
+    share/doc/quorvel/list-report.schema.json; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 public=$(find "$prefix/lib" -maxdepth 1 -type f)
@@ -44,6 +45,12 @@ for program in quorvel quorvel-check quorvel-pack; do
   for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
     grep -qF -- "${option//-/\\-}" <<<"$text" || fail "the manual page of $program lacks $option"
   done
+done
+# The checker's page names where its report schemas are installed.
+checker_page=$(gzip -dc "$prefix/share/man/man1/quorvel-check.1.gz")
+for schema in check-report list-report; do
+  grep -qF "/usr/share/doc/quorvel/${schema//-/\\-}.schema.json" <<<"$checker_page" ||
+    fail "the manual page of quorvel-check does not name the installed $schema.schema.json"
 done
 
 # Every ELF file finds its libraries relative to itself or in the system folders only, binds
