@@ -64,7 +64,7 @@ std::size_t UnitsBeforeNul(const unsigned char* field, std::size_t limit) {
 
 std::u16string EntryName::ToString() const {
     std::u16string text(count_, u'\0');
-    for (std::size_t i = 0; i < count_; ++i) text[i] = (*this)[i];
+    CopyTo(text.data());
     return text;
 }
 

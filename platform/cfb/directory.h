@@ -11,7 +11,9 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -43,6 +45,14 @@ public:
     bool empty() const { return count_ == 0; }
     // REQUIRES: i < size().
     char16_t operator[](std::size_t i) const { return Load16(units_ + 2 * i); }
+    // Writes the size() units to `out`, which has room for them.
+    void CopyTo(char16_t* out) const {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, units_, 2 * count_);
+        } else {
+            for (std::size_t i = 0; i < count_; ++i) out[i] = (*this)[i];
+        }
+    }
     std::u16string ToString() const;
 
 private:
