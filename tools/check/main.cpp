@@ -9,6 +9,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/large_allocator.h"
 #include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
@@ -35,14 +36,19 @@ bool Print(const std::string& text) {
 class TextListing final : public ListingSink {
 public:
     explicit TextListing(bool escaped) : escaped_(escaped) {}
-    std::string text;
+    LargeString text;
     void Line(std::string_view line) override {
-        if (escaped_) text += TerminalText(line);
-        else text += line;
-        text += '\n';
+        if (escaped_) Append(TerminalText(line));
+        else Append(line);
     }
 
 private:
+    void Append(std::string_view line) {
+        ReserveLarge(text, text.size() + line.size() + 1);
+        text += line;
+        text += '\n';
+    }
+
     bool escaped_;
 };
 
