@@ -64,7 +64,7 @@ std::size_t UnitsBeforeNul(const unsigned char* field, std::size_t limit) {
 
 std::u16string EntryName::ToString() const {
     std::u16string text(count_, u'\0');
-    CopyTo(text.data());
+    for (std::size_t i = 0; i < count_; ++i) text[i] = (*this)[i];
     return text;
 }
 
@@ -76,7 +76,8 @@ void Directory::Begin(std::size_t count, bool version3) {
     // the units written are ever read.
     entries_ = {static_cast<Entry*>(AllocateLarge(count * sizeof(Entry))), FreeLargeBlock{count * sizeof(Entry)}};
     // Each name is copied as a whole field of 31 units, of which the next name overwrites what
-    // this one does not use: room for one field more than the names can fill.
+    // this one does not use: room for one field more than the names can fill, and a whole field
+    // written from every name's start, as EntryName::CopyTerminated reads it.
     const std::size_t nameBytes = (count + 1) * kMaxNameUnits * 2;
     names_ = {static_cast<unsigned char*>(AllocateLarge(nameBytes)), FreeLargeBlock{nameBytes}};
     nameUnits_ = 0;

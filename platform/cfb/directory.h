@@ -37,7 +37,8 @@ enum class ChildList : std::uint8_t {
 };
 
 // An entry's name where the directory holds it: UTF-16LE units, at most 31, cut at the length
-// field and at the first NUL.
+// field and at the first NUL, and followed by enough units that a whole field of kMaxNameUnits
+// can always be read from its start.
 class EntryName {
 public:
     EntryName(const unsigned char* units, std::size_t count) : units_(units), count_(count) {}
@@ -45,13 +46,17 @@ public:
     bool empty() const { return count_ == 0; }
     // REQUIRES: i < size().
     char16_t operator[](std::size_t i) const { return Load16(units_ + 2 * i); }
-    // Writes the size() units to `out`, which has room for them.
-    void CopyTo(char16_t* out) const {
+    // Writes the name and a NUL to `out`, which has room for kMaxNameUnits + 1 units. The whole
+    // field is copied, whatever the name's length, with what follows the name in the directory's
+    // memory after the NUL: a copy of fixed length is a few moves, one of a length known only at
+    // run time costs several times the rest of a fetch.
+    void CopyTerminated(char16_t* out) const {
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(out, units_, 2 * count_);
+            std::memcpy(out, units_, 2 * kMaxNameUnits);
         } else {
             for (std::size_t i = 0; i < count_; ++i) out[i] = (*this)[i];
         }
+        out[count_] = 0;
     }
     std::u16string ToString() const;
 

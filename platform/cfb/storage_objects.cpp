@@ -36,10 +36,9 @@ HRESULT FillStat(const Directory& dir, std::uint32_t id, DWORD statFlag, DWORD m
     char16_t* name = nullptr;
     if (statFlag != STATFLAG_NONAME) {
         const EntryName text = dir.Name(id);
-        name = static_cast<char16_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(char16_t)));
+        name = static_cast<char16_t*>(CoTaskMemAlloc((kMaxNameUnits + 1) * sizeof(char16_t)));
         if (!name) return E_OUTOFMEMORY;
-        text.CopyTo(name);
-        name[text.size()] = 0;
+        text.CopyTerminated(name);
     }
     // Every field is written in place: a record built aside and then copied whole is read back
     // in wider pieces than it was written in, which stalls the processor once per element.
