@@ -94,7 +94,7 @@ private:
     };
 
     void ListStorage(ComPtr<IStorage> root);
-    void Enter(ComPtr<IStorage> storage, const std::string* name);
+    void Enter(ComPtr<IStorage> storage, const std::string_view* name);
     void AddLine(std::string_view line);
     // The line of `element`, whose name name_ holds.
     void AddElementLine(std::string_view typeName, const STATSTG& element);
@@ -113,7 +113,7 @@ private:
     }
     // Names the storage open at the top, or its child `child`: "the root storage",
     // "storage \"A/B\"".
-    std::string StorageText(const std::string* child) const;
+    std::string StorageText(const std::string_view* child) const;
 
     Prompts& prompts_;
     ListingSink& sink_;
@@ -122,7 +122,8 @@ private:
     std::size_t lines_ = 0;
     std::size_t leftOut_ = 0;  // storages that could not be enumerated or opened
     std::size_t limit_ = SIZE_MAX;  // until the file is open
-    std::string name_;  // of the element being listed
+    std::string_view name_;  // of the element being listed, in nameRoom_
+    std::string nameRoom_;
     std::string line_;  // room for the line being built
 };
 
@@ -163,7 +164,7 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
             element.stat = STATSTG{};
         }
         const std::string_view typeName = ElementTypeName(element.stat.type);
-        WideToStr(element.stat.pwcsName, name_);
+        name_ = WideToStr(element.stat.pwcsName, nameRoom_);
         AddElementLine(typeName, element.stat);
         if (fetched != S_OK) {
             levels_.pop_back();
@@ -176,7 +177,7 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
     }
 }
 
-void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string* name) {
+void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string_view* name) {
     ComPtr<IEnumSTATSTG> elements;
     ClearErrorInfo();
     const HRESULT enumerated = storage->EnumElements(0, nullptr, 0, elements.Put());
@@ -189,7 +190,7 @@ void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string* name) {
         ++leftOut_;
         return;
     }
-    levels_.push_back({std::move(storage), std::move(elements), name ? *name : std::string()});
+    levels_.push_back({std::move(storage), std::move(elements), name ? std::string(*name) : std::string()});
 }
 
 void StorageWalk::AddLine(std::string_view line) {
@@ -225,11 +226,11 @@ ComPtr<IStorage> StorageWalk::OpenSubStorage(IStorage* parent, const STATSTG& el
     return {};
 }
 
-std::string StorageWalk::StorageText(const std::string* child) const {
+std::string StorageWalk::StorageText(const std::string_view* child) const {
     const std::size_t parents = levels_.empty() ? 0 : levels_.size() - 1;
     const std::size_t count = parents + (child ? 1 : 0);
     if (count == 0) return "the root storage";
-    auto nameAt = [&](std::size_t i) -> const std::string& { return i < parents ? levels_[i + 1].name : *child; };
+    auto nameAt = [&](std::size_t i) -> std::string_view { return i < parents ? levels_[i + 1].name : *child; };
     std::string text = "storage \"";
     for (std::size_t i = 0; i < count; ++i) {
         if (count > kPathHead + kPathTail + 1 && i == kPathHead) {
