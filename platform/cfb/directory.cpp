@@ -84,10 +84,11 @@ void Directory::Begin(std::size_t count, bool version3) {
     details_.clear();
 }
 
-EntryDetails Directory::Details(std::uint32_t id) const {
+const EntryDetails& Directory::Details(std::uint32_t id) const {
+    static const EntryDetails kNone;
     const auto found = std::lower_bound(details_.begin(), details_.end(), id,
                                         [](const auto& item, std::uint32_t key) { return item.first < key; });
-    return found != details_.end() && found->first == id ? found->second : EntryDetails{};
+    return found != details_.end() && found->first == id ? found->second : kNone;
 }
 
 HRESULT Directory::Finish() {

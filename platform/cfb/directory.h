@@ -107,8 +107,9 @@ public:
         const Entry& e = entries_[id];
         return EntryName(names_.get() + 2 * std::size_t{e.nameStart}, e.nameUnits);
     }
-    // All zero for an entry that has none.
-    EntryDetails Details(std::uint32_t id) const;
+    // All zero for an entry that has none. A reference, not a copy: a record returned by value
+    // is written in pieces and read back whole, which stalls the processor at every element.
+    const EntryDetails& Details(std::uint32_t id) const;
 
     // The root entry, or a reachable entry of the storage type.
     bool IsStorage(std::uint32_t id) const { return id == 0 || Type(id) == kTypeStorage; }

@@ -42,7 +42,7 @@ HRESULT FillStat(const Directory& dir, std::uint32_t id, DWORD statFlag, DWORD m
     }
     // Every field is written in place: a record built aside and then copied whole is read back
     // in wider pieces than it was written in, which stalls the processor once per element.
-    const EntryDetails details = dir.Details(id);
+    const EntryDetails& details = dir.Details(id);
     stat->pwcsName = name;
     stat->type = ElementType(dir, id);
     stat->cbSize = stat->type == STGTY_STORAGE ? 0 : dir.Size(id);
