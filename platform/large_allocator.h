@@ -5,11 +5,9 @@
 // Smaller blocks come from the usual heap.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <new>
-#include <string>
 
 // Raise std::bad_alloc when the memory cannot be had.
 void* AllocateLarge(std::size_t bytes);
@@ -38,18 +36,3 @@ struct LargeAllocator {
 
     friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
 };
-
-// Text whose buffer comes from AllocateLarge.
-using LargeString = std::basic_string<char, std::char_traits<char>, LargeAllocator<char>>;
-
-// Makes room in `buffer`, a string or vector on LargeAllocator, for `needed` items. Past a quarter
-// of a MiB it grows straight to huge-page sizes: a long buffer then faults in a few large pages
-// instead of copying itself through a series of ever larger small ones.
-template <class Buffer>
-void ReserveLarge(Buffer& buffer, std::size_t needed) {
-    constexpr std::size_t kBigBuffer = std::size_t{256} << 10;
-    constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
-    using Item = typename Buffer::value_type;
-    if (needed <= buffer.capacity() || needed * sizeof(Item) <= kBigBuffer) return;
-    buffer.reserve(std::max({needed, 2 * buffer.capacity(), kHugePageBytes / sizeof(Item)}));
-}

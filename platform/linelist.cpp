@@ -9,10 +9,27 @@ LineList::LineList(const std::vector<std::string>& lines) {
     for (const auto& line : lines) Add(line);
 }
 
+namespace {
+
+// Past a quarter of a MiB a list's buffers grow straight to huge-page sizes (see
+// large_allocator.h): a long listing then faults in a few large pages instead of copying itself
+// through a series of ever larger small ones.
+constexpr std::size_t kBigBuffer = std::size_t{256} << 10;
+constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+
+template <class Buffer>
+void MakeRoom(Buffer& buffer, std::size_t needed) {
+    using Item = typename Buffer::value_type;
+    if (needed <= buffer.capacity() || needed * sizeof(Item) <= kBigBuffer) return;
+    buffer.reserve(std::max({needed, 2 * buffer.capacity(), kHugePageBytes / sizeof(Item)}));
+}
+
+}  // namespace
+
 void LineList::Add(std::string_view line) {
     if (line.size() > UINT32_MAX - text_.size()) throw Error("A list of lines holds at most 4 GiB of text.");
-    ReserveLarge(text_, text_.size() + line.size());
-    ReserveLarge(ends_, ends_.size() + 1);
+    MakeRoom(text_, text_.size() + line.size());
+    MakeRoom(ends_, ends_.size() + 1);
     text_.append(line);
     ends_.push_back(static_cast<std::uint32_t>(text_.size()));
 }

@@ -62,6 +62,6 @@ public:
     friend bool operator==(const LineList&, const LineList&) = default;
 
 private:
-    LargeString text_;  // every line, back to back
+    std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> text_;  // every line, back to back
     std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> ends_;  // where each line ends in text_
 };

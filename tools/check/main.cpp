@@ -9,12 +9,12 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/large_allocator.h"
 #include "storage/olestg.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
 #include "tools/check/escaping.h"
 #include "tools/check/json_writer.h"
+#include "tools/check/listing_text.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
 
@@ -36,19 +36,13 @@ bool Print(const std::string& text) {
 class TextListing final : public ListingSink {
 public:
     explicit TextListing(bool escaped) : escaped_(escaped) {}
-    LargeString text;
+    ListingText text;
     void Line(std::string_view line) override {
-        if (escaped_) Append(TerminalText(line));
-        else Append(line);
+        if (escaped_) text.AddLine(TerminalText(line));
+        else text.AddLine(line);
     }
 
 private:
-    void Append(std::string_view line) {
-        ReserveLarge(text, text.size() + line.size() + 1);
-        text += line;
-        text += '\n';
-    }
-
     bool escaped_;
 };
 
@@ -109,7 +103,7 @@ bool ListAsText(const std::string& path, bool escaped, ConsolePrompts& prompts) 
         prompts.ShowError(e.what());
         return false;
     }
-    std::fwrite(sink.text.data(), 1, sink.text.size(), stdout);
+    sink.text.WriteTo(stdout);
     return leftOut == 0;
 }
 
