@@ -123,16 +123,20 @@ public:
         if (!elements) return STG_E_INVALIDPOINTER;
         if (!fetched && count != 1) return E_INVALIDARG;
         const Directory& dir = file_->Dir();
+        // Kept in locals while the records are written, which the compiler must otherwise
+        // assume could change the members; the position moves only when the fetch succeeds.
+        const std::span<const std::uint32_t> children = children_;
+        std::size_t next = next_;
         ULONG n = 0;
-        for (; n < count && next_ < children_.size(); ++n, ++next_) {
-            if (HRESULT hr = FillStat(dir, children_[next_], STATFLAG_DEFAULT, 0, &elements[n]); FAILED(hr)) {
+        for (; n < count && next < children.size(); ++n, ++next) {
+            if (HRESULT hr = FillStat(dir, children[next], STATFLAG_DEFAULT, 0, &elements[n]); FAILED(hr)) {
                 for (ULONG i = 0; i < n; ++i) CoTaskMemFree(elements[i].pwcsName);
                 for (ULONG i = 0; i <= n; ++i) elements[i] = STATSTG{};
-                next_ -= n;
                 if (fetched) *fetched = 0;
                 return hr;
             }
         }
+        next_ = next;
         for (ULONG i = n; i < count; ++i) elements[i] = STATSTG{};
         if (fetched) *fetched = n;
         if (n == count) return S_OK;
