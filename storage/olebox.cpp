@@ -1,5 +1,6 @@
 #include "storage/olebox.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/codepage.h"
@@ -18,24 +19,25 @@ std::unique_ptr<char16_t[]> StrToWide(const std::string& s, std::size_t& byteLen
 
 std::string WideToStr(const char16_t* w) {
     std::string text;
-    WideToStr(w, text);
+    text.resize(WideToStr(w, text).size());
     return text;
 }
 
-void WideToStr(const char16_t* w, std::string& out) {
-    out.clear();
-    if (!w) return;
+std::string_view WideToStr(const char16_t* w, std::string& room) {
+    if (!w) return {};
     // Most element names are plain ASCII, which converts unit for byte: a listing of 100,000
     // elements would otherwise spend a quarter of its time in the general conversion.
-    char ascii[64];
-    std::size_t n = 0;
-    for (; n < sizeof ascii && w[n] != 0 && w[n] < 0x80; ++n) ascii[n] = static_cast<char>(w[n]);
-    if (n < sizeof ascii && w[n] == 0) {
-        out.assign(ascii, n);
-        return;
+    for (std::size_t n = 0;; ++n) {
+        const char16_t unit = w[n];
+        if (unit == 0) return {room.data(), n};
+        if (unit >= 0x80) break;
+        if (n == room.size()) room.resize(std::max<std::size_t>(2 * n, 32));
+        room.data()[n] = static_cast<char>(unit);
     }
     const int length = lstrlenW(w);
     const int bytes = WideCharToMultiByte(CP_ACP, 0, w, length, nullptr, 0, nullptr, nullptr);
-    out.assign(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w, length, out.data(), bytes, nullptr, nullptr);
+    const auto size = static_cast<std::size_t>(bytes);
+    if (room.size() < size) room.resize(size);
+    WideCharToMultiByte(CP_ACP, 0, w, length, room.data(), bytes, nullptr, nullptr);
+    return {room.data(), size};
 }

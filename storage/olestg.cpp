@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -29,29 +30,41 @@ struct ElementRecord {
     ~ElementRecord() { CoTaskMemFree(stat.pwcsName); }
 };
 
-void AppendElementLine(std::string& line, std::string_view typeName, std::string_view name,
-                       std::uint64_t size) {
-    line += typeName;
-    line += ' ';
+char* Put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// The line of an element, "Stream Wave Size: 2048", written into `room`, which is kept from line
+// to line and only ever grows: with a hundred thousand elements, an append per piece costs as
+// much as reading the directory.
+std::string_view ElementLine(std::string& room, std::string_view typeName, std::string_view name,
+                             std::uint64_t size) {
+    constexpr std::string_view kSizeLabel = " Size: ";
+    constexpr std::size_t kLongestMark = std::string_view("(Special: 1) ").size();
+    constexpr std::size_t kDigits = 20;  // of the largest 64-bit number
+    const std::size_t longest = typeName.size() + 1 + kLongestMark + name.size() + kSizeLabel.size() + kDigits;
+    if (room.size() < longest) room.resize(longest);
+    char* out = Put(room.data(), typeName);
+    *out++ = ' ';
     const auto code = name.empty() ? 0 : static_cast<unsigned char>(name[0]);
     if (code >= 1 && code <= 6) {
         // A leading control code marks a special element; it is shown by number, not as is.
         if (code == 5) {
-            line += "(Property) ";
+            out = Put(out, "(Property) ");
         } else {
-            line += "(Special: ";
-            line += static_cast<char>('0' + code);
-            line += ") ";
+            out = Put(out, "(Special: ");
+            *out++ = static_cast<char>('0' + code);
+            out = Put(out, ") ");
         }
-        line += StrDropLeft(std::string(name), 1);
+        out = Put(out, StrDropLeft(std::string(name), 1));
     } else {
-        line += name;
+        out = Put(out, name);
     }
-    line += " Size: ";
+    out = Put(out, kSizeLabel);
     // The full 64-bit size: a stream of 2 GiB or more is not shown as a negative number.
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, size).ptr;
-    line.append(digits, end);
+    out = std::to_chars(out, out + kDigits, size).ptr;
+    return {room.data(), static_cast<std::size_t>(out - room.data())};
 }
 
 // The reason a child storage that the enumeration delivered could not be opened by its name.
@@ -82,7 +95,7 @@ private:
     };
 
     void ListStorage(ComPtr<IStorage> root);
-    void Enter(ComPtr<IStorage> storage, const std::string* name);
+    void Enter(ComPtr<IStorage> storage, const std::string_view* name);
     void AddLine(std::string_view line);
     // The line of `element`, whose name name_ holds.
     void AddElementLine(std::string_view typeName, const STATSTG& element);
@@ -101,7 +114,7 @@ private:
     }
     // Names the storage open at the top, or its child `child`: "the root storage",
     // "storage \"A/B\"".
-    std::string StorageText(const std::string* child) const;
+    std::string StorageText(const std::string_view* child) const;
 
     Prompts& prompts_;
     ListingSink& sink_;
@@ -110,8 +123,9 @@ private:
     std::size_t lines_ = 0;
     std::size_t leftOut_ = 0;  // storages that could not be enumerated or opened
     std::size_t limit_ = SIZE_MAX;  // until the file is open
-    std::string name_;  // of the element being listed
-    std::string line_;  // the line being built, kept from line to line
+    std::string_view name_;  // of the element being listed, in nameRoom_
+    std::string nameRoom_;
+    std::string line_;  // room for the line being built
 };
 
 void StorageWalk::OpenFile(const std::string& path) {
@@ -151,7 +165,7 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
             element.stat = STATSTG{};
         }
         const std::string_view typeName = ElementTypeName(element.stat.type);
-        WideToStr(element.stat.pwcsName, name_);
+        name_ = WideToStr(element.stat.pwcsName, nameRoom_);
         AddElementLine(typeName, element.stat);
         if (fetched != S_OK) {
             levels_.pop_back();
@@ -164,7 +178,7 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
     }
 }
 
-void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string* name) {
+void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string_view* name) {
     ComPtr<IEnumSTATSTG> elements;
     ClearErrorInfo();
     const HRESULT enumerated = storage->EnumElements(0, nullptr, 0, elements.Put());
@@ -177,7 +191,7 @@ void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string* name) {
         ++leftOut_;
         return;
     }
-    levels_.push_back({std::move(storage), std::move(elements), name ? *name : std::string()});
+    levels_.push_back({std::move(storage), std::move(elements), name ? std::string(*name) : std::string()});
 }
 
 void StorageWalk::AddLine(std::string_view line) {
@@ -190,11 +204,7 @@ void StorageWalk::AddElementLine(std::string_view typeName, const STATSTG& eleme
         AddLine(kClosingLine);
         return;
     }
-    // Built in one buffer kept from line to line: with a hundred thousand elements, an
-    // allocation per piece costs as much as reading the directory.
-    line_.clear();
-    AppendElementLine(line_, typeName, name_, element.cbSize);
-    AddLine(line_);
+    AddLine(ElementLine(line_, typeName, name_, element.cbSize));
 }
 
 ComPtr<IStorage> StorageWalk::OpenSubStorage(IStorage* parent, const STATSTG& element) {
@@ -217,11 +227,11 @@ ComPtr<IStorage> StorageWalk::OpenSubStorage(IStorage* parent, const STATSTG& el
     return {};
 }
 
-std::string StorageWalk::StorageText(const std::string* child) const {
+std::string StorageWalk::StorageText(const std::string_view* child) const {
     const std::size_t parents = levels_.empty() ? 0 : levels_.size() - 1;
     const std::size_t count = parents + (child ? 1 : 0);
     if (count == 0) return "the root storage";
-    auto nameAt = [&](std::size_t i) -> const std::string& { return i < parents ? levels_[i + 1].name : *child; };
+    auto nameAt = [&](std::size_t i) -> std::string_view { return i < parents ? levels_[i + 1].name : *child; };
     std::string text = "storage \"";
     for (std::size_t i = 0; i < count; ++i) {
         if (count > kPathHead + kPathTail + 1 && i == kPathHead) {

@@ -76,17 +76,19 @@ void Directory::Begin(std::size_t count, bool version3) {
     // the units written are ever read.
     entries_ = {static_cast<Entry*>(AllocateLarge(count * sizeof(Entry))), FreeLargeBlock{count * sizeof(Entry)}};
     // Each name is copied as a whole field of 31 units, of which the next name overwrites what
-    // this one does not use: room for one field more than the names can fill.
+    // this one does not use: room for one field more than the names can fill, and a whole field
+    // written from every name's start, as EntryName::CopyTerminated reads it.
     const std::size_t nameBytes = (count + 1) * kMaxNameUnits * 2;
     names_ = {static_cast<unsigned char*>(AllocateLarge(nameBytes)), FreeLargeBlock{nameBytes}};
     nameUnits_ = 0;
     details_.clear();
 }
 
-EntryDetails Directory::Details(std::uint32_t id) const {
+const EntryDetails& Directory::Details(std::uint32_t id) const {
+    static const EntryDetails kNone;
     const auto found = std::lower_bound(details_.begin(), details_.end(), id,
                                         [](const auto& item, std::uint32_t key) { return item.first < key; });
-    return found != details_.end() && found->first == id ? found->second : EntryDetails{};
+    return found != details_.end() && found->first == id ? found->second : kNone;
 }
 
 HRESULT Directory::Finish() {

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -35,7 +37,8 @@ enum class ChildList : std::uint8_t {
 };
 
 // An entry's name where the directory holds it: UTF-16LE units, at most 31, cut at the length
-// field and at the first NUL.
+// field and at the first NUL, and followed by enough units that a whole field of kMaxNameUnits
+// can always be read from its start.
 class EntryName {
 public:
     EntryName(const unsigned char* units, std::size_t count) : units_(units), count_(count) {}
@@ -43,6 +46,18 @@ public:
     bool empty() const { return count_ == 0; }
     // REQUIRES: i < size().
     char16_t operator[](std::size_t i) const { return Load16(units_ + 2 * i); }
+    // Writes the name and a NUL to `out`, which has room for kMaxNameUnits + 1 units. The whole
+    // field is copied, whatever the name's length, with what follows the name in the directory's
+    // memory after the NUL: a copy of fixed length is a few moves, one of a length known only at
+    // run time costs several times the rest of a fetch.
+    void CopyTerminated(char16_t* out) const {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, units_, 2 * kMaxNameUnits);
+        } else {
+            for (std::size_t i = 0; i < count_; ++i) out[i] = (*this)[i];
+        }
+        out[count_] = 0;
+    }
     std::u16string ToString() const;
 
 private:
@@ -92,8 +107,9 @@ public:
         const Entry& e = entries_[id];
         return EntryName(names_.get() + 2 * std::size_t{e.nameStart}, e.nameUnits);
     }
-    // All zero for an entry that has none.
-    EntryDetails Details(std::uint32_t id) const;
+    // All zero for an entry that has none. A reference, not a copy: a record returned by value
+    // is written in pieces and read back whole, which stalls the processor at every element.
+    const EntryDetails& Details(std::uint32_t id) const;
 
     // The root entry, or a reachable entry of the storage type.
     bool IsStorage(std::uint32_t id) const { return id == 0 || Type(id) == kTypeStorage; }

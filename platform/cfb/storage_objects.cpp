@@ -33,24 +33,27 @@ DWORD ElementType(const Directory& dir, std::uint32_t id) {
 }
 
 HRESULT FillStat(const Directory& dir, std::uint32_t id, DWORD statFlag, DWORD mode, STATSTG* stat) {
-    STATSTG s;
+    char16_t* name = nullptr;
     if (statFlag != STATFLAG_NONAME) {
         const EntryName text = dir.Name(id);
-        auto* name = static_cast<char16_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(char16_t)));
+        name = static_cast<char16_t*>(CoTaskMemAlloc((kMaxNameUnits + 1) * sizeof(char16_t)));
         if (!name) return E_OUTOFMEMORY;
-        for (std::size_t i = 0; i < text.size(); ++i) name[i] = text[i];
-        name[text.size()] = 0;
-        s.pwcsName = name;
+        text.CopyTerminated(name);
     }
-    s.type = ElementType(dir, id);
-    s.cbSize = s.type == STGTY_STORAGE ? 0 : dir.Size(id);
-    const EntryDetails details = dir.Details(id);
-    s.mtime = details.modified;
-    s.ctime = details.created;
-    s.grfMode = mode;
-    s.clsid = details.clsid;
-    s.grfStateBits = details.stateBits;
-    *stat = s;
+    // Every field is written in place: a record built aside and then copied whole is read back
+    // in wider pieces than it was written in, which stalls the processor once per element.
+    const EntryDetails& details = dir.Details(id);
+    stat->pwcsName = name;
+    stat->type = ElementType(dir, id);
+    stat->cbSize = stat->type == STGTY_STORAGE ? 0 : dir.Size(id);
+    stat->mtime = details.modified;
+    stat->ctime = details.created;
+    stat->atime = FILETIME{};
+    stat->grfMode = mode;
+    stat->grfLocksSupported = 0;
+    stat->clsid = details.clsid;
+    stat->grfStateBits = details.stateBits;
+    stat->reserved = 0;
     return S_OK;
 }
 
@@ -114,23 +117,26 @@ private:
 class Enumerator final : public ComObject<IEnumSTATSTG, IID_IEnumSTATSTG> {
 public:
     Enumerator(std::shared_ptr<CompoundFile> file, std::uint32_t storage)
-        : file_(std::move(file)), storage_(storage) {}
+        : file_(std::move(file)), storage_(storage), children_(file_->Dir().Children(storage)) {}
 
     HRESULT Next(ULONG count, STATSTG* elements, ULONG* fetched) override {
         if (!elements) return STG_E_INVALIDPOINTER;
         if (!fetched && count != 1) return E_INVALIDARG;
         const Directory& dir = file_->Dir();
-        const std::span<const std::uint32_t> children = dir.Children(storage_);
+        // Kept in locals while the records are written, which the compiler must otherwise
+        // assume could change the members; the position moves only when the fetch succeeds.
+        const std::span<const std::uint32_t> children = children_;
+        std::size_t next = next_;
         ULONG n = 0;
-        for (; n < count && next_ < children.size(); ++n, ++next_) {
-            if (HRESULT hr = FillStat(dir, children[next_], STATFLAG_DEFAULT, 0, &elements[n]); FAILED(hr)) {
+        for (; n < count && next < children.size(); ++n, ++next) {
+            if (HRESULT hr = FillStat(dir, children[next], STATFLAG_DEFAULT, 0, &elements[n]); FAILED(hr)) {
                 for (ULONG i = 0; i < n; ++i) CoTaskMemFree(elements[i].pwcsName);
                 for (ULONG i = 0; i <= n; ++i) elements[i] = STATSTG{};
-                next_ -= n;
                 if (fetched) *fetched = 0;
                 return hr;
             }
         }
+        next_ = next;
         for (ULONG i = n; i < count; ++i) elements[i] = STATSTG{};
         if (fetched) *fetched = n;
         if (n == count) return S_OK;
@@ -144,6 +150,8 @@ public:
 private:
     std::shared_ptr<CompoundFile> file_;
     std::uint32_t storage_;
+    // The directory does not change once read: the list is looked up once, not at every fetch.
+    std::span<const std::uint32_t> children_;
     std::size_t next_ = 0;
 };
 

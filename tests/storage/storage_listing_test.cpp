@@ -343,6 +343,15 @@ TEST(OleBox, ConvertsEveryByteAndKeepsControlCharacters) {
     EXPECT_EQ(WideToStr(nullptr), "");
     const std::u16string longName(600, u'é');
     EXPECT_EQ(WideToStr(longName.c_str()).size(), 1200u);
+    // Name after name into the same room: it grows within a name, and a shorter name, one that
+    // leaves ASCII part way and no name at all leave nothing of the one before.
+    std::string room;
+    EXPECT_EQ(WideToStr(std::u16string(40, u'a').c_str(), room), std::string(40, 'a'));
+    EXPECT_EQ(WideToStr(u"Wave", room), "Wave");
+    EXPECT_EQ(WideToStr(u"Caf\u00E9 au lait", room), "Caf\xC3\xA9 au lait");
+    EXPECT_EQ(WideToStr(u"x\u0080", room), "x\xC2\x80");
+    EXPECT_EQ(WideToStr(u"", room), "");
+    EXPECT_EQ(WideToStr(nullptr, room), "");
 }
 
 }  // namespace

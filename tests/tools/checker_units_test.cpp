@@ -1,11 +1,14 @@
 // The checker's own logic without a provider: sorting a list's names by the validation's answer,
-// escaping untrusted names for JSON and the terminal, and reading the command line.
+// escaping untrusted names for JSON and the terminal, reading the command line and keeping a
+// listing's text.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 
 #include "tools/check/console_prompts.h"
 #include "tools/check/escaping.h"
+#include "tools/check/listing_text.h"
 #include "tools/check/name_sorting.h"
 #include "tools/check/options.h"
 
@@ -142,6 +145,33 @@ TEST(Options, RejectsWhatCannotBeMeant) {
         EXPECT_EQ(command.kind, Command::Kind::Usage) << problem;
         EXPECT_EQ(command.problem, problem);
     }
+}
+
+// Lines that fill a block to its last byte, an empty line after them (whose line break alone
+// must go to the next block: a sanitized build sees it written past the first), a line that
+// leaves a block one byte short and one larger than any block all come out whole and in order.
+TEST(ListingText, KeepsEveryLineInOrderAcrossBlocks) {
+    ListingText text;
+    std::string expected;
+    auto add = [&](const std::string& line) {
+        text.AddLine(line);
+        expected += line + "\n";
+    };
+    const std::size_t firstBlock = 256 << 10;
+    add(std::string(firstBlock / 2 - 1, 'a'));
+    add(std::string(firstBlock / 2 - 1, 'b'));  // the block is now exactly full
+    add("");
+    add(std::string((2 << 20) - 3, 'd'));  // leaves one byte of the block
+    add(std::string(5 << 20, 'e'));
+    add("");
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    text.WriteTo(out);
+    std::string written(expected.size() + 1, '\0');
+    std::rewind(out);
+    written.resize(std::fread(written.data(), 1, written.size(), out));
+    std::fclose(out);
+    EXPECT_TRUE(written == expected) << written.size() << " bytes written, " << expected.size() << " expected";
 }
 
 }  // namespace

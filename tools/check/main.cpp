@@ -13,6 +13,7 @@
 #include "tools/check/console_prompts.h"
 #include "tools/check/escaping.h"
 #include "tools/check/json_writer.h"
+#include "tools/check/listing_text.h"
 #include "tools/check/options.h"
 #include "tools/check/reports.h"
 #include "tools/check/tool_texts.h"
@@ -27,11 +28,10 @@ bool Flushed() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
 class TextListing final : public ListingSink {
 public:
     explicit TextListing(bool escaped) : escaped_(escaped) {}
-    std::string text;
+    ListingText text;
     void Line(std::string_view line) override {
-        if (escaped_) text += TerminalText(line);
-        else text += line;
-        text += '\n';
+        if (escaped_) text.AddLine(TerminalText(line));
+        else text.AddLine(line);
     }
 
 private:
@@ -95,7 +95,7 @@ bool ListAsText(const std::string& path, bool escaped, ConsolePrompts& prompts) 
         prompts.ShowError(MessageOf(e));
         return false;
     }
-    std::fwrite(sink.text.data(), 1, sink.text.size(), stdout);
+    sink.text.WriteTo(stdout);
     return leftOut == 0;
 }
 
