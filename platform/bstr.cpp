@@ -1,7 +1,6 @@
 #include "bstr.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -39,73 +38,9 @@ void SysFreeString(BSTR text) {
     if (text) std::free(reinterpret_cast<std::uint8_t*>(text) - sizeof(std::uint32_t));
 }
 
-namespace {
+void* CoTaskMemAlloc(std::size_t bytes) { return std::malloc(bytes ? bytes : 1); }
 
-// Task memory is taken and given back once for every element an enumeration delivers, nearly
-// always for a name of up to 31 units and its terminator. Blocks of that size are kept on a short
-// list of the thread's for the next request, which costs a fraction of the heap's own way. Each
-// block starts with a header that says whether it is of that size, so freeing needs no lookup.
-constexpr std::size_t kCachedBytes = 64;
-constexpr std::size_t kHeaderBytes = alignof(std::max_align_t);  // keeps what follows aligned
-constexpr int kMostCached = 8;
-constexpr int kListGone = -1;  // the thread is ending: blocks go back to the heap
-
-// Trivial to make and to destroy, and reached straight from the thread pointer: the list is asked
-// for at every element, and a guard or a lookup through the dynamic loader would cost as much as
-// it saves. The library is loaded with the program, where the thread's block has room for it.
-struct BlockList {
-    void* blocks[kMostCached];
-    int count;
-    bool emptiedAtEnd;
-};
-[[gnu::tls_model("initial-exec")]] thread_local BlockList cachedBlocks{};
-
-// Frees the list's blocks when the thread ends.
-struct BlockListEnd {
-    ~BlockListEnd() {
-        while (cachedBlocks.count > 0) std::free(cachedBlocks.blocks[--cachedBlocks.count]);
-        cachedBlocks.count = kListGone;
-    }
-};
-thread_local BlockListEnd blockListEnd;
-
-void* TakeCached() {
-    BlockList& list = cachedBlocks;
-    return list.count > 0 ? list.blocks[--list.count] : nullptr;
-}
-
-bool KeepCached(void* block) {
-    BlockList& list = cachedBlocks;
-    if (list.count == kListGone || list.count == kMostCached) return false;
-    if (!list.emptiedAtEnd) {
-        // Made on first use, which has it destroyed, and the list emptied, when the thread ends.
-        static_cast<void>(&blockListEnd);
-        list.emptiedAtEnd = true;
-    }
-    list.blocks[list.count++] = block;
-    return true;
-}
-
-}  // namespace
-
-void* CoTaskMemAlloc(std::size_t bytes) {
-    const bool cached = bytes <= kCachedBytes;
-    void* raw = cached ? TakeCached() : nullptr;
-    if (!raw) {
-        if (bytes > SIZE_MAX - kHeaderBytes) return nullptr;
-        raw = std::malloc(kHeaderBytes + (cached ? kCachedBytes : bytes));
-        if (!raw) return nullptr;
-        *static_cast<bool*>(raw) = cached;
-    }
-    return static_cast<unsigned char*>(raw) + kHeaderBytes;
-}
-
-void CoTaskMemFree(void* block) {
-    if (!block) return;
-    void* raw = static_cast<unsigned char*>(block) - kHeaderBytes;
-    if (*static_cast<const bool*>(raw) && KeepCached(raw)) return;
-    std::free(raw);
-}
+void CoTaskMemFree(void* block) { std::free(block); }
 
 BSTR AllocBstr(std::u16string_view text) {
     if (text.empty()) return nullptr;
