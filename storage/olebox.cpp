@@ -17,6 +17,19 @@ std::unique_ptr<char16_t[]> StrToWide(const std::string& s, std::size_t& byteLen
     return wide;
 }
 
+namespace {
+
+std::string_view GeneralWideToStr(const char16_t* w, std::string& room) {
+    const int length = lstrlenW(w);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, w, length, nullptr, 0, nullptr, nullptr);
+    const auto size = static_cast<std::size_t>(bytes);
+    if (room.size() < size) room.resize(size);
+    WideCharToMultiByte(CP_ACP, 0, w, length, room.data(), bytes, nullptr, nullptr);
+    return {room.data(), size};
+}
+
+}  // namespace
+
 std::string WideToStr(const char16_t* w) {
     std::string text;
     text.resize(WideToStr(w, text).size());
@@ -26,18 +39,20 @@ std::string WideToStr(const char16_t* w) {
 std::string_view WideToStr(const char16_t* w, std::string& room) {
     if (!w) return {};
     // Most element names are plain ASCII, which converts unit for byte: a listing of 100,000
-    // elements would otherwise spend a quarter of its time in the general conversion.
-    for (std::size_t n = 0;; ++n) {
-        const char16_t unit = w[n];
-        if (unit == 0) return {room.data(), n};
-        if (unit >= 0x80) break;
-        if (n == room.size()) room.resize(std::max<std::size_t>(2 * n, 32));
-        room.data()[n] = static_cast<char>(unit);
+    // elements would otherwise spend a quarter of its time in the general conversion. The room is
+    // grown a piece at a time, so that the loop over the units checks nothing else.
+    constexpr std::size_t kPiece = 32;
+    for (std::size_t n = 0;;) {
+        if (room.size() < n + kPiece) room.resize(std::max(2 * room.size(), n + kPiece));
+        char* out = room.data();
+        for (const std::size_t end = n + kPiece; n < end; ++n) {
+            const char16_t unit = w[n];
+            // One test for both the terminator and a unit past ASCII.
+            if (static_cast<char16_t>(unit - 1) >= 0x7F) {
+                if (unit == 0) return {out, n};
+                return GeneralWideToStr(w, room);
+            }
+            out[n] = static_cast<char>(unit);
+        }
     }
-    const int length = lstrlenW(w);
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, w, length, nullptr, 0, nullptr, nullptr);
-    const auto size = static_cast<std::size_t>(bytes);
-    if (room.size() < size) room.resize(size);
-    WideCharToMultiByte(CP_ACP, 0, w, length, room.data(), bytes, nullptr, nullptr);
-    return {room.data(), size};
 }

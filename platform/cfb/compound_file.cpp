@@ -196,15 +196,23 @@ HRESULT CompoundFile::TableEntry(const SectorTable& table, std::uint32_t index, 
     const std::size_t perSector = sectorSize_ / 4;
     const std::size_t tableSector = index / perSector;
     if (!table.loaded[tableSector]) {
+        // The sectors after it that lie next to it in the file and inside it are read in the same
+        // call, up to 64 KiB: a chain through a large table would otherwise take a call per sector.
+        const std::size_t most = std::max<std::size_t>((std::size_t{64} << 10) >> sectorShift_, 1);
+        std::size_t run = 1;
+        while (run < most && tableSector + run < table.sectors.size() && !table.loaded[tableSector + run] &&
+               table.sectors[tableSector + run] == table.sectors[tableSector] + run &&
+               ((std::uint64_t{table.sectors[tableSector + run]} + 2) << sectorShift_) <= fileSize_)
+            ++run;
         std::uint32_t* entries = table.cache.get() + tableSector * perSector;
-        if (HRESULT hr = ReadRegular(std::span(table.sectors).subspan(tableSector, 1), 0, {table.name},
-                                     reinterpret_cast<unsigned char*>(entries), sectorSize_);
+        if (HRESULT hr = ReadRegular(std::span(table.sectors).subspan(tableSector, run), 0, {table.name},
+                                     reinterpret_cast<unsigned char*>(entries), run * sectorSize_);
             FAILED(hr))
             return hr;
         // Decoded where they were read: the bytes are little-endian whatever the machine.
-        for (std::size_t i = 0; i < perSector; ++i)
+        for (std::size_t i = 0; i < run * perSector; ++i)
             entries[i] = Load32(reinterpret_cast<const unsigned char*>(entries + i));
-        table.loaded[tableSector] = true;
+        for (std::size_t i = 0; i < run; ++i) table.loaded[tableSector + i] = true;
     }
     *next = table.cache[index];
     return S_OK;

@@ -141,6 +141,23 @@ inline std::vector<Case> AllCases() {
          }), truncated,
          "the file is truncated: the mini FAT's sector chain needs 512 bytes of sector 12, but the file ends "
          "at byte 6672"},
+        // A table's sectors next to each other are read together, but never past the file's end.
+        {"CutInsideSecondSectorOfMiniFat", from([=](std::string& f) {
+             // "a" takes two mini sectors, so that the walk of its chain reads the mini FAT.
+             Put32(f, MiniFatOffset(0), 1);
+             Put32(f, MiniFatOffset(1), kEndOfChain);
+             Put32(f, entry(3, entry::kStreamSize), 100);
+             Put32(f, entry(0, entry::kStreamSize), 128);
+             f.append(f.substr(MiniFatOffset(0), kSector));
+             f.append(16, '\xFF');
+             Put32(f, header::kFirstMiniFatSector, 12);
+             Put32(f, header::kNumMiniFatSectors, 2);
+             Put32(f, FatOffset(2), kFreeSect);
+             Put32(f, FatOffset(12), 13);
+             Put32(f, FatOffset(13), kEndOfChain);
+         }), truncated,
+         "the file is truncated: the mini FAT's sector chain needs 512 bytes of sector 13, but the file ends "
+         "at byte 7184"},
         {"CutInsideUnusedLastSector", from([=](std::string& f) { f.append(100, '\0'); }), kBaselineWalk,
          "no failure"},
         {"CutInsideOrphanChainEnd", from([=](std::string& f) {

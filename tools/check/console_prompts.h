@@ -5,7 +5,8 @@
 // report escapes names, so no byte of theirs can steer the terminal or start a line of its own.
 #pragma once
 
-#include <iostream>
+#include <cstdio>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,8 +16,10 @@
 
 class ConsolePrompts : public Prompts {
 public:
-    explicit ConsolePrompts(std::ostream& out = std::cerr, bool confirm = true)
-        : out_(out), confirm_(confirm) {}
+    // Writes to standard error through the C library: the C++ standard streams, once included,
+    // are set up at every start, which is a tenth of the start-up of a short listing.
+    ConsolePrompts() = default;
+    explicit ConsolePrompts(std::ostream& out, bool confirm = true) : out_(&out), confirm_(confirm) {}
 
     void ShowMessage(const std::string& text) override { Show(text); }
     void ShowError(const std::string& text) override { Show("error: " + text); }
@@ -29,14 +32,17 @@ public:
     std::vector<std::string> TakeShown() { return std::exchange(shown_, {}); }
     // Shows again, here, what another prompts object took: a line of TakeShown's kind.
     void Show(const std::string& line) {
-        if (!subject_.empty()) out_ << TerminalText(subject_) << ": ";
-        out_ << TerminalText(line) << '\n';
+        std::string text = subject_.empty() ? std::string() : TerminalText(subject_) + ": ";
+        text += TerminalText(line);
+        text += '\n';
+        if (out_) *out_ << text;
+        else std::fwrite(text.data(), 1, text.size(), stderr);
         shown_.push_back(line);
     }
 
 private:
-    std::ostream& out_;
-    bool confirm_;
+    std::ostream* out_ = nullptr;
+    bool confirm_ = true;
     std::string subject_;
     std::vector<std::string> shown_;
 };
