@@ -4,12 +4,15 @@
 Usage: /usr/bin/python3 bench/compare_listing.py [BUILD_DIR] [--runs N] [--timeout SECONDS]
                                                  [--slow SECONDS] [--inputs NAME...]
 
-BUILD_DIR (default: build) must hold bin/quorvel-check, bin/minimal_lister, bin/make_listing_inputs
-and bin/measure_run. The inputs are written to a temporary folder and removed at the end. The
+BUILD_DIR (default: build) must hold bin/quorvel-check, bin/minimal_lister, bin/make_listing_inputs,
+bin/open_compound_file and bin/measure_run. The inputs are written to a temporary folder and removed at the end. The
 peers are olefile (a walk of every storage listing names, types and sizes, run by
 /usr/bin/python3), `gsf list`, `olecfinfo` and `7z l`; their Debian packages are installed with
 apt-get when missing, so run this as root or with sudo at hand. The floor is bench/minimal_lister,
-which prints the same lines as ours doing only what any lister must; it is no peer.
+which prints the same lines as ours doing only what any lister must; it is no peer. Two parts of
+ours are timed in the same rounds and set against the floor: its start alone (`quorvel-check
+--version`) and its start with the reader's open of the input, every table and the directory read
+and checked, but no line listed (bin/open_compound_file).
 
 Every lister runs once with its output kept, to check that it really listed the file (exit status
 0, the input's known element names present, at least one line per stream); a lister that fails
@@ -199,11 +202,12 @@ def main():
     global MEASURE_RUN
     binary = lambda name: os.path.abspath(os.path.join(args.build_dir, "bin", name))
     checker, floor, generator = binary("quorvel-check"), binary("minimal_lister"), binary("make_listing_inputs")
+    opener = binary("open_compound_file")
     MEASURE_RUN = binary("measure_run")
-    for program in (checker, floor, generator, MEASURE_RUN):
+    for program in (checker, floor, generator, opener, MEASURE_RUN):
         if not os.access(program, os.X_OK):
-            sys.exit(f"{program} is missing: build quorvel-check, minimal_lister, make_listing_inputs "
-                     "and measure_run first")
+            sys.exit(f"{program} is missing: build quorvel-check, minimal_lister, make_listing_inputs, "
+                     "open_compound_file and measure_run first")
     ensure_tool("7z", "p7zip-full")
     ensure_tool("gsf", "libgsf-bin")
     ensure_tool("olecfinfo", "libolecf-utils")
@@ -215,6 +219,10 @@ def main():
         "gsf list": lambda path: ["gsf", "list", path],
         "olecfinfo": lambda path: ["olecfinfo", path],
         "7z l": lambda path: ["7z", "l", path],
+    }
+    parts = {
+        "start": lambda path: [checker, "--version"],
+        "open": lambda path: [opener, path],
     }
     print(f"Machine: {machine()}")
     print("Peers:")
@@ -239,17 +247,21 @@ def main():
             path = os.path.join(work, input_name)
             firsts = {lister: first_run(command(path), input_name, work, args.timeout)
                       for lister, command in listers.items()}
+            for part, command in parts.items():
+                if run_once(command(path), os.devnull, work, args.timeout).failure:
+                    sys.exit(f"ours' {part} failed on {input_name}")
             timed = [lister for lister, r in firsts.items() if not r.failure and r.wall <= args.slow]
-            rounds = {lister: [] for lister in timed}
+            commands = {**{lister: listers[lister] for lister in timed}, **parts}
+            rounds = {name: [] for name in commands}
             for _ in range(args.runs):
-                for lister in timed:
-                    run = run_once(listers[lister](path), os.devnull, work, args.timeout)
+                for name, command in commands.items():
+                    run = run_once(command(path), os.devnull, work, args.timeout)
                     if run.failure:
-                        sys.exit(f"{lister} failed on {input_name} after a good first run: {run.failure}")
-                    rounds[lister].append(run)
-            for lister in listers:
-                results[input_name, lister] = rounds.get(lister) or [firsts[lister]]
-            print_input(input_name, listers, results)
+                        sys.exit(f"{name} failed on {input_name} after a good first run: {run.failure}")
+                    rounds[name].append(run)
+            for name in {**listers, **parts}:
+                results[input_name, name] = rounds.get(name) or [firsts[name]]
+            print_input(input_name, listers, parts, results)
         print_verdict(results, listers, args.inputs)
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -262,8 +274,9 @@ def ratios(runs, base, field):
     return [getattr(r, field) / getattr(b, field) for r, b in zip(runs, base)]
 
 
-def print_input(input_name, listers, results):
+def print_input(input_name, listers, parts, results):
     ours = results[input_name, "ours"]
+    floor = results[input_name, "floor"]
     print(input_name)
     for lister in listers:
         runs = results[input_name, lister]
@@ -281,6 +294,14 @@ def print_input(input_name, listers, results):
         once = " (ran once)" if len(runs) == 1 else ""
         print(f"  {lister:9} {figures}; {'ours' if lister == 'floor' else 'peer'}: "
               f"{Ratio(ratios(this, base, 'wall'))} wall, {Ratio(ratios(this, base, 'peak_kib'))} memory{once}")
+        if lister == "7z l" and not floor[0].failure:
+            print(f"  {'':9} the most any lister can be faster than 7z l: {Ratio(ratios(runs, floor, 'wall'))} "
+                  "(7z l / floor)")
+    if not floor[0].failure:
+        for part in parts:
+            runs = results[input_name, part]
+            print(f"  ours' {part:5} {median([r.wall for r in runs]):6.4f} s wall; part / floor: "
+                  f"{Ratio(ratios(runs, floor, 'wall'))} wall")
     sys.stdout.flush()
 
 

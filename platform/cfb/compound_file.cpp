@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <unordered_set>
 
 #include "platform/codepage.h"
 #include "platform/com/com.h"
@@ -157,23 +158,38 @@ HRESULT CompoundFile::LoadFat() {
     // The walk stops at the chain's end or once every FAT sector is known; a sector met twice
     // is a loop.
     const std::size_t perSector = sectorSize_ / 4 - 1;
-    std::vector<bool> seen(sectorCount_);
-    std::vector<unsigned char> difat(sectorSize_);
+    std::unordered_set<std::uint32_t> seen;
+    // Writers put the DIFAT's sectors side by side: a run of them inside the file, as many as the
+    // FAT sectors still to be listed need and up to 64 KiB, is read in one call, and the chain
+    // takes its sectors from there while it stays in the run.
+    const std::size_t most = std::max<std::size_t>((std::size_t{64} << 10) >> sectorShift_, 1);
+    std::vector<unsigned char> run;
+    std::uint32_t runFirst = 0, runCount = 0;
     std::uint32_t next = Load32(header_ + header::kFirstDifatSector);
     while (fatSectors.size() < fatCount && next != kEndOfChain && next != kFreeSect) {
         if (next >= sectorCount_)
             return Refuse(STG_E_DOCFILECORRUPT, "the DIFAT's sector chain refers to sector " + Num(next) +
                                                     ", but the file holds " + Num(sectorCount_) + " sectors");
-        if (seen[next])
+        if (!seen.insert(next).second)
             return Refuse(STG_E_DOCFILECORRUPT, "the DIFAT's sector chain loops at sector " + Num(next));
-        seen[next] = true;
         difatSectors_.push_back(next);
-        if (HRESULT hr = ReadAt((std::uint64_t{next} + 1) << sectorShift_, difat.data(), sectorSize_, {"the DIFAT"});
-            FAILED(hr))
-            return hr;
+        if (next < runFirst || next - runFirst >= runCount) {
+            runFirst = next;
+            runCount = 1;
+            const std::size_t needed = std::min(most, CeilDiv(fatCount - fatSectors.size(), perSector));
+            while (runCount < needed && runFirst + runCount < sectorCount_ &&
+                   ((std::uint64_t{runFirst} + runCount + 2) << sectorShift_) <= fileSize_)
+                ++runCount;
+            run.resize(std::size_t{runCount} << sectorShift_);
+            if (HRESULT hr = ReadAt((std::uint64_t{runFirst} + 1) << sectorShift_, run.data(),
+                                    std::size_t{runCount} << sectorShift_, {"the DIFAT"});
+                FAILED(hr))
+                return hr;
+        }
+        const unsigned char* difat = run.data() + (std::size_t{next - runFirst} << sectorShift_);
         for (std::size_t i = 0; i < perSector && fatSectors.size() < fatCount; ++i)
-            if (HRESULT hr = take(Load32(difat.data() + 4 * i), next); FAILED(hr)) return hr;
-        next = Load32(difat.data() + 4 * perSector);
+            if (HRESULT hr = take(Load32(difat + 4 * i), next); FAILED(hr)) return hr;
+        next = Load32(difat + 4 * perSector);
     }
 
     PrepareTable(std::move(fatSectors), "the FAT", "sector", &fat_);

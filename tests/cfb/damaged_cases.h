@@ -214,6 +214,16 @@ inline std::vector<Case> AllCases() {
          "the header's DIFAT lists FAT sector 4294967293, but the file holds 12 sectors"},
         {"DifatLoop", difat(12), corrupt, "the DIFAT's sector chain loops at sector 12"},
         {"DifatShorterThanFatCount", difat(kEndOfChain), kBaselineWalk, "no failure"},
+        // The FAT sector still missing after sector 12 fits in one DIFAT sector, but 12 lists none:
+        // its neighbour 13 is read on its own, and what it lists is judged.
+        {"DifatHolesNeedTheNextSector", [=] {
+             std::string f = difat(13)();
+             f.append(kSector, '\xFF');
+             Put32(f, SectorOffset(13), 0x4000);
+             Put32(f, SectorOffset(13) + kSector - 4, kEndOfChain);
+             Put32(f, header::kNumDifatSectors, 2);
+             return f;
+         }, corrupt, "DIFAT sector 13 lists FAT sector 16384, but the file holds 14 sectors"},
         {"DifatSectorListsSectorPastEnd", [=] {
              std::string f = difat(kEndOfChain)();
              Put32(f, SectorOffset(12), 0x4000);
