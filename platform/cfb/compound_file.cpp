@@ -159,12 +159,15 @@ HRESULT CompoundFile::LoadFat() {
     // is a loop.
     const std::size_t perSector = sectorSize_ / 4 - 1;
     std::unordered_set<std::uint32_t> seen;
-    // Writers put the DIFAT's sectors side by side: a run of them inside the file, as many as the
-    // FAT sectors still to be listed need and up to 64 KiB, is read in one call, and the chain
-    // takes its sectors from there while it stays in the run.
+    // Writers put the DIFAT's sectors side by side: a run of them inside the file is read in one
+    // call, and the chain takes its sectors from there while it stays in the run. A run is no
+    // longer than the FAT sectors still to be listed need, 64 KiB, or the sectors the chain has
+    // just met one after another: a chain that jumps about reads a sector at a time, so no file
+    // can have more read than twice what its chain really uses.
     const std::size_t most = std::max<std::size_t>((std::size_t{64} << 10) >> sectorShift_, 1);
     std::vector<unsigned char> run;
     std::uint32_t runFirst = 0, runCount = 0;
+    std::size_t streak = 0;  // DIFAT sectors met last, each right after the one before
     std::uint32_t next = Load32(header_ + header::kFirstDifatSector);
     while (fatSectors.size() < fatCount && next != kEndOfChain && next != kFreeSect) {
         if (next >= sectorCount_)
@@ -172,11 +175,13 @@ HRESULT CompoundFile::LoadFat() {
                                                     ", but the file holds " + Num(sectorCount_) + " sectors");
         if (!seen.insert(next).second)
             return Refuse(STG_E_DOCFILECORRUPT, "the DIFAT's sector chain loops at sector " + Num(next));
+        streak = !difatSectors_.empty() && next == difatSectors_.back() + 1 ? streak + 1 : 0;
         difatSectors_.push_back(next);
         if (next < runFirst || next - runFirst >= runCount) {
             runFirst = next;
             runCount = 1;
-            const std::size_t needed = std::min(most, CeilDiv(fatCount - fatSectors.size(), perSector));
+            const std::size_t needed =
+                std::min({most, std::max<std::size_t>(streak, 1), CeilDiv(fatCount - fatSectors.size(), perSector)});
             while (runCount < needed && runFirst + runCount < sectorCount_ &&
                    ((std::uint64_t{runFirst} + runCount + 2) << sectorShift_) <= fileSize_)
                 ++runCount;

@@ -264,6 +264,27 @@ TEST_F(Reader, StreamsSharingTheDirectoryReadNothingAndCostInProportion) {
                   1.25 * static_cast<double>(fileBytes[i]) / fileBytes[0]) << i;
 }
 
+// A DIFAT of `sectors` sectors, each listing no FAT sector, chained backwards from the file's last
+// sector to its first after the FAT's: what the reader may read ahead must not add up to more than
+// the file.
+TEST_F(Reader, ADifatChainedBackwardsIsReadOnce) {
+    for (const std::uint32_t sectors : {1000u, 2000u, 4000u}) {
+        std::string f = crafted::Header(3);
+        f.resize(crafted::SectorOffset(sectors + 1), '\xFF');
+        crafted::Put32(f, cfb::header::kNumFatSectors, sectors + 1);
+        crafted::Put32(f, cfb::header::kFirstDirSector, 0);
+        crafted::Put32(f, cfb::header::kFirstDifatSector, sectors);
+        crafted::Put32(f, cfb::header::kDifat, 0);
+        crafted::Put32(f, crafted::FatOffset(0), cfb::kFatSect);
+        for (std::uint32_t s = 1; s <= sectors; ++s)
+            crafted::Put32(f, crafted::SectorOffset(s) + crafted::kSector - 4, s > 1 ? s - 1 : cfb::kEndOfChain);
+        const std::string path = Write(f);
+        const std::uint64_t before = BytesReadByThisProcess();
+        explore::File(path);
+        EXPECT_LE(BytesReadByThisProcess() - before, 2 * f.size()) << sectors;
+    }
+}
+
 TEST_F(Reader, OpenChecksItsArguments) {
     const std::u16string path = AnsiToWide(Write(crafted::Baseline()));
     IStorage* root = reinterpret_cast<IStorage*>(1);
