@@ -20,6 +20,10 @@ namespace {
 // Sector numbers stop below the special values.
 constexpr std::uint64_t kMaxSectorCount = kMaxRegSect;
 
+// The most one read call takes of the directory, or of a table's or the DIFAT's neighbouring
+// sectors: few calls, and a buffer that stays in the processor's cache.
+constexpr std::size_t kReadAheadBytes = std::size_t{64} << 10;
+
 // A chain that meets one of its sectors again is a loop (or two chains merged into one); returns
 // a sector met twice, or kNoStream. Short chains are checked by sorting a copy, long ones with
 // a bitmap over the sectors.
@@ -161,10 +165,10 @@ HRESULT CompoundFile::LoadFat() {
     std::unordered_set<std::uint32_t> seen;
     // Writers put the DIFAT's sectors side by side: a run of them inside the file is read in one
     // call, and the chain takes its sectors from there while it stays in the run. A run is no
-    // longer than the FAT sectors still to be listed need, 64 KiB, or the sectors the chain has
+    // longer than the FAT sectors still to be listed need, kReadAheadBytes, or the sectors the chain has
     // just met one after another: a chain that jumps about reads a sector at a time, so no file
     // can have more read than twice what its chain really uses.
-    const std::size_t most = std::max<std::size_t>((std::size_t{64} << 10) >> sectorShift_, 1);
+    const std::size_t most = kReadAheadBytes >> sectorShift_;
     std::vector<unsigned char> run;
     std::uint32_t runFirst = 0, runCount = 0;
     std::size_t streak = 0;  // DIFAT sectors met last, each right after the one before
@@ -217,9 +221,10 @@ HRESULT CompoundFile::TableEntry(const SectorTable& table, std::uint32_t index, 
     const std::size_t perSector = sectorSize_ / 4;
     const std::size_t tableSector = index / perSector;
     if (!table.loaded[tableSector]) {
-        // The sectors after it that lie next to it in the file and inside it are read in the same
-        // call, up to 64 KiB: a chain through a large table would otherwise take a call per sector.
-        const std::size_t most = std::max<std::size_t>((std::size_t{64} << 10) >> sectorShift_, 1);
+        // The sectors after it that lie next to it in the file and inside it, and are not read yet,
+        // are read in the same call: a chain through a large table would otherwise take a call per
+        // sector. No table sector is read twice.
+        const std::size_t most = kReadAheadBytes >> sectorShift_;
         std::size_t run = 1;
         while (run < most && tableSector + run < table.sectors.size() && !table.loaded[tableSector + run] &&
                table.sectors[tableSector + run] == table.sectors[tableSector] + run &&
@@ -245,12 +250,12 @@ HRESULT CompoundFile::LoadDirectory() {
     if (HRESULT hr = WalkChain(fat_, sectorCount_, first, kWholeChain, {"the directory's sector chain"}, &chain);
         FAILED(hr))
         return hr;
-    // Read a piece of 64 KiB at a time, a call per run of consecutive sectors, into one buffer
+    // Read kReadAheadBytes at a time, a call per run of consecutive sectors, into one buffer
     // that the directory takes each piece out of while it is still in the cache.
     const std::size_t perSector = sectorSize_ / kDirEntrySize;
     const std::size_t kept = std::min(chain.size(), Directory::kMaxKeptEntries / perSector);
     directory_.Begin(kept * perSector, version3_);
-    const std::size_t pieceSectors = std::min((std::size_t{64} << 10) / sectorSize_, kept);
+    const std::size_t pieceSectors = std::min(kReadAheadBytes / sectorSize_, kept);
     const std::unique_ptr<unsigned char[]> piece(new unsigned char[pieceSectors * sectorSize_]);
     for (std::size_t done = 0; done < kept;) {
         const std::size_t n = std::min(pieceSectors, kept - done);

@@ -17,7 +17,7 @@
 class ConsolePrompts : public Prompts {
 public:
     // Writes to standard error through the C library: the C++ standard streams, once included,
-    // are set up at every start, which is a tenth of the start-up of a short listing.
+    // are set up at every start, a twentieth of the start-up of a short listing.
     ConsolePrompts() = default;
     explicit ConsolePrompts(std::ostream& out, bool confirm = true) : out_(&out), confirm_(confirm) {}
 
