@@ -1,6 +1,7 @@
 // quorvel-check list: the lines of the window's StoFile page on standard output, messages and
 // errors on standard error, and its exit status.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include "platform/cfb/writer.h"
 #include "storage/olestg.h"
@@ -161,6 +162,52 @@ TEST(CheckList, JsonGrowsWithTheFile) {
     }
     EXPECT_LE(double(sizes[1]), 2.05 * double(sizes[0]));
     EXPECT_LE(double(sizes[2]), 4.1 * double(sizes[0]));
+}
+
+// The exit status of the checker run with standard output a pipe no one reads any more, as
+// `| head -1` leaves it once it has its line; -1 when a signal ended it. SIGPIPE is set to its
+// default for the run, whatever the test runner ignores.
+int StatusIntoAClosedPipe(const std::vector<std::string>& args) {
+    int ends[2];
+    if (::pipe(ends) != 0) return -2;
+    ::close(ends[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    std::vector<std::string> all{kChecker};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& arg : all) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, kChecker.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(ends[1]);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid) return -2;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(CheckList, AReaderThatHasGoneEndsTheRunWithTwo) {
+    const std::string samples = QUORVEL_SAMPLES_DIR;
+    const std::string sample = samples + "/Tobin.acs";
+    const std::string lists[] = {"--animations", samples + "/AvailAnim.txt", "--states", samples + "/AvailState.txt"};
+    const std::vector<std::vector<std::string>> runs = {
+        {"list", sample, sample},
+        {"list", "--json", sample},
+        {lists[0], lists[1], lists[2], lists[3], sample},
+        {"--json", lists[0], lists[1], lists[2], lists[3], sample},
+    };
+    for (const auto& args : runs) EXPECT_EQ(StatusIntoAClosedPipe(args), 2) << args[0] << " " << args[1];
 }
 
 }  // namespace
