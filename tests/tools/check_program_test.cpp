@@ -158,7 +158,7 @@ TEST_F(CheckProgram, DamagedAndMissingFilesExitWithTwoAndSayWhy) {
 }
 
 // Streams that share the directory's sectors: the file still lists, but its character is
-// refused, never "valid", and unpacking it writes no byte.
+// refused, never "valid", and unpacking it writes no byte; both say which chains share a sector.
 TEST_F(CheckProgram, AFileWhoseStreamsShareSectorsIsRefusedAndUnpacksToNothing) {
     const std::string shared = characters.File("shared.acs");
     WriteFileAtomically(shared, AnimationsInTheDirectory(40));
@@ -174,6 +174,7 @@ TEST_F(CheckProgram, AFileWhoseStreamsShareSectorsIsRefusedAndUnpacksToNothing) 
     const std::string folder = characters.File("unpacked");
     const ProgramResult unpacked = RunProgram(QUORVEL_PACK_PROGRAM, {"--unpack", shared, folder});
     EXPECT_EQ(unpacked.status, 2) << unpacked.err;
+    EXPECT_TRUE(Contains(unpacked.err, "shares sector ")) << unpacked.err;  // the reason check gives
     std::uintmax_t written = 0;
     if (std::filesystem::exists(folder))
         for (const auto& file : std::filesystem::directory_iterator(folder)) written += file.file_size();
