@@ -134,6 +134,16 @@ TEST_F(PackTest, AFailedUnpackRemovesOnlyWhatItMadeWhereverItsFolderWent) {
         EXPECT_TRUE(fs::is_symlink(out));
         for (const fs::path& path : {out, moved, other}) fs::remove_all(path);
     }
+    // A file of its own that someone else has replaced is theirs now, and stays.
+    const fs::path out = folder_ / "out";
+    const auto replace = [&](const std::string& name) {
+        fs::rename(out / name, out / "ours");
+        std::ofstream(out / name) << "theirs";
+        throw Error("stopped");
+    };
+    EXPECT_THROW(pack::UnpackCharacter(character, out.string(), replace), Error);
+    std::ifstream theirs(out / "Character");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(theirs), {}), "theirs");
 }
 
 }  // namespace
