@@ -76,12 +76,16 @@ Folder Folder::OpenOrMake(const std::string& path, std::vector<Made>& made) {
             // The folder just made, not a link someone put in its place since.
             fd = ::openat(current.fd_, name.c_str(), kFolderFlags | O_NOFOLLOW);
             if (fd < 0) Raise(path + ": cannot open the folder made", errno);
-            Folder next(fd, path);
             struct stat status;
-            if (::fstat(fd, &status) != 0) Raise(path, errno);
-            made.push_back({std::move(current), name, IdentityOf(status)});
-            current.fd_ = next.fd_;
-            next.fd_ = -1;
+            if (::fstat(fd, &status) != 0) {
+                const int err = errno;
+                ::close(fd);
+                Raise(path, err);
+            }
+            // The parent stays open, to remove the folder from again.
+            Folder parent(current.fd_, path);
+            current.fd_ = fd;
+            made.push_back({std::move(parent), name, IdentityOf(status)});
             continue;
         }
         ::close(current.fd_);
