@@ -89,6 +89,7 @@ TEST(Escaping, HiddenCharactersAreEscapedAndTheirNeighboursKept) {
         {"\xE2\x81\xA0", "\\xe2\\x81\\xa0", "\"\\u2060\""},             // word joiner
         {"\xEF\xBB\xBF", "\\xef\\xbb\\xbf", "\"\\ufeff\""},             // zero-width no-break space
         {"\xC2\xAD", "\\xc2\\xad", "\"\\u00ad\""},                       // soft hyphen
+        {"\xC2\x9B", "\\xc2\\x9b", "\"\\u009b\""},                       // C1 control sequence introducer
         {"\xF3\xA0\x81\x81", "\\xf3\\xa0\\x81\\x81", "\"\\udb40\\udc41\""},  // tag letter A
         {"\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x80\xB0", "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x80\xB0",
          "\"\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x80\xB0\""},  // hair space, hyphen, narrow no-break space, per mille

@@ -43,8 +43,9 @@ void AppendJsonString(std::string& out, std::string_view text) {
             ++at;
             continue;
         }
-        // Valid JSON either way; escaped, a hidden character cannot hide in a log of the report.
-        if (IsHiddenCharacter(decoded.code)) {
+        // Valid JSON either way; escaped, a hidden character cannot hide in a log of the report,
+        // nor a C1 control steer the terminal that shows it.
+        if (IsHiddenCharacter(decoded.code) || (decoded.code >= 0x80 && decoded.code < 0xA0)) {
             char16_t units[2];
             const int count = ToUtf16(decoded.code, units);
             for (int k = 0; k < count; ++k) out += Hex("\\u%04x", units[k]);

@@ -7,9 +7,10 @@
 #include <string>
 #include <string_view>
 
-// A JSON string literal, quotes included. Control characters become \n, \t, ... or \u00XX,
-// hidden characters \uXXXX (a pair beyond U+FFFF); each byte that does not start a valid UTF-8
-// sequence (overlong forms and surrogates included) becomes U+FFFD, the replacement character.
+// A JSON string literal, quotes included. Control characters (C0, DEL, C1) become \n, \t, ...
+// or \u00XX, hidden characters \uXXXX (a pair beyond U+FFFF); each byte that does not start a
+// valid UTF-8 sequence (overlong forms and surrogates included) becomes U+FFFD, the replacement
+// character.
 std::string JsonString(std::string_view text);
 // The same literal added to the end of `out`.
 void AppendJsonString(std::string& out, std::string_view text);
