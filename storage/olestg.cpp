@@ -203,7 +203,7 @@ void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string_view* name) 
         ++leftOut_;
         return;
     }
-    levels_.push_back({std::move(storage), std::move(elements), name ? std::string(*name) : std::string()});
+    levels_.push_back({std::move(storage), std::move(elements), name ? std::string(*name) : std::string(), {}});
 }
 
 void StorageWalk::AddLine(std::string_view line) {
