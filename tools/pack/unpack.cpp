@@ -7,9 +7,9 @@
 #include "dataprovider/character.h"
 #include "platform/cfb/format.h"
 #include "platform/codepage.h"
+#include "platform/com/com.h"
 #include "platform/error.h"
 #include "platform/folder.h"
-#include "platform/com/com.h"
 #include "platform/storage.h"
 
 namespace pack {
