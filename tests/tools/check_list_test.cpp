@@ -1,7 +1,6 @@
 // quorvel-check list: the lines of the window's StoFile page on standard output, messages and
 // errors on standard error, and its exit status.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include "platform/cfb/writer.h"
 #include "storage/olestg.h"
@@ -165,36 +164,18 @@ TEST(CheckList, JsonGrowsWithTheFile) {
 }
 
 // The exit status of the checker run with standard output a pipe no one reads any more, as
-// `| head -1` leaves it once it has its line; -1 when a signal ended it. SIGPIPE is set to its
-// default for the run, whatever the test runner ignores.
+// `| head -1` leaves it once it has its line; negative when a signal ended it. Python starts it
+// with SIGPIPE at its default, whatever the test runner ignores.
 int StatusIntoAClosedPipe(const std::vector<std::string>& args) {
-    int ends[2];
-    if (::pipe(ends) != 0) return -2;
-    ::close(ends[0]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t pipeSignal;
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    std::vector<std::string> all{kChecker};
+    const std::string script =
+        "import os, subprocess, sys\n"
+        "reader, writer = os.pipe()\n"
+        "os.close(reader)\n"
+        "print(subprocess.run(sys.argv[1:], stdout=writer, stderr=subprocess.DEVNULL).returncode)\n";
+    std::vector<std::string> all{"-c", script, kChecker};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, kChecker.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    ::close(ends[1]);
-    int status = 0;
-    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid) return -2;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const ProgramResult run = RunProgram("/usr/bin/python3", all);
+    return run.out.empty() ? -100 : std::stoi(run.out);
 }
 
 TEST(CheckList, AReaderThatHasGoneEndsTheRunWithTwo) {
