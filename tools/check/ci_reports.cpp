@@ -10,10 +10,11 @@
 namespace {
 
 // A relative path as a URI reference: every byte but the unreserved ones and the separator is
-// percent-encoded, so that a name of any bytes stays one path.
+// percent-encoded, so that a name of any bytes stays one path. A path that is not relative to
+// the start-up directory (one from a start-up directory that is not a full path) is a file URI.
 std::string UriOf(std::string_view path) {
     static const char kDigits[] = "0123456789ABCDEF";
-    std::string uri;
+    std::string uri = path.starts_with('/') ? "file://" : "";
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
