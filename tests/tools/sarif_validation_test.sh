@@ -24,11 +24,11 @@ printf '\xff\xff\xff\xff\xff\xff\xff\xff' | dd of=scribbled.acs bs=1 seek=48 con
 mkdir folder.acs 'odd name %,:#.acs'
 report damaged.sarif text.acs empty.acs cut.acs scribbled.acs folder.acs nowhere.acs 'odd name %,:#.acs'
 mkdir many
-for i in $(seq 1 300); do cp Tobin.acs "many/c$i.acs"; done
+for i in $(seq 1 200); do cp Tobin.acs "many/c$i.acs"; done
 cp cut.acs text.acs many/
 report many.sarif --jobs=2 many/*.acs
 mkdir crafted
-"$crafted" "$source/fuzz/corpus/reports" crafted 200
+"$crafted" "$source/fuzz/corpus/reports" crafted 120
 
 status=0
 "$validator" validate --rule-kind "Sarif;Gh" --log ForceOverwrite -o validation.sarif \
