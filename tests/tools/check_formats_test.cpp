@@ -104,9 +104,9 @@ TEST_F(CheckFormats, EachFormatPlacesTheFindingsOnTheirListLines) {
 }
 
 TEST_F(CheckFormats, FingerprintsStayWhenTheListIsReversed) {
-    WriteFileAtomically(start.File("AvailAnim.txt"), "Wave\r\nWav\r\n\r\nDance\r\nwave\r\nJump\r\nWave\r\n");
+    WriteFileAtomically(start.File("AvailAnim.txt"), "Wave\r\nWav\r\n\r\nDance\r\nwave\r\nJump\r\nWAVE\r\n");
     const std::set<std::string> forward = Fingerprints(Check({"--format=gitlab", maxPath, Gull()}).out);
-    WriteFileAtomically(start.File("AvailAnim.txt"), "Wave\r\nJump\r\nwave\r\nDance\r\n\r\nWav\r\nWave\r\n");
+    WriteFileAtomically(start.File("AvailAnim.txt"), "WAVE\r\nJump\r\nwave\r\nDance\r\n\r\nWav\r\nWave\r\n");
     const std::set<std::string> reversed = Fingerprints(Check({"--format=gitlab", maxPath, Gull()}).out);
     EXPECT_EQ(forward.size(), 12u);
     EXPECT_EQ(forward, reversed);

@@ -6,6 +6,8 @@
 #include <map>
 #include <tuple>
 
+#include "dataprovider/character.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "tools/check/reports.h"
 #include "tools/check/rules_text.h"
@@ -100,8 +102,10 @@ void ListFindings(Collector& out, const ExpectedList& list, const char* kind) {
         if (names[i].empty())
             out.Add("blank-line", "line " + std::to_string(i + 1) + " is empty", list.path, i + 1, "", "");
         else if (list.folded && list.folded->Repeats(i))
+            // Which line is the repeat depends on the order: the fingerprint takes the name as the
+            // character file compares it, so that reordering keeps it.
             out.Add("duplicate-name", Quoted(names[i]) + " repeats a name of an earlier line (names compare without regard to case)",
-                    list.path, i + 1, "", names[i]);
+                    list.path, i + 1, "", WideToAnsi(character::FoldName(AnsiToWide(names[i]))));
     }
 }
 
