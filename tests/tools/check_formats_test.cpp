@@ -73,13 +73,13 @@ TEST_F(CheckFormats, EveryFormatEndsWithTheSameStatusAndTheRuleOfTheVerdict) {
 
 // One list with every kind of line, one table row per format: what each says of the same lines.
 TEST_F(CheckFormats, EachFormatPlacesTheFindingsOnTheirListLines) {
-    WriteFileAtomically(start.File("odd, name:%.txt"), "Wave\r\n\r\nwave\r\nBw\r\n");
+    WriteFileAtomically(start.File("odd, name:%.txt"), "\r\nWave\r\nwave\r\nBw\r\n");
     const std::vector<std::string> args = {"--animations=odd, name:%.txt", maxPath};
     const struct {
         std::string format;
         std::vector<std::string> parts;
     } cases[] = {
-        {"github", {"::warning file=odd%2C name%3A%25.txt,line=2,title=blank-line::line 2 is empty\n"
+        {"github", {"::warning file=odd%2C name%3A%25.txt,line=1,title=blank-line::line 1 is empty\n"
                     "::warning file=odd%2C name%3A%25.txt,line=3,title=duplicate-name::'wave' repeats a name of an earlier line",
                     "::error file=odd%2C name%3A%25.txt,line=4,title=missing-animation::'Bw' is not an animation of "
                     "max.acs; did you mean 'Bow'?\n"}},
@@ -89,7 +89,7 @@ TEST_F(CheckFormats, EachFormatPlacesTheFindingsOnTheirListLines) {
                     R"("severity": "major")", R"("severity": "minor")", R"("severity": "info")"}},
         {"json", {R"("rule": "blank-line",
       "level": "warning",
-      "message": "line 2 is empty",)", R"("line": 4,)"}},
+      "message": "line 1 is empty",)", R"("line": 4,)"}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> run = args;
