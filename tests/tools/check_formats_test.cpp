@@ -4,6 +4,7 @@
 #include <regex>
 #include <set>
 
+#include "tests/cfb/damaged_cases.h"
 #include "tests/tools/checker_fixture.h"
 #include "tools/check/findings.h"
 
@@ -61,14 +62,23 @@ TEST_F(CheckFormats, EveryFormatEndsWithTheSameStatusAndTheRuleOfTheVerdict) {
         for (const auto& format : kFormats)
             EXPECT_EQ(Check({"--format=" + format, c.file}).status, c.status) << format << " " << c.file;
         const std::string github = Check({"--format=github", c.file}).out;
-        if (c.rule.empty()) EXPECT_EQ(github, "");
-        else EXPECT_TRUE(Contains(github, c.rule)) << github;
+        EXPECT_TRUE(c.rule.empty() ? github.empty() : Contains(github, c.rule)) << github;
     }
     std::filesystem::remove(start.File("AvailState.txt"));
     for (const auto& format : kFormats) EXPECT_EQ(Check({"--format=" + format, maxPath}).status, 2) << format;
     EXPECT_EQ(Check({"--format=github", maxPath}).out,
               "::error file=AvailState.txt,title=list-unreadable::the state list could not be read, so no file was "
               "checked against it\n");
+}
+
+// Every damaged layout of the reader's tests: one status in every format, and an error to show.
+TEST_F(CheckFormats, EveryDamagedFileEndsAlikeInEveryFormat) {
+    for (const damaged::Case& c : damaged::AllCases()) {
+        const std::string path = Written("damaged.acs", c.make());
+        const int status = Check({path}).status;
+        for (const auto& format : kFormats) EXPECT_EQ(Check({"--format=" + format, path}).status, status) << c.name;
+        EXPECT_TRUE(status != 2 || Contains(Check({"--format=github", path}).out, "::error file=")) << c.name;
+    }
 }
 
 // One list with every kind of line, one table row per format: what each says of the same lines.
