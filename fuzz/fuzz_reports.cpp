@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -91,6 +92,10 @@ void CheckFindingReports(const CheckRun& run) {
         std::abort();
     const QJsonDocument gitlab = ParsedJson(GitlabReport(run));
     if (!gitlab.isArray() || gitlab.array().size() != findings) std::abort();
+    // A fingerprint that two findings share would merge them into one issue.
+    std::set<QString> fingerprints;
+    for (const auto& issue : gitlab.array()) fingerprints.insert(issue.toObject().value("fingerprint").toString());
+    if (static_cast<qsizetype>(fingerprints.size()) != findings) std::abort();
     const std::string github = GithubReport(run);
     if (!PlainLines(github) || std::count(github.begin(), github.end(), '\n') != findings) std::abort();
     const std::size_t commands = CountLinesStarting(github, "::error ") + CountLinesStarting(github, "::warning ") +

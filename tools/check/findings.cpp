@@ -41,17 +41,16 @@ bool Has(std::string_view text, std::string_view part) { return text.find(part) 
 // tells a listing's damage from the provider's refusal and from a save.
 const Rule& FailureRule(const FileCheck& file) {
     const std::string& error = file.error;
-    if (file.storageElements && file.connected) return RuleNamed("save-failed");
-    if (!file.storageElements || !Has(error, "Character definition")) {
-        if (Has(error, "(not a compound file)")) return RuleNamed("not-compound-file");
-        for (const char* reason : {"(no such file)", "(a folder, not a file)", "(permission denied)",
-                                   "(locked by another program)"})
-            if (Has(error, reason)) return RuleNamed("file-unreadable");
-        if (Has(error, "the file is truncated:")) return RuleNamed("truncated-file");
-        if (!file.storageElements || Has(error, "truncated or damaged")) return RuleNamed("damaged-file");
-        return RuleNamed("provider-failed");
-    }
-    return RuleNamed("definition-error");
+    const bool listed = file.storageElements.has_value();
+    if (listed && file.connected) return RuleNamed("save-failed");
+    if (listed && Has(error, "Character definition")) return RuleNamed("definition-error");
+    if (Has(error, "(not a compound file)")) return RuleNamed("not-compound-file");
+    for (const char* reason : {"(no such file)", "(a folder, not a file)", "(permission denied)",
+                               "(locked by another program)"})
+        if (Has(error, reason)) return RuleNamed("file-unreadable");
+    if (Has(error, "the file is truncated:")) return RuleNamed("truncated-file");
+    if (!listed || Has(error, "truncated or damaged")) return RuleNamed("damaged-file");
+    return RuleNamed("provider-failed");
 }
 
 // FNV-1a over the parts, each ended by a NUL: a fingerprint tells findings apart; it guards
