@@ -59,6 +59,14 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
+// The help as plain text: the Markdown without its code quotes.
+std::string PlainText(std::string_view markdown) {
+    std::string text;
+    for (const char c : markdown)
+        if (c != '`') text += c;
+    return text;
+}
+
 void SarifRule(Json& json, const Rule& rule) {
     const std::string_view help = RuleHelp(rule.id);
     json.Open(nullptr, '{');
@@ -68,10 +76,10 @@ void SarifRule(Json& json, const Rule& rule) {
     json.String("text", std::string(rule.title) + ".");
     json.Close('}');
     json.Open("fullDescription", '{');
-    json.String("text", OneLine(Meaning(help)));
+    json.String("text", PlainText(OneLine(Meaning(help))));
     json.Close('}');
     json.Open("help", '{');
-    json.String("text", help);
+    json.String("text", PlainText(help));
     json.String("markdown", help);
     json.Close('}');
     json.String("helpUri", std::string(QUORVEL_DOCS_URI) + "rules.md#" + std::string(rule.id));
