@@ -11,6 +11,7 @@
 #include "tools/check/listing_text.h"
 #include "tools/check/name_sorting.h"
 #include "tools/check/options.h"
+#include "tools/check/progress_line.h"
 
 namespace {
 
@@ -166,6 +167,12 @@ TEST(Options, RejectsWhatCannotBeMeant) {
         EXPECT_EQ(command.kind, Command::Kind::Usage) << problem;
         EXPECT_EQ(command.problem, problem);
     }
+}
+
+TEST(ProgressLine, GroupsThousands) {
+    for (const auto& [number, text] : std::vector<std::pair<std::size_t, std::string>>{
+             {0, "0"}, {999, "999"}, {1000, "1,000"}, {10000, "10,000"}, {1234567, "1,234,567"}})
+        EXPECT_EQ(ProgressLine::Grouped(number), text);
 }
 
 // Lines that fill a block to its last byte, an empty line after them (whose line break alone
