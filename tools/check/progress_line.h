@@ -34,9 +34,13 @@ public:
 
     // 10000 as "10,000".
     static std::string Grouped(std::size_t number) {
-        std::string digits = std::to_string(number);
-        for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-        return digits;
+        const std::string digits = std::to_string(number);
+        std::string grouped;
+        for (std::size_t at = 0; at < digits.size(); ++at) {
+            if (at > 0 && (digits.size() - at) % 3 == 0) grouped += ',';
+            grouped += digits[at];
+        }
+        return grouped;
     }
 
 private:
