@@ -94,6 +94,7 @@ std::string ExtractFileName(const std::string& path) {
 }
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void FailWritesToClosedPipes() { ::signal(SIGPIPE, SIG_IGN); }
 

@@ -31,6 +31,8 @@ std::string ExtractFileName(const std::string& path);
 
 // True when the program's standard output is a terminal.
 bool StandardOutputIsTerminal();
+// True when the program's standard error is a terminal.
+bool StandardErrorIsTerminal();
 
 // Makes a write to a pipe whose reader has gone (`| head -1`) fail with an error the writer
 // sees, instead of ending the program by a signal, so that the program ends with its own status.
