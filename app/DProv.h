@@ -2,12 +2,14 @@
 // character's statistics, the storage listing, a notice), the File menu with Open, Save and Exit,
 // and the path of the open character in the menu bar. One run of the program checks one
 // character file. The commands are short sequences of calls into the checking library; the window
-// only moves their results into its controls.
+// only moves their results into its controls. Activating the line of a stream on the StoFile
+// page, or a valid animation, opens a stream viewer of its own for that stream.
 #pragma once
 
 #include <QMainWindow>
 #include <string>
 
+#include "app/stofile_listing.h"
 #include "checking/provider_connection.h"
 #include "platform/linelist.h"
 #include "platform/prompts.h"
@@ -43,6 +45,8 @@ public:
     void VerifyAnims();
     void VerifyStates();
     void SaveVerifyFiles();
+    // A new stream viewer for the stream at `element` in the open character file.
+    void OpenStreamViewer(const std::vector<std::string>& element);
 
     // State for the whole run.
     std::string CharFileName;
@@ -50,6 +54,7 @@ public:
     std::string StartDir;
     std::string CharFileDir;
     LineList ElementLines;
+    StoFileListing StoFileElements;  // which element each StoFile line stands for
     ProviderLink Connection;  // Provider, DocFile and Character
 
     // Controls.
@@ -98,6 +103,10 @@ public:
     QAction* Save1;
     QAction* Exit1;
     PathCaption* Path1;
+
+protected:
+    // Closes the stream viewers with the window.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();

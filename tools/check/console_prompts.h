@@ -25,6 +25,7 @@ public:
     void ShowError(const std::string& text) override { Show("error: " + text); }
     bool ConfirmYesCancel(const std::string&) override { return confirm_; }
     std::optional<std::string> ChooseCharacterFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return std::nullopt; }
 
     // Printed before every later message and error, followed by ": "; empty for none.
     void SetSubject(std::string subject) { subject_ = std::move(subject); }

@@ -1,6 +1,7 @@
 // quorvel-check: the character file checker for scripts and CI.
 //   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
 //   quorvel-check list [--json] [--escape=WHEN] FILE...   prints the storage listings the window shows.
+//   quorvel-check cat FILE ELEMENT   writes one stream's bytes.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -9,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "storage/olestg.h"
+#include "tools/check/cat.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
 #include "tools/check/escaping.h"
@@ -150,6 +152,7 @@ int Check(const CheckOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "cat") return Cat(std::vector<std::string>(argv + 2, argv + argc));
     const Command command = ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     switch (command.kind) {
         case Command::Kind::Help:
