@@ -327,10 +327,19 @@ void TForm1::SaveVerifyFiles() {
 void TForm1::OpenStreamViewer(const std::vector<std::string>& element) {
     if (CharFileName.empty()) return;
     auto* viewer = new StreamViewer(CharFileName, element, prompts_, this);
+    std::erase_if(viewers_, [](const QPointer<StreamViewer>& open) { return open.isNull(); });
+    viewers_.emplace_back(viewer);
     viewer->show();
 }
 
+std::vector<StreamViewer*> TForm1::StreamViewers() const {
+    std::vector<StreamViewer*> open;
+    for (const auto& viewer : viewers_)
+        if (viewer) open.push_back(viewer.data());
+    return open;
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
-    for (StreamViewer* viewer : findChildren<StreamViewer*>(Qt::FindDirectChildrenOnly)) viewer->close();
+    for (StreamViewer* viewer : StreamViewers()) viewer->close();
     QMainWindow::closeEvent(event);
 }

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <string>
+#include <vector>
 
 #include "app/stofile_listing.h"
 #include "checking/provider_connection.h"
@@ -23,6 +25,7 @@ class QTabWidget;
 class ListBox;
 class Memo;
 class PathCaption;
+class StreamViewer;
 
 class TForm1 : public QMainWindow {
 public:
@@ -47,6 +50,8 @@ public:
     void SaveVerifyFiles();
     // A new stream viewer for the stream at `element` in the open character file.
     void OpenStreamViewer(const std::vector<std::string>& element);
+    // The stream viewers open now, oldest first.
+    std::vector<StreamViewer*> StreamViewers() const;
 
     // State for the whole run.
     std::string CharFileName;
@@ -120,4 +125,5 @@ private:
     void CreateMenu();
 
     Prompts& prompts_;
+    std::vector<QPointer<StreamViewer>> viewers_;  // a viewer deletes itself when closed
 };

@@ -111,6 +111,7 @@ QWidget* StreamViewer::MakePicture() {
     Picture = new QLabel;
     Picture->setAlignment(Qt::AlignCenter);
     Picture->setFocusPolicy(Qt::StrongFocus);
+    Picture->installEventFilter(this);
     area->setWidget(Picture);
     area->setWidgetResizable(true);
     area->setFocusPolicy(Qt::NoFocus);
@@ -220,11 +221,22 @@ void StreamViewer::SaveAs() {
     WriteFileAtomically(*chosen, size_, [this](const ByteSink& put) { ProduceStream(*stream_.Get(), put); });
 }
 
-void StreamViewer::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Left: Step(-1); return;
-        case Qt::Key_Right: Step(1); return;
-        case Qt::Key_Space: TogglePause(); return;
-        default: QWidget::keyPressEvent(event);
+bool StreamViewer::HandleKey(int key) {
+    switch (key) {
+        case Qt::Key_Left: Step(-1); return true;
+        case Qt::Key_Right: Step(1); return true;
+        case Qt::Key_Space: TogglePause(); return true;
+        case Qt::Key_Escape: close(); return true;
+        default: return false;
     }
+}
+
+void StreamViewer::keyPressEvent(QKeyEvent* event) {
+    if (!HandleKey(event->key())) QWidget::keyPressEvent(event);
+}
+
+bool StreamViewer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Picture && event->type() == QEvent::KeyPress)
+        return HandleKey(static_cast<QKeyEvent*>(event)->key());
+    return QWidget::eventFilter(watched, event);
 }

@@ -56,6 +56,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // The picture's keys come here before its scroll area would take the arrows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Open(const ContentLimits& limits);
@@ -64,6 +66,8 @@ private:
     QWidget* MakeBytes();
     void ShowFrame(int frame);
     void ScheduleNextFrame();
+    // Left, Right, Space and Escape; false for any other key.
+    bool HandleKey(int key);
 
     std::string filePath_;
     std::vector<std::string> element_;

@@ -1,0 +1,268 @@
+// The stream viewer: what it shows of each kind of stream, what a stream costs whatever it claims,
+// and how the window opens it and a person uses it.
+#include <QAbstractItemView>
+#include <QBuffer>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include "app/hex_rows.h"
+#include "app/list_box.h"
+#include "app/stream_device.h"
+#include "app/stream_viewer.h"
+#include "storage/element_path.h"
+#include "tests/app/window_fixture.h"
+
+namespace {
+
+using Kind = StreamContent::Kind;
+
+std::string Be32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+
+// A GIF of `frames` frames of one pixel each.
+std::string TinyGif(int frames) {
+    std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff", 19);
+    for (int i = 0; i < frames; ++i)
+        gif += std::string("\x21\xf9\x04\x00\x0a\x00\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 23);
+    return gif + "\x3b";
+}
+
+std::uint32_t Crc32(std::string_view bytes) {
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (const char c : bytes) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// The start of a PNG whose header claims width x height pixels; no pixel follows.
+std::string ClaimedPng(std::uint32_t width, std::uint32_t height) {
+    const std::string header = "IHDR" + Be32(width) + Be32(height) + std::string("\x08\x06\x00\x00\x00", 5);
+    const std::string data = "IDAT" + std::string(16, '\0');
+    return std::string("\x89PNG\r\n\x1a\n\x00\x00\x00\x0d", 12) + header + Be32(Crc32(header)) + Be32(16) + data +
+           Be32(Crc32(data));
+}
+
+std::string SmallPng() {
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data().toStdString();
+}
+
+std::string SampleWave() { return ReadWholeFile(QUORVEL_SAMPLE_SOURCE "/Wave"); }
+
+StreamContent ContentOf(const std::string& bytes, const ContentLimits& limits) {
+    QByteArray data = QByteArray::fromStdString(bytes);
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    return ReadStreamContent(buffer, limits);
+}
+
+// A compound file with one root stream, and that stream opened, as the viewer opens it.
+struct OneStream {
+    OneStream(const TempDir& dir, const std::string& content) {
+        CompoundFileWriter writer;
+        writer.AddStream(CompoundFileWriter::kRoot, u"S", content);
+        writer.SaveToFile(dir.File("one.acs"));
+        root = OpenFileForReading(dir.File("one.acs"));
+        stream = OpenStreamAt(*root.Get(), {"S"});
+    }
+    ComPtr<IStorage> root;
+    ComPtr<IStream> stream;
+};
+
+}  // namespace
+
+TEST(StreamContent, EachKindOfStreamIsShownAsItsBytesAllow) {
+    ContentLimits limits;
+    limits.frames = 8;
+    limits.textBytes = 64;
+    const struct {
+        const char* what;
+        std::string bytes;
+        Kind kind;
+        std::size_t frames;
+        const char* note;
+    } cases[] = {
+        {"the sample's Wave", SampleWave(), Kind::Animation, 8, ""},
+        {"a PNG", SmallPng(), Kind::Image, 1, ""},
+        {"a GIF of one frame", TinyGif(1), Kind::Image, 1, ""},
+        {"a GIF at the frame cap", TinyGif(8), Kind::Animation, 8, ""},
+        {"a GIF past the frame cap", TinyGif(9), Kind::Bytes, 0, "more than 8 frames"},
+        {"an image claiming 65535 x 65535", ClaimedPng(65535, 65535), Kind::Bytes, 0, "65535 x 65535 pixels"},
+        {"an image cut short", SmallPng().substr(0, 40), Kind::Bytes, 0, "cannot be read"},
+        {"a definition", "Name=Tobin\r\nState=Resting:Idle\n", Kind::Text, 0, ""},
+        {"UTF-8 beyond ASCII", "Name=T\xC3\xB6" "bin\n", Kind::Text, 0, ""},
+        {"text with a NUL", std::string("Name=\0x", 7), Kind::Bytes, 0, ""},
+        {"bytes that are not UTF-8", "Name=\xC3\x28", Kind::Bytes, 0, ""},
+        {"text past the text cap", std::string(65, 'a'), Kind::Bytes, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const StreamContent content = ContentOf(c.bytes, limits);
+        EXPECT_EQ(content.kind, c.kind) << c.what;
+        EXPECT_EQ(content.frames.size(), c.frames) << c.what;
+        EXPECT_TRUE(content.note.contains(c.note)) << c.what << ": " << content.note.toStdString();
+        EXPECT_EQ(content.note.isEmpty(), *c.note == '\0') << c.what;
+    }
+}
+
+TEST(StreamContent, WhatAStreamCostsStaysTheSameAsItsClaimGrows) {
+    TempDir dir;
+    ContentLimits limits;
+    limits.frames = 100;
+    limits.textBytes = 1 << 16;
+    // A GIF's frames are counted by reading it once whole; nothing else is read past a cap.
+    const struct {
+        const char* what;
+        std::function<std::string(int)> content;
+        bool readOnce;
+    } cases[] = {
+        {"rows of bytes", [](int k) { return std::string(std::size_t(k) << 20, '\0'); }, false},
+        {"frames past the cap", [](int k) { return TinyGif(2000 * k); }, true},
+        {"pixels past the cap", [](int k) { return ClaimedPng(65535u * k, 65535); }, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint64_t> read;
+        for (int k : {1, 2, 4}) {
+            OneStream file(dir, c.content(k));
+            StreamDevice device(file.stream);
+            const StreamContent content = ReadStreamContent(device, limits);
+            HexRows rows(file.stream, StreamSize(*file.stream.Get()));
+            for (int row = 0; row < 40; ++row) rows.RowText(row);
+            EXPECT_EQ(content.kind, Kind::Bytes) << c.what;
+            const std::uint64_t once = c.readOnce ? StreamSize(*file.stream.Get()) : 0;
+            read.push_back(device.BytesRead() + rows.BytesRead() - once);
+        }
+        EXPECT_EQ(read[0], read[1]) << c.what;
+        EXPECT_EQ(read[0], read[2]) << c.what;
+    }
+}
+
+TEST(HexRows, ARowIsItsOffsetSixteenBytesAndTheirCharacters) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 40; ++i) bytes += char(0x30 + i);
+    OneStream file(dir, bytes);
+    HexRows rows(file.stream, bytes.size());
+    ASSERT_EQ(rows.rowCount(), 3);
+    EXPECT_EQ(rows.RowText(1).toStdString(),
+              "00000010  40 41 42 43 44 45 46 47  48 49 4A 4B 4C 4D 4E 4F  @ABCDEFGHIJKLMNO");
+    EXPECT_EQ(rows.RowText(2).toStdString(), "00000020  50 51 52 53 54 55 56 57  PQRSTUVW");
+}
+
+class Viewer : public Window {
+protected:
+    // A character with a definition, the sample's Wave, bytes and a stream in a storage.
+    void OpenSample() {
+        CompoundFileWriter writer;
+        writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Tobin\nState=Greeting:Wave\n");
+        writer.AddStream(CompoundFileWriter::kRoot, u"Wave", SampleWave());
+        const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"Sub");
+        writer.AddStream(sub, u"Inner", std::string("\0\1\2", 3));
+        writer.SaveToFile(path);
+        WriteStartFile("AvailAnim.txt", "Wave\r\n");
+        Open(path);
+    }
+    std::vector<StreamViewer*> Viewers() { return Form().StreamViewers(); }
+    StreamViewer* Activate(QAbstractItemView* list, int row) {
+        list->setCurrentIndex(list->model()->index(row, 0));
+        const auto before = Viewers().size();
+        QTest::keyClick(list, Qt::Key_Return);
+        const auto viewers = Viewers();
+        return viewers.size() > before ? viewers.back() : nullptr;
+    }
+    std::string path = characterDir.File("Tobin.acs");
+};
+
+TEST_F(Viewer, AStreamLineOpensItsViewerAndNoOtherLineDoes) {
+    OpenSample();
+    const struct {
+        int line;
+        const char* title;  // empty: no viewer opens
+        Kind kind;
+    } lines[] = {
+        {0, "", Kind::Bytes},
+        {1, "", Kind::Bytes},
+        {2, "Sub/Inner - Tobin.acs", Kind::Bytes},
+        {3, "", Kind::Bytes},
+        {4, "Wave - Tobin.acs", Kind::Animation},
+        {5, "Character - Tobin.acs", Kind::Text},
+        {6, "", Kind::Bytes},
+    };
+    ASSERT_EQ(Form().ListBox3->Count(), 7);
+    for (const auto& l : lines) {
+        const std::string line(Form().ListBox3->Lines()[l.line]);
+        StreamViewer* viewer = Activate(Form().ListBox3, l.line);
+        const bool opens = *l.title != '\0';
+        ASSERT_EQ(viewer != nullptr, opens) << line;
+        if (!viewer) continue;
+        EXPECT_EQ(viewer->windowTitle().toStdString(), l.title) << line;
+        EXPECT_EQ(viewer->Content().kind, l.kind) << line;
+        EXPECT_TRUE(viewer->Note->text().isEmpty()) << viewer->Note->text().toStdString();
+    }
+    Form().Button1->click();
+    StreamViewer* valid = Activate(Form().ListBox1, 0);
+    ASSERT_NE(valid, nullptr);
+    EXPECT_EQ(valid->windowTitle().toStdString(), "Wave - Tobin.acs");
+    EXPECT_EQ(Viewers().size(), 4u);
+    Form().close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(Viewers().empty());
+    EXPECT_TRUE(prompts.errors.empty());
+}
+
+TEST_F(Viewer, FramesStepByKeyAndTheirNameSaysWhichFrame) {
+    OpenSample();
+    StreamViewer* viewer = Activate(Form().ListBox3, 4);
+    ASSERT_NE(viewer, nullptr);
+    QTest::keyClick(viewer->Picture, Qt::Key_Right);
+    QTest::keyClick(viewer->Picture, Qt::Key_Right);
+    EXPECT_EQ(viewer->FrameLabel->text().toStdString(), "frame 3 of 8");
+    EXPECT_EQ(viewer->Picture->accessibleName().toStdString(), "animation Wave, frame 3 of 8");
+    QTest::keyClick(viewer->Picture, Qt::Key_Left);
+    QTest::keyClick(viewer->Picture, Qt::Key_Left);
+    QTest::keyClick(viewer->Picture, Qt::Key_Left);
+    EXPECT_EQ(viewer->FrameText().toStdString(), "frame 8 of 8");
+    EXPECT_EQ(viewer->Pause->text().toStdString(), "&Play");
+    QPointer<StreamViewer> closing = viewer;
+    QTest::keyClick(viewer->Picture, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closing.isNull());
+}
+
+TEST_F(Viewer, SaveAsWritesTheStreamsBytesOrSaysWhyNot) {
+    OpenSample();
+    StreamViewer* viewer = Activate(Form().ListBox3, 4);
+    ASSERT_NE(viewer, nullptr);
+    const std::string target = characterDir.File("wave.gif");
+    prompts.saveChoices = {target, std::nullopt, characterDir.File("no-folder/wave.gif")};
+    for (int i = 0; i < 3; ++i) viewer->SaveAsButton->click();
+    EXPECT_EQ(ReadWholeFile(target), SampleWave());
+    ASSERT_EQ(prompts.errors.size(), 1u);
+    EXPECT_NE(prompts.errors[0].find("Cannot write the file " + characterDir.File("no-folder/wave.gif")),
+              std::string::npos);
+}
+
+TEST_F(Viewer, AStreamThatCannotBeReadShowsTheReadersReason) {
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Tobin\n");
+    writer.AddStream(CompoundFileWriter::kRoot, u"Big", std::string(20000, 'x'));
+    writer.SaveToFile(path);
+    Open(path);
+    const std::string bytes = ReadWholeFile(path);
+    WriteFileAtomically(path, bytes.substr(0, bytes.size() - 8192));
+    StreamViewer* viewer = Activate(Form().ListBox3, 2);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->Note->text().startsWith("Cannot open the file " + QString::fromStdString(path)))
+        << viewer->Note->text().toStdString();
+    EXPECT_FALSE(viewer->SaveAsButton->isEnabled());
+    EXPECT_TRUE(viewer->Caption->text().endsWith("Size: unknown"));
+}
