@@ -165,6 +165,7 @@ QWidget* StreamViewer::MakeBytes() {
     // Fixed rows and columns: sizing them from their contents would read the whole stream.
     const QFontMetrics metrics(fixed);
     Bytes->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Bytes->verticalHeader()->setMinimumSectionSize(1);
     Bytes->verticalHeader()->setDefaultSectionSize(metrics.height() + 2);
     Bytes->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     const int pad = metrics.horizontalAdvance("00");
