@@ -6,33 +6,11 @@
 #include "platform/error.h"
 #include "storage/element_path.h"
 
-HexRows::HexRows(ComPtr<IStream> stream, std::uint64_t size, QObject* parent)
-    : QAbstractTableModel(parent), stream_(std::move(stream)), size_(size) {
+HexRows::HexRows(ComPtr<IStream> stream, std::uint64_t size) : stream_(std::move(stream)), size_(size) {
     const std::uint64_t rows = (size + kRowBytes - 1) / kRowBytes;
     const auto most = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
     shortened_ = rows > most;
     rows_ = static_cast<int>(std::min(rows, most));
-}
-
-int HexRows::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
-
-int HexRows::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
-
-QVariant HexRows::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    switch (section) {
-        case Offset: return "Offset";
-        case Hex: return "Hex";
-        case Characters: return "Characters";
-        default: return {};
-    }
-}
-
-QVariant HexRows::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rows_) return {};
-    if (role == Qt::DisplayRole) return Cell(index.row(), index.column());
-    if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) return RowText(index.row());
-    return {};
 }
 
 bool HexRows::RowBytes(int row, std::string_view& bytes) const {
@@ -57,6 +35,7 @@ bool HexRows::RowBytes(int row, std::string_view& bytes) const {
 }
 
 QString HexRows::Cell(int row, int column) const {
+    if (row < 0 || row >= rows_) return {};
     const std::uint64_t offset = std::uint64_t(row) * kRowBytes;
     if (column == Offset) return QString("%1").arg(offset, 8, 16, QChar('0')).toUpper();
     std::string_view bytes;

@@ -3,7 +3,6 @@
 // at once and costs one page of memory. A page that cannot be read shows the reader's reason.
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -11,17 +10,17 @@
 #include "platform/storage.h"
 #include "platform/unknown.h"
 
-class HexRows : public QAbstractTableModel {
+class HexRows {
 public:
     static constexpr int kRowBytes = 16;
     enum Column { Offset, Hex, Characters };
 
-    HexRows(ComPtr<IStream> stream, std::uint64_t size, QObject* parent = nullptr);
+    HexRows(ComPtr<IStream> stream, std::uint64_t size);
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    int Count() const { return rows_; }
+    // One column of `row`: "00000010", "40 41 ... 47  48 ... 4F" (or the reader's reason the row
+    // cannot be read), "@ABCDEFGHIJKLMNO" with "." for a byte that is no printable ASCII.
+    QString Cell(int row, int column) const;
 
     // True when the stream has more rows than a view can hold (past 32 GiB); the first are shown.
     bool Shortened() const { return shortened_; }
@@ -35,7 +34,6 @@ private:
     // The bytes of `row`, read with its page when that is not the page held; false with the
     // reader's reason in pageFailure_ when the page cannot be read.
     bool RowBytes(int row, std::string_view& bytes) const;
-    QString Cell(int row, int column) const;
 
     ComPtr<IStream> stream_;
     std::uint64_t size_;

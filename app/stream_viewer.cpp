@@ -1,20 +1,18 @@
 #include "app/stream_viewer.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
-#include <QTableView>
 #include <QVBoxLayout>
 
 #include "app/command_guard.h"
 #include "app/display_text.h"
 #include "app/hex_rows.h"
+#include "app/hex_view.h"
 #include "app/stream_device.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -151,32 +149,15 @@ QWidget* StreamViewer::MakeText() {
 }
 
 QWidget* StreamViewer::MakeBytes() {
-    Rows = new HexRows(stream_, size_, this);
-    Bytes = new QTableView(this);
-    Bytes->setModel(Rows);
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    Bytes->setFont(fixed);
+    Rows = std::make_unique<HexRows>(stream_, size_);
+    Bytes = new HexView(*Rows, this);
     Bytes->setAccessibleName(DisplayText("bytes of " + element_.back()));
-    Bytes->setTabKeyNavigation(false);
-    Bytes->setWordWrap(false);
-    Bytes->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Bytes->setSelectionMode(QAbstractItemView::SingleSelection);
-    Bytes->verticalHeader()->hide();
-    // Fixed rows and columns: sizing them from their contents would read the whole stream.
-    const QFontMetrics metrics(fixed);
-    Bytes->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Bytes->verticalHeader()->setMinimumSectionSize(1);
-    Bytes->verticalHeader()->setDefaultSectionSize(metrics.height() + 2);
-    Bytes->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    const int pad = metrics.horizontalAdvance("00");
-    Bytes->setColumnWidth(HexRows::Offset, metrics.horizontalAdvance("00000000") + pad);
-    Bytes->setColumnWidth(HexRows::Hex, metrics.horizontalAdvance(QString(49, '0')) + pad);
-    Bytes->horizontalHeader()->setStretchLastSection(true);
     if (Rows->Shortened()) {
         content_.note += (content_.note.isEmpty() ? "" : " ") + QString("Only the first 32 GiB are shown.");
         Note->setText(content_.note);
+        Note->show();
     }
-    setMinimumWidth(metrics.horizontalAdvance(QString(80, '0')) + 4 * pad);
+    setMinimumWidth(Bytes->RowWidth() + 24);
     return Bytes;
 }
 

@@ -20,8 +20,8 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QTableView;
 class HexRows;
+class HexView;
 
 class StreamViewer : public QWidget {
 public:
@@ -49,8 +49,8 @@ public:
     QPushButton* Previous = nullptr;
     QPushButton* Next = nullptr;
     QPlainTextEdit* Text = nullptr;
-    QTableView* Bytes = nullptr;
-    HexRows* Rows = nullptr;
+    HexView* Bytes = nullptr;
+    std::unique_ptr<HexRows> Rows;
     QPushButton* SaveAsButton;
     QPushButton* CloseButton;
 

@@ -7,7 +7,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTableView>
 #include <QTest>
 
 #include "app/hex_rows.h"
@@ -16,37 +15,11 @@
 #include "app/stream_viewer.h"
 #include "storage/element_path.h"
 #include "tests/app/window_fixture.h"
+#include "tests/support/crafted_images.h"
 
 namespace {
 
 using Kind = StreamContent::Kind;
-
-std::string Be32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-
-// A GIF of `frames` frames of one pixel each.
-std::string TinyGif(int frames) {
-    std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff", 19);
-    for (int i = 0; i < frames; ++i)
-        gif += std::string("\x21\xf9\x04\x00\x0a\x00\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 23);
-    return gif + "\x3b";
-}
-
-std::uint32_t Crc32(std::string_view bytes) {
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (const char c : bytes) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
-}
-
-// The start of a PNG whose header claims width x height pixels; no pixel follows.
-std::string ClaimedPng(std::uint32_t width, std::uint32_t height) {
-    const std::string header = "IHDR" + Be32(width) + Be32(height) + std::string("\x08\x06\x00\x00\x00", 5);
-    const std::string data = "IDAT" + std::string(16, '\0');
-    return std::string("\x89PNG\r\n\x1a\n\x00\x00\x00\x0d", 12) + header + Be32(Crc32(header)) + Be32(16) + data +
-           Be32(Crc32(data));
-}
 
 std::string SmallPng() {
     QImage image(3, 2, QImage::Format_RGB32);
@@ -152,7 +125,7 @@ TEST(HexRows, ARowIsItsOffsetSixteenBytesAndTheirCharacters) {
     for (int i = 0; i < 40; ++i) bytes += char(0x30 + i);
     OneStream file(dir, bytes);
     HexRows rows(file.stream, bytes.size());
-    ASSERT_EQ(rows.rowCount(), 3);
+    ASSERT_EQ(rows.Count(), 3);
     EXPECT_EQ(rows.RowText(1).toStdString(),
               "00000010  40 41 42 43 44 45 46 47  48 49 4A 4B 4C 4D 4E 4F  @ABCDEFGHIJKLMNO");
     EXPECT_EQ(rows.RowText(2).toStdString(), "00000020  50 51 52 53 54 55 56 57  PQRSTUVW");
