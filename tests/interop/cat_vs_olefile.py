@@ -29,7 +29,7 @@ def damaged_files(folder):
 def main():
     program, folder = sys.argv[1], sys.argv[2]
     damaged = damaged_files(folder)
-    compared = files = refused = 0
+    equal = files = refused = 0
     failures = []
     for name in sorted(os.listdir(folder)):
         file_name = os.path.join(folder, name)
@@ -45,7 +45,8 @@ def main():
                     refused += 1
                 elif result.returncode != 0 or result.stdout != ole.openstream(path).read():
                     failures.append('%s: %s: status %d, %s' % (name, path, result.returncode, result.stderr))
-                compared += 1
+                else:
+                    equal += 1
             for path in ole.listdir(streams=False, storages=True)[:1]:
                 storage = cat(program, file_name, element_argument(path))
                 if storage.returncode != 2 or b'a storage, not a stream' not in storage.stderr:
@@ -53,11 +54,11 @@ def main():
         missing = cat(program, file_name, b'no such stream here')
         if missing.returncode != 2 or b'no such element' not in missing.stderr:
             failures.append('%s: a missing element was not refused: %s' % (name, missing.stderr))
-    print('%d streams of %d files compared with olefile, %d of damaged files refused with a reason'
-          % (compared, files, refused))
+    print('%d files: %d streams equal to olefile\'s, %d of damaged files refused with a reason'
+          % (files, equal, refused))
     for failure in failures:
         print(failure)
-    if failures or compared == 0:
+    if failures or equal == 0:
         sys.exit(1)
     print('all equal')
 
