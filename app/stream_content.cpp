@@ -14,6 +14,26 @@ QString Grouped(std::uint64_t value) {
 
 QString Megabytes(std::uint64_t bytes) { return Grouped(bytes >> 20) + " MB"; }
 
+// The PNG decoder takes the length a chunk claims as the room to allocate for it, before reading
+// it: a chunk that claims more than the stream holds is refused here. Empty when every chunk
+// fits, the reason otherwise; reads eight bytes a chunk.
+QString PngChunkPastEnd(QIODevice& device) {
+    constexpr qint64 kSignature = 8;
+    const qint64 size = device.size();
+    for (qint64 at = kSignature; at + 8 <= size;) {
+        if (!device.seek(at)) return "it cannot be read";
+        const QByteArray head = device.read(8);
+        if (head.size() != 8) return "it cannot be read";
+        const auto length = (quint32(quint8(head[0])) << 24) | (quint32(quint8(head[1])) << 16) |
+                            (quint32(quint8(head[2])) << 8) | quint32(quint8(head[3]));
+        if (qint64(length) + 12 > size - at)
+            return QString("a chunk at byte %1 claims %2 bytes, more than the stream holds").arg(at).arg(length);
+        if (head.mid(4, 4) == "IEND") return {};
+        at += qint64(length) + 12;
+    }
+    return {};
+}
+
 // Decodes every frame into `content`, or refuses with the reason in its note and no frame kept.
 // A frame that cannot be read after others ends the animation there, which the note says.
 void ReadImage(QImageReader& reader, const ContentLimits& limits, StreamContent& content) {
@@ -75,6 +95,14 @@ StreamContent ReadStreamContent(QIODevice& device, const ContentLimits& limits) 
     device.seek(0);
     QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
+    if (reader.format() == "png") {
+        const QString pastEnd = PngChunkPastEnd(device);
+        device.seek(0);
+        if (!pastEnd.isEmpty()) {
+            content.note = "The image cannot be read: " + pastEnd + "; its bytes are shown instead.";
+            return content;
+        }
+    }
     if (!reader.format().isEmpty()) {
         ReadImage(reader, limits, content);
         if (content.kind != StreamContent::Kind::Bytes || !content.note.isEmpty()) return content;

@@ -200,6 +200,9 @@ void StreamViewer::SaveAs() {
     if (!stream_) return;
     const std::optional<std::string> chosen = prompts_.ChooseSaveFile(OfferedName(element_.back()));
     if (!chosen) return;
+    // Replacing the character file with one of its own streams would lose the character.
+    if (SameFile(*chosen, filePath_))
+        throw Error("Cannot write the file " + *chosen + ": it is the character file the stream is read from");
     WriteFileAtomically(*chosen, size_, [this](const ByteSink& put) { ProduceStream(*stream_.Get(), put); });
 }
 

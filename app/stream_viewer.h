@@ -31,7 +31,8 @@ public:
                  QWidget* parent = nullptr, const ContentLimits& limits = {});
     ~StreamViewer() override;
 
-    // Commands, as the buttons and keys run them.
+    // Commands, as the buttons and keys run them. SaveAs raises Error when the file cannot be
+    // written or is the character file itself.
     void SaveAs();
     void TogglePause();
     void Step(int frames);

@@ -72,6 +72,8 @@ TEST(StreamContent, EachKindOfStreamIsShownAsItsBytesAllow) {
         {"a GIF past the frame cap", TinyGif(9), Kind::Bytes, 0, "more than 8 frames"},
         {"an image claiming 65535 x 65535", ClaimedPng(65535, 65535), Kind::Bytes, 0, "65535 x 65535 pixels"},
         {"an image cut short", SmallPng().substr(0, 40), Kind::Bytes, 0, "cannot be read"},
+        {"a chunk claiming more than the stream", SmallPng().substr(0, 33) + BigEndian32(1u << 30) + "tEXt",
+         Kind::Bytes, 0, "a chunk at byte 33 claims 1073741824 bytes"},
         {"a definition", "Name=Tobin\r\nState=Resting:Idle\n", Kind::Text, 0, ""},
         {"UTF-8 beyond ASCII", "Name=T\xC3\xB6" "bin\n", Kind::Text, 0, ""},
         {"text with a NUL", std::string("Name=\0x", 7), Kind::Bytes, 0, ""},
@@ -216,12 +218,15 @@ TEST_F(Viewer, SaveAsWritesTheStreamsBytesOrSaysWhyNot) {
     StreamViewer* viewer = Activate(Form().ListBox3, 4);
     ASSERT_NE(viewer, nullptr);
     const std::string target = characterDir.File("wave.gif");
-    prompts.saveChoices = {target, std::nullopt, characterDir.File("no-folder/wave.gif")};
-    for (int i = 0; i < 3; ++i) viewer->SaveAsButton->click();
+    const std::string character = ReadWholeFile(path);
+    prompts.saveChoices = {target, std::nullopt, characterDir.File("no-folder/wave.gif"), path};
+    for (int i = 0; i < 4; ++i) viewer->SaveAsButton->click();
     EXPECT_EQ(ReadWholeFile(target), SampleWave());
-    ASSERT_EQ(prompts.errors.size(), 1u);
+    EXPECT_EQ(ReadWholeFile(path), character);
+    ASSERT_EQ(prompts.errors.size(), 2u);
     EXPECT_NE(prompts.errors[0].find("Cannot write the file " + characterDir.File("no-folder/wave.gif")),
               std::string::npos);
+    EXPECT_NE(prompts.errors[1].find("it is the character file"), std::string::npos);
 }
 
 TEST_F(Viewer, AStreamThatCannotBeReadShowsTheReadersReason) {
