@@ -41,11 +41,13 @@ std::string OfferedName(std::string name) {
 
 StreamViewer::StreamViewer(const std::string& filePath, std::vector<std::string> element, Prompts& prompts,
                            QWidget* parent, const ContentLimits& limits)
-    : QWidget(parent, Qt::Window), filePath_(filePath), element_(std::move(element)), prompts_(prompts) {
+    : QMainWindow(parent), filePath_(filePath), element_(std::move(element)), prompts_(prompts) {
     setAttribute(Qt::WA_DeleteOnClose);
     const std::string path = JoinElementPath(element_);
     setWindowTitle(DisplayText(path + " - " + ExtractFileName(filePath_)));
-    auto* layout = new QVBoxLayout(this);
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    auto* layout = new QVBoxLayout(client);
     Caption = MakeTextLabel(this);
     layout->addWidget(Caption);
     Note = MakeTextLabel(this);
@@ -72,9 +74,9 @@ StreamViewer::StreamViewer(const std::string& filePath, std::vector<std::string>
     buttons->addWidget(CloseButton);
     layout->addLayout(buttons);
     connect(SaveAsButton, &QPushButton::clicked, this, Guarded(prompts_, [this] { SaveAs(); }));
-    connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(CloseButton, &QPushButton::clicked, this, &QMainWindow::close);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    connect(escape, &QShortcut::activated, this, &QMainWindow::close);
 
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] {
@@ -217,11 +219,11 @@ bool StreamViewer::HandleKey(int key) {
 }
 
 void StreamViewer::keyPressEvent(QKeyEvent* event) {
-    if (!HandleKey(event->key())) QWidget::keyPressEvent(event);
+    if (!HandleKey(event->key())) QMainWindow::keyPressEvent(event);
 }
 
 bool StreamViewer::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Picture && event->type() == QEvent::KeyPress)
         return HandleKey(static_cast<QKeyEvent*>(event)->key());
-    return QWidget::eventFilter(watched, event);
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <QTimer>
-#include <QWidget>
+#include <QMainWindow>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,7 +23,8 @@ class QPushButton;
 class HexRows;
 class HexView;
 
-class StreamViewer : public QWidget {
+// A main window of its own, so that a screen reader meets it as a window.
+class StreamViewer : public QMainWindow {
 public:
     // Opens the stream at `element` in the file at `filePath` (read only, beside other readers)
     // and shows it; a failure to open it is shown in the window. Deletes itself when closed.
