@@ -274,8 +274,8 @@ void TForm1::OpenCharacterStoFile(const std::string& path) {
     ListBox3->Clear();
     ElementLines.Clear();
     StoFileElements = {};
-    // The listing lives only for this step, also when copying its lines fails; the elements its
-    // lines stand for stay, for the stream viewers.
+    // The lines go to the page and to ElementLines; which element each line stands for is kept
+    // for the stream viewers. A listing that fails leaves all three empty.
     StoFileListing OpenedStorage;
     ListStorageFile(path, prompts_, OpenedStorage);
     SetNumber(Label12, StorageElementTotal(OpenedStorage.Lines.Count()));
