@@ -24,8 +24,10 @@ bool HexRows::RowBytes(int row, std::string_view& bytes) const {
             page_.resize(ReadStreamAt(*stream_.Get(), start, page_.data(), page_.size()));
             bytesRead_ += page_.size();
         } catch (const Error& error) {
+            // The reader says why once; a later read of the same damage only gives its code.
             page_.clear();
-            pageFailure_ = QString::fromStdString(error.Message());
+            if (firstFailure_.isEmpty()) firstFailure_ = QString::fromStdString(error.Message());
+            pageFailure_ = firstFailure_;
         }
     }
     if (!pageFailure_.isEmpty()) return false;

@@ -42,5 +42,6 @@ private:
     mutable std::uint64_t pageStart_ = UINT64_MAX;
     mutable std::string page_;
     mutable QString pageFailure_;
+    mutable QString firstFailure_;
     mutable std::uint64_t bytesRead_ = 0;
 };

@@ -23,7 +23,8 @@ qint64 StreamDevice::readData(char* data, qint64 maxSize) {
         bytesRead_ += got;
         return static_cast<qint64>(got);
     } catch (const Error& error) {
-        readFailure_ = QString::fromStdString(error.Message());
+        // The reader says why once; a later read of the same damage only gives its code.
+        if (readFailure_.isEmpty()) readFailure_ = QString::fromStdString(error.Message());
         setErrorString(readFailure_);
         return -1;
     }

@@ -18,7 +18,7 @@ public:
     qint64 size() const override;
     // Every byte read through the device so far.
     std::uint64_t BytesRead() const { return bytesRead_; }
-    // The reader's reason for the last failed read; empty when none failed.
+    // The reader's reason for the first failed read; empty when none failed.
     const QString& ReadFailure() const { return readFailure_; }
 
 protected:

@@ -229,18 +229,43 @@ TEST_F(Viewer, SaveAsWritesTheStreamsBytesOrSaysWhyNot) {
     EXPECT_NE(prompts.errors[1].find("it is the character file"), std::string::npos);
 }
 
+// The directory entry of `name` made to start at the first sector of `other`'s chain.
+void ShareFirstSector(std::string& file, std::u16string_view name, std::u16string_view other) {
+    auto entry = [&](std::u16string_view n) {
+        std::string utf16;
+        for (const char16_t c : n) utf16 += {char(c), char(c >> 8)};
+        return file.find(utf16 + std::string(2, '\0'));
+    };
+    file.replace(entry(name) + 116, 4, file.substr(entry(other) + 116, 4));
+}
+
 TEST_F(Viewer, AStreamThatCannotBeReadShowsTheReadersReason) {
-    CompoundFileWriter writer;
-    writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Tobin\n");
-    writer.AddStream(CompoundFileWriter::kRoot, u"Big", std::string(20000, 'x'));
-    writer.SaveToFile(path);
-    Open(path);
-    const std::string bytes = ReadWholeFile(path);
-    WriteFileAtomically(path, bytes.substr(0, bytes.size() - 8192));
-    StreamViewer* viewer = Activate(Form().ListBox3, 2);
-    ASSERT_NE(viewer, nullptr);
-    EXPECT_TRUE(viewer->Note->text().startsWith("Cannot open the file " + QString::fromStdString(path)))
-        << viewer->Note->text().toStdString();
-    EXPECT_FALSE(viewer->SaveAsButton->isEnabled());
-    EXPECT_TRUE(viewer->Caption->text().endsWith("Size: unknown"));
+    const struct {
+        const char* damage;
+        std::function<void(std::string&)> apply;
+        const char* note;
+        bool opened;
+    } damages[] = {
+        {"a file cut short", [](std::string& file) { file.resize(file.size() - 8192); },
+         "Cannot open the file ", false},
+        {"two streams sharing a sector", [](std::string& file) { ShareFirstSector(file, u"Big", u"Also"); },
+         "The stream cannot be read: Cannot read the stream at 0: the sector chain of stream ", true},
+    };
+    for (const auto& d : damages) {
+        CompoundFileWriter writer;
+        writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Tobin\n");
+        writer.AddStream(CompoundFileWriter::kRoot, u"Big", std::string(20000, 'x'));
+        writer.AddStream(CompoundFileWriter::kRoot, u"Also", std::string(20000, 'y'));
+        writer.SaveToFile(path);
+        Open(path);
+        std::string bytes = ReadWholeFile(path);
+        d.apply(bytes);
+        WriteFileAtomically(path, bytes);
+        form->OpenStreamViewer({"Big"});
+        StreamViewer* viewer = Viewers().back();
+        EXPECT_TRUE(viewer->Note->text().startsWith(d.note)) << d.damage << ": " << viewer->Note->text().toStdString();
+        EXPECT_EQ(viewer->SaveAsButton->isEnabled(), d.opened) << d.damage;
+        EXPECT_EQ(viewer->Caption->text().endsWith("Size: unknown"), !d.opened) << d.damage;
+        form.reset();
+    }
 }
