@@ -58,6 +58,7 @@ TEST(StreamContent, EachKindOfStreamIsShownAsItsBytesAllow) {
     ContentLimits limits;
     limits.frames = 8;
     limits.textBytes = 64;
+    limits.animationBytes = 300 << 10;  // the sample's Wave takes 288 KB
     const struct {
         const char* what;
         std::string bytes;
@@ -70,6 +71,7 @@ TEST(StreamContent, EachKindOfStreamIsShownAsItsBytesAllow) {
         {"a GIF of one frame", TinyGif(1), Kind::Image, 1, ""},
         {"a GIF at the frame cap", TinyGif(8), Kind::Animation, 8, ""},
         {"a GIF past the frame cap", TinyGif(9), Kind::Bytes, 0, "more than 8 frames"},
+        {"frames past the animation's budget", TinyGif(2, 200, 200), Kind::Bytes, 0, "frames take more than"},
         {"an image claiming 65535 x 65535", ClaimedPng(65535, 65535), Kind::Bytes, 0, "65535 x 65535 pixels"},
         {"an image cut short", SmallPng().substr(0, 40), Kind::Bytes, 0, "cannot be read"},
         {"a chunk claiming more than the stream", SmallPng().substr(0, 33) + BigEndian32(1u << 30) + "tEXt",

@@ -17,9 +17,11 @@ inline std::uint32_t PngCrc32(std::string_view bytes) {
     return ~crc;
 }
 
-// A GIF of `frames` frames of one pixel each, 23 bytes a frame.
-inline std::string TinyGif(int frames) {
-    std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff", 19);
+// A GIF of `frames` frames of one pixel each, 23 bytes a frame, on a screen of `width` x
+// `height` pixels, the size a decoder gives every frame.
+inline std::string TinyGif(int frames, std::uint16_t width = 1, std::uint16_t height = 1) {
+    std::string gif = "GIF89a" + std::string{char(width), char(width >> 8), char(height), char(height >> 8)} +
+                      std::string("\x80\x00\x00\x00\x00\x00\xff\xff\xff", 9);
     for (int i = 0; i < frames; ++i)
         gif += std::string("\x21\xf9\x04\x00\x0a\x00\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 23);
     return gif + "\x3b";
