@@ -1,6 +1,5 @@
-// What the stream viewer makes of a stream's bytes, whatever they are: an image, an animation,
-// text or rows of bytes, never a crash, a hang or an allocation past the viewer's caps. The caps
-// are small here, so that an input that beats them shows at once.
+// What the stream viewer makes of any bytes: an image, an animation, text or rows of bytes, never a
+// crash, a hang or an allocation past its caps, which are small here so that a way past them shows.
 #include <QBuffer>
 #include <QCoreApplication>
 #include <cstddef>

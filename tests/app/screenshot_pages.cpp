@@ -1,11 +1,9 @@
 // Opens a character file in the real window, as the Open command does, and saves a picture of
-// each of the five pages: screenshot_pages START_DIR CHARACTER_FILE OUT_DIR [SUFFIX [BYTES_FILE
-// BYTES_ELEMENT]] writes OUT_DIR/page-1SUFFIX.png and so on, then pictures of the stream viewer on
-// Wave at its first and third frame (viewer-wave-1SUFFIX.png, viewer-wave-3SUFFIX.png), on the
-// definition (viewer-definitionSUFFIX.png) and, given a file and one of its streams that is
-// neither image nor text, on its bytes (viewer-bytesSUFFIX.png). Run under a display
-// (scripts/screenshots.sh uses Xvfb) to see what a user sees; with QT_SCALE_FACTOR=2 the pictures
-// have twice the pixels.
+// each of the five pages and of the stream viewer: screenshot_pages START_DIR CHARACTER_FILE
+// OUT_DIR [SUFFIX [BYTES_FILE BYTES_ELEMENT]] writes OUT_DIR/page-1SUFFIX.png and so on, then
+// viewer-wave-1, viewer-wave-3 (two frames on), viewer-definition and, given a file and a stream
+// of bytes, viewer-bytes. Run under a display (scripts/screenshots.sh uses Xvfb) to see what a user
+// sees; with QT_SCALE_FACTOR=2 the pictures have twice the pixels.
 #include <QApplication>
 #include <QAction>
 #include <QDir>

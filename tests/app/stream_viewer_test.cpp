@@ -12,6 +12,7 @@
 #include "app/stream_viewer.h"
 #include "storage/element_path.h"
 #include "tests/app/window_fixture.h"
+#include "tests/support/cfb_patch.h"
 #include "tests/support/crafted_images.h"
 
 namespace {
@@ -181,7 +182,7 @@ TEST_F(Viewer, AStreamLineOpensItsViewerAndNoOtherLineDoes) {
     EXPECT_TRUE(prompts.errors.empty());
 }
 
-TEST_F(Viewer, FramesStepByKeyAndTheirNameSaysWhichFrame) {
+TEST_F(Viewer, AnAnimationStepsByKeySavesItsBytesAndClosesByEscape) {
     OpenSample();
     StreamViewer* viewer = Activate(Form().ListBox3, 4);
     ASSERT_NE(viewer, nullptr);
@@ -192,16 +193,7 @@ TEST_F(Viewer, FramesStepByKeyAndTheirNameSaysWhichFrame) {
     for (int i = 0; i < 3; ++i) QTest::keyClick(viewer->Picture, Qt::Key_Left);
     EXPECT_EQ(viewer->FrameText().toStdString(), "frame 8 of 8");
     EXPECT_EQ(viewer->Pause->text().toStdString(), "&Play");
-    QPointer<StreamViewer> closing = viewer;
-    QTest::keyClick(viewer->Picture, Qt::Key_Escape);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(closing.isNull());
-}
 
-TEST_F(Viewer, SaveAsWritesTheStreamsBytesOrSaysWhyNot) {
-    OpenSample();
-    StreamViewer* viewer = Activate(Form().ListBox3, 4);
-    ASSERT_NE(viewer, nullptr);
     const std::string target = characterDir.File("wave.gif");
     const std::string character = ReadWholeFile(path);
     prompts.saveChoices = {target, std::nullopt, characterDir.File("no-folder/wave.gif"), path};
@@ -212,41 +204,33 @@ TEST_F(Viewer, SaveAsWritesTheStreamsBytesOrSaysWhyNot) {
     EXPECT_NE(prompts.errors[0].find("Cannot write the file " + characterDir.File("no-folder/wave.gif")),
               std::string::npos);
     EXPECT_NE(prompts.errors[1].find("it is the character file"), std::string::npos);
-}
 
-// The directory entry of `name` made to start at the first sector of `other`'s chain.
-void ShareFirstSector(std::string& file, std::u16string_view name, std::u16string_view other) {
-    auto entry = [&](std::u16string_view n) {
-        std::string utf16;
-        for (const char16_t c : n) utf16 += {char(c), char(c >> 8)};
-        return file.find(utf16 + std::string(2, '\0'));
-    };
-    file.replace(entry(name) + 116, 4, file.substr(entry(other) + 116, 4));
+    QPointer<StreamViewer> closing = viewer;
+    QTest::keyClick(viewer->Picture, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closing.isNull());
 }
 
 TEST_F(Viewer, AStreamThatCannotBeReadShowsTheReadersReason) {
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Tobin\n");
+    writer.AddStream(CompoundFileWriter::kRoot, u"Anim0", std::string(20000, 'x'));
+    const std::string sound = writer.SaveToBytes();
     const struct {
         const char* damage;
-        std::function<void(std::string&)> apply;
+        std::string bytes;
         const char* note;
         bool opened;
     } damages[] = {
-        {"a file cut short", [](std::string& file) { file.resize(file.size() - 8192); },
-         "Cannot open the file ", false},
-        {"two streams sharing a sector", [](std::string& file) { ShareFirstSector(file, u"Big", u"Also"); },
-         "The stream cannot be read: Cannot read the stream at 0: the sector chain of stream ", true},
+        {"a file cut short", sound.substr(0, sound.size() - 8192), "Cannot open the file ", false},
+        {"streams sharing the directory's sectors", AnimationsInTheDirectory(30),
+         "The stream cannot be read: Cannot read the stream at 0: the sector chain of ", true},
     };
     for (const auto& d : damages) {
-        CompoundFileWriter writer;
-        writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Tobin\n");
-        writer.AddStream(CompoundFileWriter::kRoot, u"Big", std::string(20000, 'x'));
-        writer.AddStream(CompoundFileWriter::kRoot, u"Also", std::string(20000, 'y'));
-        writer.SaveToFile(path);
+        WriteFileAtomically(path, sound);
         Open(path);
-        std::string bytes = ReadWholeFile(path);
-        d.apply(bytes);
-        WriteFileAtomically(path, bytes);
-        form->OpenStreamViewer({"Big"});
+        WriteFileAtomically(path, d.bytes);
+        form->OpenStreamViewer({"Anim0"});
         StreamViewer* viewer = Viewers().back();
         EXPECT_TRUE(viewer->Note->text().startsWith(d.note)) << d.damage << ": " << viewer->Note->text().toStdString();
         EXPECT_EQ(viewer->SaveAsButton->isEnabled(), d.opened) << d.damage;
