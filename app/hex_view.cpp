@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "app/hex_rows.h"
 
 namespace {
 
@@ -18,7 +17,8 @@ constexpr int kRowCharacters = kCharactersColumn + HexRows::kRowBytes;
 
 }  // namespace
 
-HexView::HexView(const HexRows& rows, QWidget* parent) : QAbstractScrollArea(parent), rows_(rows) {
+HexView::HexView(std::unique_ptr<HexRows> rows, QWidget* parent)
+    : QAbstractScrollArea(parent), rows_(std::move(rows)) {
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -36,16 +36,16 @@ int HexView::RowWidth() const {
 }
 
 void HexView::UpdateScrollRange() {
-    verticalScrollBar()->setRange(0, std::max(0, rows_.Count() - VisibleRows()));
+    verticalScrollBar()->setRange(0, std::max(0, rows_->Count() - VisibleRows()));
     verticalScrollBar()->setPageStep(VisibleRows());
 }
 
 void HexView::SetCurrentRow(int row) {
-    current_ = std::clamp(row, 0, std::max(0, rows_.Count() - 1));
+    current_ = std::clamp(row, 0, std::max(0, rows_->Count() - 1));
     QScrollBar* bar = verticalScrollBar();
     if (current_ < bar->value()) bar->setValue(current_);
     else if (current_ >= bar->value() + VisibleRows()) bar->setValue(current_ - VisibleRows() + 1);
-    setAccessibleDescription(rows_.Count() == 0 ? QString("no bytes") : rows_.RowText(current_));
+    setAccessibleDescription(rows_->Count() == 0 ? QString("no bytes") : rows_->RowText(current_));
     QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&changed);
     viewport()->update();
@@ -56,16 +56,16 @@ void HexView::paintEvent(QPaintEvent*) {
     const int height = RowHeight();
     const int advance = fontMetrics().horizontalAdvance('0');
     const int first = verticalScrollBar()->value();
-    const int last = std::min(rows_.Count(), first + VisibleRows() + 1);
+    const int last = std::min(rows_->Count(), first + VisibleRows() + 1);
     for (int row = first; row < last; ++row) {
         const QRect line(0, (row - first) * height, viewport()->width(), height);
         const bool current = row == current_;
         if (current) painter.fillRect(line, palette().brush(hasFocus() ? QPalette::Highlight : QPalette::Midlight));
         painter.setPen(palette().color(current && hasFocus() ? QPalette::HighlightedText : QPalette::Text));
         const int baseline = line.top() + 1 + fontMetrics().ascent();
-        painter.drawText(advance, baseline, rows_.Cell(row, HexRows::Offset));
-        painter.drawText(advance * (1 + kHexColumn), baseline, rows_.Cell(row, HexRows::Hex));
-        painter.drawText(advance * (1 + kCharactersColumn), baseline, rows_.Cell(row, HexRows::Characters));
+        painter.drawText(advance, baseline, rows_->Cell(row, HexRows::Offset));
+        painter.drawText(advance * (1 + kHexColumn), baseline, rows_->Cell(row, HexRows::Hex));
+        painter.drawText(advance * (1 + kCharactersColumn), baseline, rows_->Cell(row, HexRows::Characters));
     }
 }
 
@@ -81,7 +81,7 @@ void HexView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_PageUp: SetCurrentRow(current_ - VisibleRows()); break;
         case Qt::Key_PageDown: SetCurrentRow(current_ + VisibleRows()); break;
         case Qt::Key_Home: SetCurrentRow(0); break;
-        case Qt::Key_End: SetCurrentRow(rows_.Count() - 1); break;
+        case Qt::Key_End: SetCurrentRow(rows_->Count() - 1); break;
         default: event->ignore(); return;
     }
 }

@@ -6,13 +6,15 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <memory>
 
-class HexRows;
+#include "app/hex_rows.h"
 
 class HexView : public QAbstractScrollArea {
 public:
-    HexView(const HexRows& rows, QWidget* parent = nullptr);
+    HexView(std::unique_ptr<HexRows> rows, QWidget* parent = nullptr);
 
+    const HexRows& Rows() const { return *rows_; }
     int CurrentRow() const { return current_; }
     // Makes `row` current and scrolls it into view.
     void SetCurrentRow(int row);
@@ -30,6 +32,6 @@ private:
     int VisibleRows() const;
     void UpdateScrollRange();
 
-    const HexRows& rows_;
+    std::unique_ptr<HexRows> rows_;
     int current_ = 0;
 };

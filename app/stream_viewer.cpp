@@ -11,7 +11,6 @@
 
 #include "app/command_guard.h"
 #include "app/display_text.h"
-#include "app/hex_rows.h"
 #include "app/hex_view.h"
 #include "app/stream_device.h"
 #include "platform/error.h"
@@ -151,10 +150,9 @@ QWidget* StreamViewer::MakeText() {
 }
 
 QWidget* StreamViewer::MakeBytes() {
-    Rows = std::make_unique<HexRows>(stream_, size_);
-    Bytes = new HexView(*Rows, this);
+    Bytes = new HexView(std::make_unique<HexRows>(stream_, size_), this);
     Bytes->setAccessibleName(DisplayText("bytes of " + element_.back()));
-    if (Rows->Shortened()) {
+    if (Bytes->Rows().Shortened()) {
         content_.note += (content_.note.isEmpty() ? "" : " ") + QString("Only the first 32 GiB are shown.");
         Note->setText(content_.note);
         Note->show();

@@ -20,7 +20,6 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class HexRows;
 class HexView;
 
 // A main window of its own, so that a screen reader meets it as a window.
@@ -52,7 +51,6 @@ public:
     QPushButton* Next = nullptr;
     QPlainTextEdit* Text = nullptr;
     HexView* Bytes = nullptr;
-    std::unique_ptr<HexRows> Rows;
     QPushButton* SaveAsButton;
     QPushButton* CloseButton;
 

@@ -16,7 +16,6 @@
 #include <string>
 
 #include "app/DProv.h"
-#include "app/hex_rows.h"
 #include "app/hex_view.h"
 #include "app/look.h"
 #include "app/stream_viewer.h"
@@ -61,7 +60,7 @@ int Show(int argc, char** argv, const std::string& file, const std::string& elem
     viewer->grab();
     const double openMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (viewer->Bytes) {
-        viewer->Bytes->SetCurrentRow(viewer->Rows->Count() - 1);
+        viewer->Bytes->SetCurrentRow(viewer->Bytes->Rows().Count() - 1);
         viewer->grab();
         viewer->Bytes->SetCurrentRow(0);
         viewer->grab();

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/hex_rows.h"
+#include "app/hex_view.h"
 #include "app/list_box.h"
 #include "app/stream_device.h"
 #include "app/stream_viewer.h"
@@ -168,7 +168,7 @@ TEST_F(Viewer, AStreamLineOpensItsViewerAndNoOtherLineDoes) {
         EXPECT_EQ(viewer->Content().kind, l.kind) << line;
         EXPECT_TRUE(viewer->Note->text().isEmpty()) << viewer->Note->text().toStdString();
     }
-    const HexRows& rows = *Viewers().front()->Rows;
+    const HexRows& rows = Viewers().front()->Bytes->Rows();
     EXPECT_EQ(rows.RowText(0).toStdString(), "00000000  00 01 02 40 41 42 43 44  45 46 47 48 49 4A 4B 4C  ...@ABCDEFGHIJKL");
     EXPECT_EQ(rows.RowText(1).toStdString(), "00000010  20 4E 4F 50 51 52 53 54  55   NOPQRSTU");
     Form().Button1->click();
