@@ -10,12 +10,6 @@ bool IsAnimationElement(std::u16string_view name, bool isStream) {
     return cfb::CompareNames(name, kDefinitionStream) != 0;
 }
 
-std::u16string FoldName(std::u16string_view name) {
-    std::u16string folded(name);
-    for (auto& unit : folded) unit = cfb::UpcaseUnit(unit);
-    return folded;
-}
-
 Character::Character(const Definition& definition, NameList animations)
     : name_(definition.name), animationNames_(std::move(animations)) {
     animations_.Reserve(animationNames_.Size(), animationNames_.Units());

@@ -1,6 +1,7 @@
 #include "tools/check/nearest_names.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 namespace {
@@ -129,21 +130,11 @@ NearestNames::NearestNames(std::vector<std::u16string_view> names) : names_(std:
     std::sort(filed.begin(), filed.end());
     hashes_.reserve(filed.size());
     numbers_.reserve(filed.size());
-    std::size_t runs = 0;
-    for (std::size_t i = 0; i < filed.size(); ++i) {
-        if (i == 0 || filed[i].first != filed[i - 1].first) ++runs;
-        hashes_.push_back(filed[i].first);
-        numbers_.push_back(filed[i].second);
+    for (const auto& [hash, number] : filed) {
+        hashes_.push_back(hash);
+        numbers_.push_back(number);
     }
-    std::size_t slots = 16;
-    while (slots < 2 * runs) slots *= 2;
-    slots_.assign(slots, 0);
-    for (std::size_t i = 0; i < hashes_.size(); ++i) {
-        if (i > 0 && hashes_[i] == hashes_[i - 1]) continue;
-        std::size_t at = hashes_[i] & (slots - 1);
-        while (slots_[at] != 0) at = (at + 1) & (slots - 1);
-        slots_[at] = static_cast<std::uint32_t>(i + 1);
-    }
+    searchSteps_ = std::bit_width(hashes_.size());
     measuredBy_.assign(names_.size(), 0);
 }
 
@@ -179,15 +170,9 @@ bool NearestNames::Measure(Search& search, std::size_t bound) {
         search.found.insert(at, number);
         if (search.found.size() > search.most) search.found.pop_back();
     };
-    const std::size_t mask = slots_.size() - 1;
     auto lookUp = [&](std::uint64_t hash) {
-        for (std::size_t at = hash & mask; slots_[at] != 0; at = (at + 1) & mask) {
-            std::size_t i = slots_[at] - 1;
-            if (hashes_[i] != hash) continue;
-            for (; i < hashes_.size() && hashes_[i] == hash && search.work <= search.limit; ++i)
-                measure(numbers_[i]);
-            return;
-        }
+        auto i = static_cast<std::size_t>(std::lower_bound(hashes_.begin(), hashes_.end(), hash) - hashes_.begin());
+        for (; i < hashes_.size() && hashes_[i] == hash && search.work <= search.limit; ++i) measure(numbers_[i]);
     };
     const std::u16string_view key = search.key;
     const auto keyLength = static_cast<std::ptrdiff_t>(key.size());
@@ -206,7 +191,7 @@ bool NearestNames::Measure(Search& search, std::size_t bound) {
                 if (at < 0 || at + static_cast<std::ptrdiff_t>(size) > keyLength) continue;
                 PieceHash hash(bound, length, piece);
                 hash.Add(key.substr(static_cast<std::size_t>(at), size));
-                search.work += 1 + size;
+                search.work += 1 + size + searchSteps_;
                 lookUp(hash.Value());
                 if (search.work > search.limit) return false;
                 if (size == 0) break;  // an empty piece is found at any shift
