@@ -12,8 +12,8 @@ each the only child of the one before, animation streams whose sector chains are
 directory's own chain (checked and unpacked), and name lists of which no name is near any name the
 character holds (the nearest-name search's worst case), or that all share a long beginning; and
 two inputs aimed at fixed hashes: animation names whose folded forms all hash to one slot of a
-name set, and held names whose pieces all hash into one half of the nearest-name search's table,
-so that its slots fill one long run. A figure that doubles with the input is in proportion; one
+name set, and held names whose pieces overfill a fifth of the nearest-name search's table, so
+that its slots there and after form one long run. A figure that doubles with the input is in proportion; one
 that quadruples is not: each line gives its CPU time's growth over the smaller size's.
 
 The files are version 4 compound files (4096-byte sectors) written here byte by byte, since no
@@ -178,38 +178,25 @@ def piece_hash(bound, length, piece, units):
     return value ^ (value >> 29)
 
 
-def clustered_names(half_bits, seed):
-    """Names of 16 letters whose pieces, as a nearest-name search once filed them (halves for one
-    edit, quarters for three, and each but the first as a swap across its front edge leaves it),
-    all hash below 2 ** half_bits in their low bits: about 2 ** half_bits distinct pieces in a
-    table of twice that many slots fill its lower half as one run."""
+def clustered_names(slot_bits, seed):
+    """Names of 16 letters for a nearest-name search that once filed its pieces (halves for one
+    edit, quarters for three, and each but the first as a swap across its front edge leaves it)
+    in an open-addressing table of 2 ** slot_bits slots under a fixed hash: each quarter is chosen
+    so that its piece lands in the table's first fifth, which the names overfill, so that its
+    slots and those after them form one run that every lookup landing in it walks."""
     rng = random.Random(seed)
-    letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-    low = lambda value: value & (1 << half_bits) == 0
-    def pick(test):
-        while True:
-            quarter = "".join(rng.choice(letters) for _ in range(4))
-            if test(quarter):
-                return quarter
-    def swapped(bound, piece, before, quarter_or_half):
-        return before == quarter_or_half[0] or low(piece_hash(bound, 16, piece, before + quarter_or_half[1:]))
-    names, pieces = set(), set()
-    while len(pieces) < 0.97 * (1 << half_bits):
-        q0 = pick(lambda q: low(piece_hash(3, 16, 0, q)))
-        q1 = pick(lambda q: low(piece_hash(3, 16, 1, q)) and swapped(3, 1, q0[3], q) and
-                  low(piece_hash(1, 16, 0, q0 + q)))
-        q2 = pick(lambda q: low(piece_hash(3, 16, 2, q)) and swapped(3, 2, q1[3], q))
-        q3 = pick(lambda q: low(piece_hash(3, 16, 3, q)) and swapped(3, 3, q2[3], q) and
-                  low(piece_hash(1, 16, 1, q2 + q)) and swapped(1, 1, q1[3], q2 + q))
-        name = q0 + q1 + q2 + q3
-        if name in names:
-            continue
-        names.add(name)
-        quarters, halves = (q0, q1, q2, q3), (q0 + q1, q2 + q3)
-        pieces.update(piece_hash(3, 16, i, q) for i, q in enumerate(quarters))
-        pieces.update(piece_hash(1, 16, i, h) for i, h in enumerate(halves))
-        pieces.update(piece_hash(3, 16, i, quarters[i - 1][3] + quarters[i][1:]) for i in (1, 2, 3))
-        pieces.add(piece_hash(1, 16, 1, q1[3] + halves[1][1:]))
+    slots = 1 << slot_bits
+    in_first_fifth = lambda value: value & (slots - 1) < slots // 5
+    names = set()
+    while len(names) < slots * 9 // 200:
+        quarters = []
+        for piece in range(4):
+            while True:
+                quarter = "".join(rng.choice("ABCDEFGHIJKLMNOPQRSTUVWXYZ") for _ in range(4))
+                if in_first_fifth(piece_hash(3, 16, piece, quarter)):
+                    quarters.append(quarter)
+                    break
+        names.add("".join(quarters))
     return sorted(names)
 
 
@@ -354,7 +341,7 @@ def main():
             lists(["Wave"], ["Still"])
             size = f"{os.path.getsize(path) // 1024} KB"
             case(f"{count} names in one slot: check", size, [check, path])
-        for bits, listed in ((16, scale(400)), (17, scale(800))) if "clustered" in cases else ():
+        for bits, listed in ((19, scale(6400)), (20, scale(12800))) if "clustered" in cases else ():
             path = os.path.join(work, "clustered.acs")
             held = clustered_names(bits, 1)
             far_character(path, held)

@@ -30,9 +30,22 @@ public:
     void SetEntry8(std::uint32_t id, std::size_t field, std::uint8_t value) {
         *At(EntryOffset(id) + field) = value;
     }
+    std::uint32_t Entry32(std::uint32_t id, std::size_t field) const { return Load32At(EntryOffset(id) + field); }
+    // The FAT and mini FAT entries of `sector`. REQUIRES: both tables have one sector, as the
+    // writer's small files do.
+    void SetFat(std::uint32_t sector, std::uint32_t next) {
+        cfb::Store32(At(SectorOffset(Load32At(cfb::header::kDifat)) + 4 * sector), next);
+    }
+    void SetMiniFat(std::uint32_t sector, std::uint32_t next) {
+        cfb::Store32(At(SectorOffset(Load32At(cfb::header::kFirstMiniFatSector)) + 4 * sector), next);
+    }
     const std::string& Bytes() const { return bytes_; }
 
 private:
+    static std::size_t SectorOffset(std::uint32_t sector) { return cfb::kHeaderSize + std::size_t{sector} * 512; }
+    std::uint32_t Load32At(std::size_t offset) const {
+        return cfb::Load32(reinterpret_cast<const unsigned char*>(bytes_.data() + offset));
+    }
     unsigned char* At(std::size_t offset) { return reinterpret_cast<unsigned char*>(bytes_.data() + offset); }
     std::string bytes_;
 };

@@ -1,0 +1,123 @@
+// A character whose animations cannot be read, or two of whose animations are one name, is
+// refused alike by the data provider the window connects to, by the checker and by unpacking,
+// each naming the animation and what is wrong with it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/codepage.h"
+#include "platform/com/com.h"
+#include "provider/AgentDataProvider_TLB.h"
+#include "tests/provider/test_components.h"
+#include "tests/support/cfb_patch.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using cfb::CompoundFileWriter;
+
+// Entry 2 is "Wave", 5,000 bytes in sectors of their own; entry 3 "Blink", 100 bytes in the mini
+// stream, which holds it alone.
+std::string Character(std::u16string third = u"Blink") {
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"Character", "Name=Max\nState=Resting:Wave\n");
+    writer.AddStream(CompoundFileWriter::kRoot, u"Wave", std::string(5000, 'w'));
+    writer.AddStream(CompoundFileWriter::kRoot, third, std::string(100, 'b'));
+    return writer.SaveToBytes();
+}
+
+// What the provider's activation says, or "" when it succeeds.
+std::string Activation(const std::string& path) {
+    ComPtr<IUnknown> provider;
+    EXPECT_EQ(CoCreateInstance(CLSID_AgentDataProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               provider.PutVoid()),
+              S_OK);
+    ComPtr<IAgentDocFileProvider> docFile;
+    EXPECT_EQ(provider->QueryInterface(IID_IAgentDocFileProvider, docFile.PutVoid()), S_OK);
+    BSTR wide = AllocBstr(AnsiToWide(path));
+    HRESULT hr = docFile->OpenDocFile(wide);
+    SysFreeString(wide);
+    ComPtr<IAgentDocFileObject> definition;
+    ComPtr<IUnknown> second;
+    if (SUCCEEDED(hr)) hr = docFile->GetDocFileObjects(definition.Put(), second.Put());
+    if (SUCCEEDED(hr)) hr = definition->ActivateObject();
+    if (SUCCEEDED(hr)) return "";
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Put()) != S_OK) return "(no description)";
+    BstrHolder text;
+    info->GetDescription(text.Put());
+    return WideToAnsi(text.Text());
+}
+
+struct Damage {
+    const char* animation;
+    std::function<void(CfbPatch&)> apply;
+    std::string reason;  // the reader's, as the provider and the checker give it
+};
+
+TEST(UnreadableAnimations, AreRefusedByTheProviderTheCheckerAndUnpacking) {
+    const std::vector<Damage> damages = {
+        {"Wave", [](CfbPatch& f) { f.SetEntry32(2, cfb::entry::kStreamSize, 5000 + 3 * 512); },
+         "the sector chain of stream \"Wave\" ends after 10 sectors, but its size needs 13"},
+        {"Wave", [](CfbPatch& f) { f.SetEntry32(2, cfb::entry::kStreamSize, 1u << 30); },
+         "the sector chain of stream \"Wave\" needs 2097152 sectors for its size, but there are 14"},
+        {"Wave",
+         [](CfbPatch& f) {
+             const std::uint32_t first = f.Entry32(2, cfb::entry::kStartSector);
+             f.SetFat(first + 5, first + 2);
+         },
+         "the sector chain of stream \"Wave\" loops at sector 6"},
+        {"Wave", [](CfbPatch& f) { f.SetFat(f.Entry32(2, cfb::entry::kStartSector), cfb::kFreeSect); },
+         "the sector chain of stream \"Wave\" refers to sector 4294967295, but there are 14"},
+        {"Blink",
+         [](CfbPatch& f) {
+             f.SetEntry32(3, cfb::entry::kStartSector, 40);
+             f.SetMiniFat(40, 41);
+             f.SetMiniFat(41, cfb::kEndOfChain);
+         },
+         "the data of stream \"Blink\" uses mini sector 40, beyond the mini stream's 192 bytes"},
+    };
+    OleInitialize(nullptr);
+    testcomponents::ComponentFolder components(true);
+    TempDir dir;
+    const std::string path = dir.File("max.acs");
+    const std::string folder = dir.File("unpacked");
+    const std::string lists = dir.File("lists");
+    std::filesystem::create_directory(lists);
+    WriteFileAtomically(lists + "/AvailAnim.txt", "Wave\nBlink\n");
+    WriteFileAtomically(lists + "/AvailState.txt", "Resting\n");
+    auto expectRefusedByAll = [&](const std::string& bytes, const std::string& activation,
+                                  const std::string& unpacking) {
+        WriteFileAtomically(path, bytes);
+        EXPECT_EQ(Activation(path), activation);
+        const ProgramResult checked = RunProgram(QUORVEL_CHECK_PROGRAM, {path}, lists);
+        EXPECT_EQ(checked.status, 2);
+        EXPECT_NE(checked.err.find(path + ": error: Loading the character failed: " + activation + "\n"),
+                  std::string::npos)
+            << checked.err;
+        const ProgramResult unpacked = RunProgram(QUORVEL_PACK_PROGRAM, {"--unpack", path, folder});
+        EXPECT_EQ(unpacked.status, 2);
+        EXPECT_NE(unpacked.err.find(unpacking), std::string::npos) << unpacked.err;
+        EXPECT_FALSE(std::filesystem::exists(folder));
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.reason);
+        CfbPatch file(Character());
+        damage.apply(file);
+        expectRefusedByAll(file.Bytes(),
+                           "Cannot read the animation \"" + std::string(damage.animation) +
+                               "\": the file is truncated or damaged (" + damage.reason + ")",
+                           damage.animation + std::string(": cannot read the stream"));
+    }
+    // Written as "Wavf" and renamed in place: the writer refuses two names that are one.
+    CfbPatch twoCases(Character(u"WAVF"));
+    twoCases.SetEntry16(3, 6, u'E');
+    expectRefusedByAll(twoCases.Bytes(),
+                       "The file holds the animations \"Wave\" and \"WAVE\", which are one name without regard to case",
+                       "have one name without regard to case");
+    OleUninitialize();
+}
+
+}  // namespace
