@@ -78,6 +78,9 @@ TEST(UnreadableAnimations, AreRefusedByTheProviderTheCheckerAndUnpacking) {
              f.SetMiniFat(41, cfb::kEndOfChain);
          },
          "the data of stream \"Blink\" uses mini sector 40, beyond the mini stream's 192 bytes"},
+        // The mini stream ends a byte before Blink's last, which is byte 163 of mini sector 2.
+        {"Blink", [](CfbPatch& f) { f.SetEntry32(0, cfb::entry::kStreamSize, 163); },
+         "the data of stream \"Blink\" uses mini sector 2, beyond the mini stream's 163 bytes"},
     };
     OleInitialize(nullptr);
     testcomponents::ComponentFolder components(true);
@@ -111,6 +114,11 @@ TEST(UnreadableAnimations, AreRefusedByTheProviderTheCheckerAndUnpacking) {
                                "\": the file is truncated or damaged (" + damage.reason + ")",
                            damage.animation + std::string(": cannot read the stream"));
     }
+    // A mini stream may end right after the last byte of the small stream that reaches furthest.
+    CfbPatch exact(Character());
+    exact.SetEntry32(0, cfb::entry::kStreamSize, 164);
+    WriteFileAtomically(path, exact.Bytes());
+    EXPECT_EQ(Activation(path), "");
     // Written as "Wavf" and renamed in place: the writer refuses two names that are one.
     CfbPatch twoCases(Character(u"WAVF"));
     twoCases.SetEntry16(3, 6, u'E');
