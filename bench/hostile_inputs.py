@@ -12,7 +12,7 @@ each the only child of the one before, animation streams whose sector chains are
 directory's own chain (checked and unpacked), and name lists of which no name is near any name the
 character holds (the nearest-name search's worst case), or that all share a long beginning; and
 two inputs aimed at fixed hashes: animation names whose folded forms all hash to one slot of a
-name set, and held names whose pieces overfill a fifth of the nearest-name search's table, so
+name set, and held names whose pieces overfill a sixth of the nearest-name search's table, so
 that its slots there and after form one long run. A figure that doubles with the input is in proportion; one
 that quadruples is not: each line gives its CPU time's growth over the smaller size's.
 
@@ -182,18 +182,19 @@ def clustered_names(slot_bits, seed):
     """Names of 16 letters for a nearest-name search that once filed its pieces (halves for one
     edit, quarters for three, and each but the first as a swap across its front edge leaves it)
     in an open-addressing table of 2 ** slot_bits slots under a fixed hash: each quarter is chosen
-    so that its piece lands in the table's first fifth, which the names overfill, so that its
-    slots and those after them form one run that every lookup landing in it walks."""
+    so that its piece lands in the table's first sixth, which the names overfill, so that its
+    slots and those after them form one run that every lookup landing in it walks. Letters and
+    digits, so that few quarters repeat."""
     rng = random.Random(seed)
     slots = 1 << slot_bits
-    in_first_fifth = lambda value: value & (slots - 1) < slots // 5
+    in_first_sixth = lambda value: value & (slots - 1) < slots // 6
     names = set()
     while len(names) < slots * 9 // 200:
         quarters = []
         for piece in range(4):
             while True:
-                quarter = "".join(rng.choice("ABCDEFGHIJKLMNOPQRSTUVWXYZ") for _ in range(4))
-                if in_first_fifth(piece_hash(3, 16, piece, quarter)):
+                quarter = "".join(rng.choice("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") for _ in range(4))
+                if in_first_sixth(piece_hash(3, 16, piece, quarter)):
                     quarters.append(quarter)
                     break
         names.add("".join(quarters))
