@@ -31,18 +31,14 @@ public:
         *At(EntryOffset(id) + field) = value;
     }
     std::uint32_t Entry32(std::uint32_t id, std::size_t field) const { return Load32At(EntryOffset(id) + field); }
-    // The FAT and mini FAT entries of `sector`. REQUIRES: both tables have one sector, as the
-    // writer's small files do.
-    void SetFat(std::uint32_t sector, std::uint32_t next) {
-        cfb::Store32(At(SectorOffset(Load32At(cfb::header::kDifat)) + 4 * sector), next);
-    }
-    void SetMiniFat(std::uint32_t sector, std::uint32_t next) {
-        cfb::Store32(At(SectorOffset(Load32At(cfb::header::kFirstMiniFatSector)) + 4 * sector), next);
+    // Entry `sector` of the table whose first sector the header field `table` names: the FAT
+    // (header::kDifat) or the mini FAT (header::kFirstMiniFatSector). REQUIRES: that sector holds it.
+    void SetTableEntry(std::size_t table, std::uint32_t sector, std::uint32_t next) {
+        cfb::Store32(At(cfb::kHeaderSize + std::size_t{Load32At(table)} * 512 + 4 * sector), next);
     }
     const std::string& Bytes() const { return bytes_; }
 
 private:
-    static std::size_t SectorOffset(std::uint32_t sector) { return cfb::kHeaderSize + std::size_t{sector} * 512; }
     std::uint32_t Load32At(std::size_t offset) const {
         return cfb::Load32(reinterpret_cast<const unsigned char*>(bytes_.data() + offset));
     }
