@@ -134,7 +134,14 @@ NearestNames::NearestNames(std::vector<std::u16string_view> names) : names_(std:
         hashes_.push_back(hash);
         numbers_.push_back(number);
     }
-    searchSteps_ = std::bit_width(hashes_.size());
+    // About one part for every one or two pieces.
+    const auto partBits = static_cast<unsigned>(std::max<std::size_t>(1, std::bit_width(hashes_.size() / 2)));
+    partShift_ = 64 - partBits;
+    partStarts_.assign((std::size_t{1} << partBits) + 1, 0);
+    for (std::size_t part = 0, i = 0; part < partStarts_.size(); ++part) {
+        while (i < hashes_.size() && (hashes_[i] >> partShift_) < part) ++i;
+        partStarts_[part] = static_cast<std::uint32_t>(i);
+    }
     measuredBy_.assign(names_.size(), 0);
 }
 
@@ -171,7 +178,10 @@ bool NearestNames::Measure(Search& search, std::size_t bound) {
         if (search.found.size() > search.most) search.found.pop_back();
     };
     auto lookUp = [&](std::uint64_t hash) {
-        auto i = static_cast<std::size_t>(std::lower_bound(hashes_.begin(), hashes_.end(), hash) - hashes_.begin());
+        const std::size_t part = hash >> partShift_;
+        const auto first = hashes_.begin() + partStarts_[part], last = hashes_.begin() + partStarts_[part + 1];
+        search.work += std::bit_width(static_cast<std::size_t>(last - first));
+        auto i = static_cast<std::size_t>(std::lower_bound(first, last, hash) - hashes_.begin());
         for (; i < hashes_.size() && hashes_[i] == hash && search.work <= search.limit; ++i) measure(numbers_[i]);
     };
     const std::u16string_view key = search.key;
@@ -191,7 +201,7 @@ bool NearestNames::Measure(Search& search, std::size_t bound) {
                 if (at < 0 || at + static_cast<std::ptrdiff_t>(size) > keyLength) continue;
                 PieceHash hash(bound, length, piece);
                 hash.Add(key.substr(static_cast<std::size_t>(at), size));
-                search.work += 1 + size + searchSteps_;
+                search.work += 1 + size;
                 lookUp(hash.Value());
                 if (search.work > search.limit) return false;
                 if (size == 0) break;  // an empty piece is found at any shift

@@ -9,9 +9,10 @@
 // a swap across the edge of the unchanged piece changes its first unit into the unit before it,
 // so that form is kept too). The pieces of every held name are filed by a hash; a missing name
 // looks up its own pieces and measures only the held names that share one. The filed hashes are
-// searched in sorted order, not through a table of slots: the hash is fixed, and names chosen to
-// fill a table's slots into one long run would make every lookup walk it, where a binary search
-// takes the same few steps whatever the names.
+// kept sorted and split by their top bits into parts of one or two hashes each for most names; a
+// lookup searches its part by halving. The hash is fixed, and names chosen to fill a table of
+// slots into one long run would make every lookup walk it; chosen names can make a part long,
+// but its search still takes a step per doubling.
 #pragma once
 
 #include <cstddef>
@@ -57,10 +58,12 @@ private:
 
     std::vector<std::u16string_view> names_;
     std::vector<std::uint64_t> unitSets_;  // which units each name holds, one bit per unit modulo 64
-    // The filed pieces, sorted by hash, and the steps a binary search through them takes.
+    // The filed pieces, sorted by hash, and where the hashes of each value of the top bits begin
+    // (one more at the end).
     std::vector<std::uint64_t> hashes_;
     std::vector<std::uint32_t> numbers_;
-    std::size_t searchSteps_ = 0;
+    std::vector<std::uint32_t> partStarts_;
+    unsigned partShift_ = 63;
     // Which search measured each name last, so that a name found by several pieces is measured
     // once.
     std::vector<std::uint32_t> measuredBy_;
