@@ -93,7 +93,6 @@ TEST(UnreadableAnimations, AreRefusedByTheProviderTheCheckerAndUnpacking) {
         EXPECT_FALSE(std::filesystem::exists(folder));
     };
     for (const Damage& damage : damages) {
-        SCOPED_TRACE(damage.reason);
         CfbPatch file(Character());
         damage.apply(file);
         expectRefusedByAll(file,
