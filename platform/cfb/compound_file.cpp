@@ -299,6 +299,9 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
                 return refuse(" ends after " + Num(chain->size()) + " " + unit + "s, but its size needs " + Num(wanted));
             break;
         }
+        if (current == kFreeSect && !chain->empty())
+            return refuse(" reaches " + std::string(unit) + " " + Num(chain->back()) + ", which " + table.name +
+                          " marks free");
         if (current >= limit) {
             bool lost = false;
             if (HRESULT hr = IsLost(table, limit, current, &lost); FAILED(hr)) return hr;
