@@ -1,6 +1,5 @@
 #include "platform/name_hash.h"
 
-#include <cstring>
 #include <random>
 
 namespace {
