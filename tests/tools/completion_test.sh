@@ -13,13 +13,17 @@ cd "$work"
 touch Tobin.acs AvailAnim.txt && mkdir Max
 # --explain takes the rule ids the checker's --help lists.
 compopt() { :; }
-quorvel-check() { printf 'Options:\n  --json  print JSON\nRules:\n  missing-animation  error\n  blank-line  warning\n'; }
+quorvel-check() {
+  printf '%s\n' 'Options:' '  --json  print JSON' 'Rules:' '  missing-animation (error)   A name' \
+    '  blank-line (warning)        A line' 'Example:' '  quorvel-check --animations a.txt'
+}
 
 rows=(
   'quorvel-check --for|--format='
   'quorvel-check --format=|text json sarif github gitlab'
   'quorvel-check --color |auto always never'
-  'quorvel-check --explain |missing-animation blank-line !--json'
+  'quorvel-check --explain |missing-animation blank-line !--json !quorvel-check'
+  'quorvel-check --explain=b|blank-line'
   'quorvel-check --jobs |1 2 4 8 16'
   'quorvel-check --animations |AvailAnim.txt !Tobin.acs'
   'quorvel-check --sa|--save --sarif='
