@@ -13,7 +13,10 @@ packages=(
   at-spi2-core python3-pyatspi dbus-daemon
   dpkg-dev file help2man lintian
   build-essential debhelper bash-completion librsvg2-bin appstream desktop-file-utils autopkgtest diffoscope-minimal
+  git pre-commit nodejs
 )
+# npm installs the SARIF validator for the tests; a Node.js from elsewhere may bring its own npm.
+command -v npm > /dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
