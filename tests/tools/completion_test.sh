@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The bash completions offer what each place of a command line takes: one row per rule, the
 # command line typed so far (the cursor at its end) and words the completion must offer, or
-# must not offer after "!".
+# must not offer after "!". Every long option of the built programs' --help (build folder $1)
+# must be offered after "--" (the list command's own, on its lines of the help, after "list --").
 # bash-completion is written for interactive shells, not for errexit or nounset.
+build=$(cd "$1" && pwd)
 source /usr/share/bash-completion/bash_completion
 packaging=$(dirname "$0")/../../packaging/completions
 source "$packaging/quorvel-check"
@@ -38,6 +40,10 @@ rows=(
   'quorvel-pack --unpack |Tobin.acs'
   'quorvel-pack --unpack Tobin.acs |Max/ !Tobin.acs'
 )
+for program in quorvel-check quorvel-pack; do
+  options=$("$build/bin/$program" --help | grep -v ' list ' | grep -o -- '--[a-z][a-z-]*' | sort -u)
+  rows+=("$program --|$(for option in $options; do printf '%s ' "$option|$option="; done)")
+done
 failures=0
 for row in "${rows[@]}"; do
   line=${row%%|*}
@@ -53,7 +59,10 @@ for row in "${rows[@]}"; do
   # Folders are offered with their slash added by readline; mark them here.
   for word in "${COMPREPLY[@]}"; do [ -d "$word" ] && offered+=" $word/ "; done
   for want in ${row#*|}; do
-    if [[ $want == !* ]]; then
+    # a|b: either of them.
+    if [[ $want == *'|'* ]]; then
+      [[ $offered == *" ${want%|*} "* || $offered == *" ${want#*|} "* ]] && continue
+    elif [[ $want == !* ]]; then
       [[ $offered != *" ${want#!} "* ]] && continue
     else
       [[ $offered == *" $want "* ]] && continue
