@@ -1,14 +1,20 @@
 #include "app/display_text.h"
 
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 
 QString DisplayText(std::string_view line) {
     const std::u16string wide = AnsiToWide(line);
-    QString text = QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
-    // A text document also ends a paragraph at U+FDD0 and U+FDD1, its marks for frame ends.
-    for (QChar& c : text)
-        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator || c == u'\uFDD0' || c == u'\uFDD1')
-            c = QChar::ReplacementCharacter;
+    QString text;
+    text.reserve(static_cast<qsizetype>(wide.size()));
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const bool pair = QChar::isHighSurrogate(wide[i]) && i + 1 < wide.size() && QChar::isLowSurrogate(wide[i + 1]);
+        const char32_t code = pair ? QChar::surrogateToUcs4(wide[i], wide[i + 1]) : wide[i];
+        // A text document also ends a paragraph at U+FDD0 and U+FDD1, its marks for frame ends.
+        if (IsHiddenCharacter(code) || code == 0xFDD0 || code == 0xFDD1) text += QChar::ReplacementCharacter;
+        else text += QStringView(wide.data() + i, pair ? 2 : 1);
+        i += pair ? 1 : 0;
+    }
     return text;
 }
 

@@ -6,8 +6,10 @@
 #include <string_view>
 
 // A line of 8-bit text as the code-page conversion gives it ("?" for bytes it cannot convert),
-// with the line and paragraph separators U+2028 and U+2029 (and U+FDD0, U+FDD1, which a text
-// document takes as paragraph ends) shown as U+FFFD, so that one line is drawn as one line.
+// with every hidden character (IsHiddenCharacter: the line and paragraph separators, the
+// bidirectional controls, zero-width characters) and U+FDD0, U+FDD1, which a text document takes
+// as paragraph ends, shown as U+FFFD: one line is drawn as one line, in the order of its
+// characters, and a name cannot pass for another.
 QString DisplayText(std::string_view line);
 
 // A message for a message box: the text with every control character but the line break shown

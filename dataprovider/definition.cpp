@@ -1,11 +1,10 @@
 #include "dataprovider/definition.h"
 
-#include <optional>
-
 #include "dataprovider/character.h"
 #include "provider/folded_names.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/utf8.h"
 
 namespace character {
 
@@ -16,49 +15,6 @@ constexpr std::size_t kQuotedUnits = 60;
 
 [[noreturn]] void Refuse(int line, const std::string& problem) {
     throw Error(DefinitionLinePrefix(line) + problem);
-}
-
-// Strict UTF-8 to UTF-16: no overlong forms, no surrogates, nothing above U+10FFFF.
-std::optional<std::u16string> DecodeUtf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra;
-        char32_t code;
-        char32_t minimum;
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1, code = lead & 0x1F, minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2, code = lead & 0x0F, minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3, code = lead & 0x07, minimum = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (text.size() - i <= extra) return std::nullopt;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return std::nullopt;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(code));
-        }
-        i += extra + 1;
-    }
-    return out;
 }
 
 bool IsSpace(char16_t unit) { return unit == u' ' || unit == u'\t'; }
@@ -114,9 +70,9 @@ Definition ParseDefinition(std::string_view text) {
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (bytes.ends_with('\r')) bytes.remove_suffix(1);
 
-        const auto decoded = DecodeUtf8(bytes);
-        if (!decoded) Refuse(line, "the text is not valid UTF-8");
-        const std::u16string_view content = *decoded;
+        if (!IsUtf8(bytes)) Refuse(line, "the text is not valid UTF-8");
+        const std::u16string decoded = AnsiToWide(bytes);
+        const std::u16string_view content = decoded;
         if (Trim(content).empty() || content.front() == u'#') continue;
 
         const std::size_t equals = content.find(u'=');

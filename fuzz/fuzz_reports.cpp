@@ -46,14 +46,27 @@ std::size_t SequenceLength(const std::string& text, std::size_t at) {
     return 0;
 }
 
-// UTF-8 throughout, with no control character (C0, DEL, C1) but the line feeds that end lines.
+// Whether the three bytes at `at` encode a line or paragraph separator (U+2028, U+2029), a
+// bidirectional control (U+202A..U+202E, U+2066..U+2069) or a zero-width character (U+200B..U+200D,
+// U+2060, U+FEFF): text a reader does not see as it is.
+bool HiddenAt(const std::string& text, std::size_t at) {
+    if (at + 2 >= text.size()) return false;
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    if (b(0) == 0xEF) return b(1) == 0xBB && b(2) == 0xBF;
+    if (b(0) != 0xE2) return false;
+    if (b(1) == 0x80) return (b(2) >= 0x8B && b(2) <= 0x8D) || (b(2) >= 0xA8 && b(2) <= 0xAE);
+    return b(1) == 0x81 && (b(2) == 0xA0 || (b(2) >= 0xA6 && b(2) <= 0xA9));
+}
+
+// UTF-8 throughout, with no control character (C0, DEL, C1) but the line feeds that end lines,
+// and no hidden character.
 bool PlainLines(const std::string& text) {
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = SequenceLength(text, at);
         const auto lead = static_cast<unsigned char>(text[at]);
         const bool control = (lead < 0x20 && lead != '\n') || lead == 0x7F ||
                              (lead == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
-        if (length == 0 || control) return false;
+        if (length == 0 || control || HiddenAt(text, at)) return false;
         at += length;
     }
     return true;

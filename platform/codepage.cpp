@@ -4,39 +4,13 @@
 #include <cstring>
 #include <limits>
 
+#include "utf8.h"
+
 namespace {
 
 constexpr char16_t kDefaultWide = u'?';
 
 bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
-
-// Decodes one UTF-8 sequence at text[i]; returns the code point, or -1 for an invalid sequence,
-// and advances i past what was consumed (one byte for an invalid lead).
-long DecodeUtf8(const unsigned char* text, std::size_t size, std::size_t& i) {
-    const unsigned char lead = text[i];
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    int extra;
-    long cp;
-    long min;
-    if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; min = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; min = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; min = 0x10000; }
-    else { ++i; return -1; }
-    std::size_t j = i + 1;
-    for (int k = 0; k < extra; ++k, ++j) {
-        if (j >= size || (text[j] & 0xC0) != 0x80) {
-            i = j;  // a truncated sequence counts once and resumes at the offending byte
-            return -1;
-        }
-        cp = (cp << 6) | (text[j] & 0x3F);
-    }
-    i = j;
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
-    return cp;
-}
 
 // Where a path's byte that is not UTF-8 goes: the low surrogates U+DC80..U+DCFF, which no valid
 // UTF-8 sequence decodes to.
@@ -44,17 +18,18 @@ constexpr char16_t kCarriedByte = 0xDC00;
 
 // Calls put(unit, start) per UTF-16 unit, start being the offset of the character's first byte.
 template <class Sink>
-void Utf8ToUtf16(const unsigned char* text, std::size_t size, Sink&& put) {
-    for (std::size_t i = 0; i < size;) {
+void Utf8ToUtf16(std::string_view text, Sink&& put) {
+    for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
-        long cp = DecodeUtf8(text, size, i);
-        if (cp < 0) put(kDefaultWide, start);
-        else if (cp < 0x10000) put(static_cast<char16_t>(cp), start);
-        else {
-            cp -= 0x10000;
-            put(static_cast<char16_t>(0xD800 + (cp >> 10)), start);
-            put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)), start);
+        const Utf8Character c = DecodeUtf8(text, i);
+        i += c.length;
+        if (!c.valid) {
+            put(kDefaultWide, start);
+            continue;
         }
+        char16_t units[2];
+        const int count = ToUtf16(c.code, units);
+        for (int k = 0; k < count; ++k) put(units[k], start);
     }
 }
 
@@ -109,7 +84,7 @@ int MultiByteToWideChar(UINT codePage, DWORD, const char* text, int length, char
     const std::size_t size = length == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(length);
     std::size_t written = 0;
     bool overflow = false;
-    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text), size, [&](char16_t unit, std::size_t) {
+    Utf8ToUtf16(std::string_view(text, size), [&](char16_t unit, std::size_t) {
         if (wideCapacity != 0) {
             if (written >= static_cast<std::size_t>(wideCapacity)) { overflow = true; return; }
             wide[written] = unit;
@@ -156,7 +131,7 @@ std::u16string AnsiToWide(std::string_view text) {
     if (IsAscii(text)) return std::u16string(text.begin(), text.end());
     std::u16string wide;
     wide.reserve(text.size());
-    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+    Utf8ToUtf16(text,
                 [&](char16_t unit, std::size_t) { wide.push_back(unit); });
     return wide;
 }
@@ -166,7 +141,7 @@ std::u16string AnsiToWide(std::string_view text, std::vector<std::size_t>& start
     wide.reserve(text.size());
     starts.clear();
     starts.reserve(text.size());
-    Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+    Utf8ToUtf16(text,
                 [&](char16_t unit, std::size_t start) {
                     wide.push_back(unit);
                     starts.push_back(start);
@@ -187,20 +162,17 @@ std::string WideToAnsi(std::u16string_view wide) {
 
 std::u16string PathToWide(std::string_view path) {
     if (IsAscii(path)) return std::u16string(path.begin(), path.end());
-    const auto* bytes = reinterpret_cast<const unsigned char*>(path.data());
     std::u16string wide;
     wide.reserve(path.size());
     for (std::size_t i = 0; i < path.size();) {
-        const std::size_t start = i;
-        const long cp = DecodeUtf8(bytes, path.size(), i);
-        if (cp < 0) {
-            wide.push_back(static_cast<char16_t>(kCarriedByte + bytes[start]));
-            i = start + 1;
-        } else if (cp < 0x10000) {
-            wide.push_back(static_cast<char16_t>(cp));
+        const Utf8Character c = DecodeUtf8(path, i);
+        if (c.valid) {
+            char16_t units[2];
+            wide.append(units, ToUtf16(c.code, units));
+            i += c.length;
         } else {
-            wide.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            wide.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            wide.push_back(static_cast<char16_t>(kCarriedByte + static_cast<unsigned char>(path[i])));
+            ++i;
         }
     }
     return wide;

@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +95,8 @@ std::string ExtractFileName(const std::string& path) {
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void FailWritesToClosedPipes() { ::signal(SIGPIPE, SIG_IGN); }
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
     struct stat st;

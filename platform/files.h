@@ -35,6 +35,10 @@ bool StandardOutputIsTerminal();
 // True when the program's standard error is a terminal.
 bool StandardErrorIsTerminal();
 
+// Makes a write to a pipe whose reader has gone (`| head -1`) fail with an error the writer
+// sees, instead of ending the program by a signal, so that the program ends with its own status.
+void FailWritesToClosedPipes();
+
 // The size in bytes of the file at `path`; nothing when it cannot be found.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 

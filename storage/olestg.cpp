@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
+#include "platform/cfb/format.h"
 #include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/error.h"
@@ -89,10 +91,15 @@ public:
     std::size_t LeftOut() const { return leftOut_; }
 
 private:
+    // The order of names in a storage, as an open by name compares them.
+    struct NameOrder {
+        bool operator()(const std::u16string& a, const std::u16string& b) const { return cfb::CompareNames(a, b) < 0; }
+    };
     struct OpenLevel {
         ComPtr<IStorage> storage;
         ComPtr<IEnumSTATSTG> elements;
         std::string name;  // as the line shows it, for messages; empty for the root
+        std::set<std::u16string, NameOrder> storageNames;  // of the storages listed so far, in the explained mode
     };
 
     void ListStorage(ComPtr<IStorage> root);
@@ -101,6 +108,9 @@ private:
     // The line of `element`, whose name name_ holds.
     void AddElementLine(std::string_view typeName, const STATSTG& element);
     ComPtr<IStorage> OpenSubStorage(IStorage* parent, const STATSTG& element);
+    // In the explained mode, counts `element` as left out, and says why, when it is a second
+    // storage of one name in the storage open at the top: an open by name reaches one only.
+    void CountTwinStorage(const STATSTG& element);
 
     void ClearErrorInfo() const {
         if (mode_.explained) SetErrorInfo(0, nullptr);
@@ -174,6 +184,8 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
         }
         sink_.Element(name_, typeName, element.stat.cbSize, levels_.size());
         if (element.stat.type != STGTY_STORAGE) continue;
+        // The listing still shows what the open by name gives, as the window's does.
+        CountTwinStorage(element.stat);
         if (ComPtr<IStorage> child = OpenSubStorage(levels_.back().storage.Get(), element.stat))
             Enter(std::move(child), &name_);
     }
@@ -192,7 +204,7 @@ void StorageWalk::Enter(ComPtr<IStorage> storage, const std::string_view* name) 
         ++leftOut_;
         return;
     }
-    levels_.push_back({std::move(storage), std::move(elements), name ? std::string(*name) : std::string()});
+    levels_.push_back({std::move(storage), std::move(elements), name ? std::string(*name) : std::string(), {}});
 }
 
 void StorageWalk::AddLine(std::string_view line) {
@@ -226,6 +238,15 @@ ComPtr<IStorage> StorageWalk::OpenSubStorage(IStorage* parent, const STATSTG& el
                                           ChildOpenReason(FAILED(opened) ? opened : E_POINTER)));
     }
     return {};
+}
+
+void StorageWalk::CountTwinStorage(const STATSTG& element) {
+    if (!mode_.explained || !element.pwcsName) return;
+    if (levels_.back().storageNames.emplace(element.pwcsName).second) return;
+    ++leftOut_;
+    prompts_.ShowMessage(AboutStorage("Two storages of one name", StorageText(&name_),
+                                      "an open by name reaches only one of them, whose elements are listed "
+                                      "for both; the other's are not listed"));
 }
 
 std::string StorageWalk::StorageText(const std::string_view* child) const {

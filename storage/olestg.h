@@ -51,7 +51,9 @@ public:
 // ListingTooLong's error past the line limit; the sink has then seen the lines up to there, which
 // a caller discards as TOpenStorage does. Storages that cannot be enumerated or opened are
 // reported through `prompts` and the listing goes on. Returns how many storages were left out
-// that way ("Enum Failed", "Count not open subStorage"): 0 for a complete listing.
+// that way ("Enum Failed", "Count not open subStorage"), in the explained mode with each second
+// storage of a name already listed beside it (which the open by name cannot reach, so the
+// listing shows the other's elements in its place): 0 for a complete listing.
 std::size_t ListStorageFile(const std::string& path, Prompts& prompts, ListingSink& sink,
                      const ListingMode& mode = kWindowListing);
 

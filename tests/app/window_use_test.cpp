@@ -235,6 +235,10 @@ TEST_F(WindowInUse, SeparatorsInsideALineNeitherSplitNorJoinNames) {
     Form().Save1->trigger();
     EXPECT_EQ(ReadWholeFile(startDir.File("AProbe.txt")), list);
     EXPECT_EQ(ReadWholeFile(startDir.File("SProbe.txt")), list);
+    // Nor is a name drawn turned round or with a character no one sees: a bidirectional
+    // override, a zero-width space and a tag letter (beyond U+FFFF) show as U+FFFD.
+    EXPECT_EQ(DisplayText("\xE2\x80\xAEok Wa\xE2\x80\x8Bve \xF3\xA0\x81\x81\xF0\x9F\x98\x80"),
+              QString::fromUtf16(u"\uFFFDok Wa\uFFFDve \uFFFD😀"));
 }
 
 TEST_F(WindowInUse, LineBreaksAloneAndAtTheEndGiveExactlyTheirLines) {

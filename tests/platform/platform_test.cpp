@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "platform/bstr.h"
@@ -13,6 +14,7 @@
 #include "platform/linelist.h"
 #include "platform/name_hash.h"
 #include "platform/name_list.h"
+#include "platform/utf8.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -114,10 +116,37 @@ TEST(CodePage, RoundTripsUtf8AndReplacesWhatCannotBeRepresented) {
     EXPECT_EQ(WideToAnsi(u"Grüße 😀"), "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80");
     EXPECT_EQ(AnsiToWide("a\xFF" "b\xC3"), u"a?b?");
     EXPECT_EQ(AnsiToWide("\xE2\x82z"), u"?z");  // truncated sequence, next character kept
-    EXPECT_EQ(AnsiToWide("\xED\xA0\x80"), u"?");  // an encoded surrogate is not UTF-8
+    EXPECT_EQ(AnsiToWide("\xED\xA0\x80"), u"???");  // an encoded surrogate: no byte starts UTF-8
     const char16_t lone[] = {u'x', 0xD800, u'y', 0};
     EXPECT_EQ(WideToAnsi(lone), "x?y");
     EXPECT_EQ(AnsiToWide(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+}
+
+// Each bound of the table of well-formed sequences, from both sides; an ill-formed start takes
+// the bytes that could still have begun a character, so a cut sequence is one replacement.
+TEST(CodePage, DecodesStrictUtf8ByTheTableOfWellFormedSequences) {
+    struct Row {
+        const char* bytes;
+        bool valid;
+        char32_t code;
+        std::size_t length;
+    };
+    const Row rows[] = {
+        {"\x7F", true, 0x7F, 1},          {"\x80", false, 0, 1},           {"\xC1\xBF", false, 0, 1},
+        {"\xC2\x80", true, 0x80, 2},      {"\xDF\xBF", true, 0x7FF, 2},    {"\xC2\xC0", false, 0, 1},
+        {"\xE0\x9F\xBF", false, 0, 1},   {"\xE0\xA0\x80", true, 0x800, 3}, {"\xED\x9F\xBF", true, 0xD7FF, 3},
+        {"\xED\xA0\x80", false, 0, 1},   {"\xEE\x80\x80", true, 0xE000, 3}, {"\xE2\x82z", false, 0, 2},
+        {"\xF0\x8F\xBF\xBF", false, 0, 1}, {"\xF0\x90\x80\x80", true, 0x10000, 4},
+        {"\xF4\x8F\xBF\xBF", true, 0x10FFFF, 4}, {"\xF4\x90\x80\x80", false, 0, 1},
+        {"\xF0\x9F\x98", false, 0, 3},   {"\xF5\x80\x80\x80", false, 0, 1}, {"\xFF", false, 0, 1},
+    };
+    for (const Row& row : rows) {
+        const Utf8Character c = DecodeUtf8(row.bytes, 0);
+        EXPECT_EQ(c.valid, row.valid) << row.bytes;
+        EXPECT_EQ(c.code, row.code) << row.bytes;
+        EXPECT_EQ(c.length, row.length) << row.bytes;
+        EXPECT_EQ(IsUtf8(row.bytes), row.valid && c.length == std::strlen(row.bytes)) << row.bytes;
+    }
 }
 
 // File names are bytes: every byte string comes back unchanged, UTF-8 converts as text, and a

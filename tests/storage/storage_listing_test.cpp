@@ -168,7 +168,9 @@ TEST_F(Listing, ChildStoragesAreOpenedByName) {
     EXPECT_EQ(List(path, kReadOnlyListing), expected);
     EXPECT_EQ(prompts.messages,
               (Lines{"Count not open subStorage (storage \"same\": its name first names an element that is not a storage)",
-                     "Count not open subStorage (a storage in the root storage: the name is empty)"}));
+                     "Count not open subStorage (a storage in the root storage: the name is empty)",
+                     "Two storages of one name (storage \"tWIN\": an open by name reaches only one of them, whose "
+                     "elements are listed for both; the other's are not listed)"}));
 }
 
 TEST_F(Listing, DamagedSiblingTreeEndsTheListingWithAnError) {

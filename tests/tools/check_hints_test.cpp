@@ -20,7 +20,7 @@ TEST_F(CheckHints, EachMissingNameGetsItsHintAndForgottenNamesAreListed) {
     EXPECT_EQ(result.status, 1);  // hints never change a verdict
     EXPECT_TRUE(Contains(result.out,
         "6 names, 0 valid, 6 missing, 0 duplicates, 0 blank\n"
-        "    missing: \xEF\xBB\xBFWave\n"
+        "    missing: \\xef\\xbb\\xbfWave\n"
         "      hint: the list file begins with a byte-order mark, read as part of this name; without it the name 'Wave' is held\n"
         "    missing: Idle \n"
         "      hint: white space at the end; without it the name 'Idle' is held\n"

@@ -163,4 +163,32 @@ TEST(CheckList, JsonGrowsWithTheFile) {
     EXPECT_LE(double(sizes[2]), 4.1 * double(sizes[0]));
 }
 
+// The exit status of the checker run with standard output a pipe no one reads any more, as
+// `| head -1` leaves it once it has its line; negative when a signal ended it. Python starts it
+// with SIGPIPE at its default, whatever the test runner ignores.
+int StatusIntoAClosedPipe(const std::vector<std::string>& args) {
+    const std::string script =
+        "import os, subprocess, sys\n"
+        "reader, writer = os.pipe()\n"
+        "os.close(reader)\n"
+        "print(subprocess.run(sys.argv[1:], stdout=writer, stderr=subprocess.DEVNULL).returncode)\n";
+    std::vector<std::string> all{"-c", script, kChecker};
+    all.insert(all.end(), args.begin(), args.end());
+    const ProgramResult run = RunProgram("/usr/bin/python3", all);
+    return run.out.empty() ? -100 : std::stoi(run.out);
+}
+
+TEST(CheckList, AReaderThatHasGoneEndsTheRunWithTwo) {
+    const std::string samples = QUORVEL_SAMPLES_DIR;
+    const std::string sample = samples + "/Tobin.acs";
+    const std::string lists[] = {"--animations", samples + "/AvailAnim.txt", "--states", samples + "/AvailState.txt"};
+    const std::vector<std::vector<std::string>> runs = {
+        {"list", sample, sample},
+        {"list", "--json", sample},
+        {lists[0], lists[1], lists[2], lists[3], sample},
+        {"--json", lists[0], lists[1], lists[2], lists[3], sample},
+    };
+    for (const auto& args : runs) EXPECT_EQ(StatusIntoAClosedPipe(args), 2) << args[0] << " " << args[1];
+}
+
 }  // namespace

@@ -166,7 +166,7 @@ TEST_F(CheckProgram, DamagedAndMissingFilesExitWithTwoAndSayWhy) {
 }
 
 // Streams that share the directory's sectors: the file still lists, but its character is
-// refused, never "valid", and unpacking it writes no byte.
+// refused, never "valid", and unpacking it writes no byte; both say which chains share a sector.
 TEST_F(CheckProgram, AFileWhoseStreamsShareSectorsIsRefusedAndUnpacksToNothing) {
     const std::string shared = characters.File("shared.acs");
     WriteFileAtomically(shared, AnimationsInTheDirectory(40));
@@ -182,6 +182,7 @@ TEST_F(CheckProgram, AFileWhoseStreamsShareSectorsIsRefusedAndUnpacksToNothing) 
     const std::string folder = characters.File("unpacked");
     const ProgramResult unpacked = RunProgram(QUORVEL_PACK_PROGRAM, {"--unpack", shared, folder});
     EXPECT_EQ(unpacked.status, 2) << unpacked.err;
+    EXPECT_TRUE(Contains(unpacked.err, "shares sector ")) << unpacked.err;  // the reason check gives
     std::uintmax_t written = 0;
     if (std::filesystem::exists(folder))
         for (const auto& file : std::filesystem::directory_iterator(folder)) written += file.file_size();
@@ -220,6 +221,34 @@ TEST_F(CheckProgram, IncompleteListingExitsWithTwo) {
     const ProgramResult listJson = Check({"list", "--json", path});
     EXPECT_EQ(listJson.status, 2);
     EXPECT_TRUE(Contains(listJson.out, "\"storages_left_out\": 1,")) << listJson.out;
+}
+
+// Two sibling storages of one name: the open by name reaches one of them for both, so the listing
+// shows one's elements twice and the other's never. It keeps those lines, and the file fails.
+TEST_F(CheckProgram, TwoStoragesOfOneNameMakeTheListingIncomplete) {
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"Character", CharacterDefinition({"Max", {}, {}}));
+    writer.AddStream(writer.AddStorage(CompoundFileWriter::kRoot, u"Sa"), u"One", "1");
+    const auto twin = writer.AddStorage(CompoundFileWriter::kRoot, u"Sb");
+    writer.AddStream(twin, u"Two", "2");
+    CfbPatch patch(writer.SaveToBytes());
+    patch.SetEntry16(twin, 2, u'A');
+    const std::string path = characters.File("twins.acs");
+    WriteFileAtomically(path, patch.Bytes());
+    WriteFileAtomically(start.File("none.txt"), "");
+
+    const ProgramResult list = Check({"list", path});
+    EXPECT_EQ(list.status, 2);
+    EXPECT_TRUE(Contains(list.err, ": Two storages of one name (storage \"SA\": an open by name reaches only one "
+                                   "of them")) << list.err;
+    const bool oneTwice = Contains(list.out, "Stream One Size: 1\nEnd Storage (Unknown)\nStorage SA Size: 0\n"
+                                             "Stream One Size: 1\n");
+    const bool twoTwice = Contains(list.out, "Stream Two Size: 1\nEnd Storage (Unknown)\nStorage SA Size: 0\n"
+                                             "Stream Two Size: 1\n");
+    EXPECT_TRUE(oneTwice || twoTwice) << list.out;
+    const ProgramResult text = Check({"--animations=none.txt", "--states=none.txt", path});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_TRUE(Contains(text.out, "  storages left out of the listing: 1\n")) << text.out;
 }
 
 // Every list counts toward the verdict: a missing state alone makes the file "missing", and a file

@@ -48,7 +48,7 @@ TEST_F(CheckReports, ARefusedCharacterIsReportedAsTheWindowShowsIt) {
 }
 
 TEST_F(CheckReports, JunitReportHasACasePerLineAndMatchesTheSchema) {
-    WriteFileAtomically(start.File("anims.txt"), "Wave\r\n\r\nDanse\r\nA&B <\"x\">\x01\r\n");
+    WriteFileAtomically(start.File("anims.txt"), "Wave\r\n\r\nDanse\r\nA&B <\"x\">\x01\xE2\x80\xAE\r\n");
     const ProgramResult result =
         Check({"--junit", "report.xml", "--animations", "anims.txt", gullPath, Damaged()});
     EXPECT_EQ(result.status, 2);
@@ -66,7 +66,7 @@ TEST_F(CheckReports, JunitReportHasACasePerLineAndMatchesTheSchema) {
         "    <testcase classname=\"gull.acs.animations\" name=\"line 3: Danse\">\n"
         "      <failure type=\"missing\" message=\"missing: Danse\">did you mean &apos;Dance&apos;?</failure>\n"
         "    </testcase>\n"
-        "    <testcase classname=\"gull.acs.animations\" name=\"line 4: A&amp;B &lt;&quot;x&quot;&gt;\\x01\">\n")) << xml;
+        "    <testcase classname=\"gull.acs.animations\" name=\"line 4: A&amp;B &lt;&quot;x&quot;&gt;\\x01\\xe2\\x80\\xae\">\n")) << xml;
     EXPECT_TRUE(Contains(xml, "<testcase classname=\"broken.acs\" name=\"check\">\n      <error type=\"unusable\" "
                               "message=\"Loading the character failed: "));
     EXPECT_TRUE(Contains(xml, "<testcase classname=\"broken.acs\" name=\"listing\">\n      <error type=\"unusable\" "

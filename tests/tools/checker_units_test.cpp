@@ -70,6 +70,38 @@ TEST(Escaping, TerminalTextCannotCarryEscapeSequences) {
     EXPECT_EQ(TerminalText("\xFF\r"), "\\xff\\x0d");
 }
 
+// Characters no one sees, or that end a line or turn the text round for a reader that honours
+// them: escaped in both forms, so a name can neither forge a report line nor pass for another.
+// Their neighbours, which show, pass.
+TEST(Escaping, HiddenCharactersAreEscapedAndTheirNeighboursKept) {
+    struct Row {
+        const char* text;
+        const char* terminal;
+        const char* json;
+    };
+    const Row rows[] = {
+        {"a\xE2\x80\xA8" "b", "a\\xe2\\x80\\xa8b", "\"a\\u2028b\""},  // line separator
+        {"\xE2\x80\xA9", "\\xe2\\x80\\xa9", "\"\\u2029\""},             // paragraph separator
+        {"\xE2\x80\xAE", "\\xe2\\x80\\xae", "\"\\u202e\""},             // right-to-left override
+        {"\xE2\x81\xA6", "\\xe2\\x81\\xa6", "\"\\u2066\""},             // left-to-right isolate
+        {"\xE2\x81\xA9", "\\xe2\\x81\\xa9", "\"\\u2069\""},             // pop directional isolate
+        {"Wa\xE2\x80\x8Bve", "Wa\\xe2\\x80\\x8bve", "\"Wa\\u200bve\""},   // zero-width space
+        {"\xE2\x80\x8D", "\\xe2\\x80\\x8d", "\"\\u200d\""},             // zero-width joiner
+        {"\xE2\x81\xA0", "\\xe2\\x81\\xa0", "\"\\u2060\""},             // word joiner
+        {"\xEF\xBB\xBF", "\\xef\\xbb\\xbf", "\"\\ufeff\""},             // zero-width no-break space
+        {"\xC2\xAD", "\\xc2\\xad", "\"\\u00ad\""},                       // soft hyphen
+        {"\xC2\x9B", "\\xc2\\x9b", "\"\\u009b\""},                       // C1 control sequence introducer
+        {"\xF3\xA0\x81\x81", "\\xf3\\xa0\\x81\\x81", "\"\\udb40\\udc41\""},  // tag letter A
+        {"\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x80\xB0", "\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x80\xB0",
+         "\"\xE2\x80\x8A\xE2\x80\x90\xE2\x80\xAF\xE2\x80\xB0\""},  // hair space, hyphen, narrow no-break space, per mille
+        {"\xEF\xBF\xBC\xC2\xAE", "\xEF\xBF\xBC\xC2\xAE", "\"\xEF\xBF\xBC\xC2\xAE\""},  // object replacement, registered sign
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(TerminalText(row.text), row.terminal) << row.terminal;
+        EXPECT_EQ(JsonString(row.text), row.json) << row.terminal;
+    }
+}
+
 // Subjects and messages on standard error hold paths and names from files: one line each, escaped.
 TEST(Escaping, ConsoleMessagesAreOneEscapedLineEach) {
     std::ostringstream err;

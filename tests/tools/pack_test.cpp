@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "tools/pack/pack.h"
+#include "tools/pack/unpack.h"
 
 namespace {
 
@@ -101,6 +102,48 @@ TEST_F(PackTest, RefusesAnimationNamesThatCannotBeStreams) {
     Put("Wave", "");
     Put("wave", "");
     EXPECT_EQ(Refusal().rfind(File("wave") + ": ", 0), 0u) << Refusal();
+}
+
+// Mid-run, the folder being unpacked into is renamed away and a link to another folder, holding
+// files of the same names, put in its place; then the run fails. Its clean-up removes its own
+// files where they went and nothing of the other folder's, whether it made the folder or found it.
+TEST_F(PackTest, AFailedUnpackRemovesOnlyWhatItMadeWhereverItsFolderWent) {
+    Put("Character", "Name=Max\n");
+    Put("Wave", "w");
+    Put("Jump", "j");
+    const std::string character = File("max.acs");
+    pack::BuildCharacter(folder_.string()).SaveToFile(character);
+    const fs::path other = folder_ / "other";
+    for (const bool existing : {false, true}) {
+        fs::create_directories(other);
+        for (const char* name : {"Character", "Jump", "Wave"}) std::ofstream(other / name) << "theirs";
+        const fs::path out = folder_ / "out", moved = folder_ / "moved";
+        if (existing) fs::create_directory(out);
+        const auto swap = [&](const std::string&) {
+            fs::rename(out, moved);
+            fs::create_directory_symlink(other, out);
+            throw Error("stopped");
+        };
+        EXPECT_THROW(pack::UnpackCharacter(character, out.string(), swap), Error);
+        for (const char* name : {"Character", "Jump", "Wave"}) {
+            std::ifstream theirs(other / name);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(theirs), {}), "theirs") << name << existing;
+        }
+        EXPECT_TRUE(fs::is_directory(moved));
+        EXPECT_TRUE(fs::is_empty(moved));
+        EXPECT_TRUE(fs::is_symlink(out));
+        for (const fs::path& path : {out, moved, other}) fs::remove_all(path);
+    }
+    // A file of its own that someone else has replaced is theirs now, and stays.
+    const fs::path out = folder_ / "out";
+    const auto replace = [&](const std::string& name) {
+        fs::rename(out / name, out / "ours");
+        std::ofstream(out / name) << "theirs";
+        throw Error("stopped");
+    };
+    EXPECT_THROW(pack::UnpackCharacter(character, out.string(), replace), Error);
+    std::ifstream theirs(out / "Character");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(theirs), {}), "theirs");
 }
 
 }  // namespace

@@ -2,35 +2,12 @@
 
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace {
 
 unsigned char Byte(std::string_view text, std::size_t at) {
     return at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
-}
-
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The length of the well-formed UTF-8 sequence at `at`, 0 when there is none. The second byte's
-// range rules out overlong forms, surrogates and code points above U+10FFFF.
-std::size_t SequenceLength(std::string_view text, std::size_t at) {
-    const unsigned char lead = Byte(text, at);
-    const unsigned char second = Byte(text, at + 1);
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return IsContinuation(second) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
-        const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
-        return second >= low && second <= high && IsContinuation(Byte(text, at + 2)) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
-        return second >= low && second <= high && IsContinuation(Byte(text, at + 2)) &&
-                       IsContinuation(Byte(text, at + 3))
-                   ? 4
-                   : 0;
-    }
-    return 0;
 }
 
 std::string Hex(const char* format, unsigned value) {
@@ -60,15 +37,24 @@ void AppendJsonString(std::string& out, std::string_view text) {
             at = plain;
             continue;
         }
-        const std::size_t length = SequenceLength(text, at);
-        if (length == 0) {
+        const Utf8Character decoded = DecodeUtf8(text, at);
+        if (!decoded.valid) {
             out += "\\ufffd";
             ++at;
             continue;
         }
-        if (length > 1) {
-            out.append(text, at, length);
-            at += length;
+        // Valid JSON either way; escaped, a hidden character cannot hide in a log of the report,
+        // nor a C1 control steer the terminal that shows it.
+        if (IsHiddenCharacter(decoded.code) || (decoded.code >= 0x80 && decoded.code < 0xA0)) {
+            char16_t units[2];
+            const int count = ToUtf16(decoded.code, units);
+            for (int k = 0; k < count; ++k) out += Hex("\\u%04x", units[k]);
+            at += decoded.length;
+            continue;
+        }
+        if (decoded.length > 1) {
+            out.append(text, at, decoded.length);
+            at += decoded.length;
             continue;
         }
         const unsigned char c = Byte(text, at++);
@@ -91,17 +77,15 @@ void AppendJsonString(std::string& out, std::string_view text) {
 std::string TerminalText(std::string_view text) {
     std::string out;
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = SequenceLength(text, at);
-        const unsigned char lead = Byte(text, at);
-        // U+0080..U+009F, the C1 controls, are encoded as C2 80..C2 9F.
-        const bool c1Control = length == 2 && lead == 0xC2 && Byte(text, at + 1) < 0xA0;
-        const bool escaped = length == 0 || c1Control || lead < 0x20 || lead == 0x7F || lead == '\\';
+        const Utf8Character c = DecodeUtf8(text, at);
+        const bool control = c.code < 0x20 || (c.code >= 0x7F && c.code < 0xA0);
+        const bool escaped = !c.valid || control || c.code == '\\' || IsHiddenCharacter(c.code);
         if (!escaped) {
-            out.append(text, at, length);
-            at += length;
+            out.append(text, at, c.length);
+            at += c.length;
             continue;
         }
-        const std::size_t bytes = length == 0 ? 1 : length;
+        const std::size_t bytes = c.valid ? c.length : 1;
         for (std::size_t i = 0; i < bytes; ++i) out += Hex("\\x%02x", Byte(text, at + i));
         at += bytes;
     }

@@ -123,6 +123,8 @@ int List(const ListOptions& options) {
             std::fwrite(json.text.data(), 1, json.text.size(), stdout);
             json.text.clear();
         }
+        // No one reads the rest (a closed pipe, a full disk): listing more files would be lost work.
+        if (std::ferror(stdout)) return kCouldNotUse;
     }
     json.Close(']');
     json.Close('}');
@@ -185,6 +187,8 @@ int Check(const CheckOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // `quorvel-check list ... | head -1` then ends with status 2, a failed write, not by a signal.
+    FailWritesToClosedPipes();
     if (argc > 1 && std::string(argv[1]) == "cat") return Cat(std::vector<std::string>(argv + 2, argv + argc));
     const Command command = ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     switch (command.kind) {

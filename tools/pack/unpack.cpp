@@ -1,11 +1,5 @@
 #include "tools/pack/unpack.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -13,7 +7,9 @@
 #include "dataprovider/character.h"
 #include "platform/cfb/format.h"
 #include "platform/codepage.h"
+#include "platform/com/com.h"
 #include "platform/error.h"
+#include "platform/folder.h"
 #include "platform/name_case.h"
 #include "platform/name_hash.h"
 #include "platform/storage.h"
@@ -21,8 +17,6 @@
 namespace pack {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr ULONG kChunk = 1 << 20;
 
@@ -92,75 +86,70 @@ Plan PlanUnpack(IStorage& root, const std::string& characterFile) {
     return plan;
 }
 
-// Copies a stream into a new file, chunk by chunk; never replaces an existing file. The file is
-// added to `created` as soon as it exists.
-void CopyStream(IStorage& root, const std::u16string& name, const fs::path& target,
-                std::vector<fs::path>& created) {
+// The text of a failed call on the character file: the reader's reason when it left one (which
+// chains share a sector, where a chain breaks), else the result code's message.
+std::string StreamFailure(const std::string& what, HRESULT hr) {
+    const std::string reason = TakeErrorDescription();
+    if (reason.empty()) return DescribeFailure(what, hr);
+    return what + ": " + reason + " (" + HResultHex(hr) + ")";
+}
+
+// A file this run made, to be removed again if the run fails.
+struct Created {
+    std::string name;
+    EntryIdentity identity;
+};
+
+// Copies a stream into a new file of `folder`, chunk by chunk; never replaces an existing file.
+// The file is added to `created` as soon as it exists.
+void CopyStream(IStorage& root, const std::u16string& name, const Folder& folder, const std::string& fileName,
+                std::vector<Created>& created) {
     ComPtr<IStream> stream;
     const HRESULT opened =
         root.OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put());
-    if (FAILED(opened)) Refuse(WideToAnsi(name), DescribeFailure("cannot open the stream", opened));
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) Refuse(target.string(), std::string("cannot create the file: ") + std::strerror(errno));
-    created.push_back(target);
+    if (FAILED(opened)) Refuse(WideToAnsi(name), StreamFailure("cannot open the stream", opened));
+    NewFile file = folder.CreateFile(fileName);
+    created.push_back({fileName, file.Identity()});
     std::string buffer(kChunk, '\0');
-    int writeError = 0;
-    HRESULT read = S_OK;
-    while (writeError == 0) {
+    while (true) {
         ULONG got = 0;
-        read = stream->Read(buffer.data(), kChunk, &got);
-        if (FAILED(read) || got == 0) break;
-        for (std::size_t done = 0; writeError == 0 && done < got;) {
-            const ssize_t n = ::write(fd, buffer.data() + done, got - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) writeError = errno;
-            else done += static_cast<std::size_t>(n);
-        }
+        const HRESULT read = stream->Read(buffer.data(), kChunk, &got);
+        if (FAILED(read)) Refuse(WideToAnsi(name), StreamFailure("cannot read the stream", read));
+        if (got == 0) break;
+        file.Write(buffer.data(), got);
     }
-    if (::close(fd) != 0 && writeError == 0) writeError = errno;
-    if (FAILED(read)) Refuse(WideToAnsi(name), DescribeFailure("cannot read the stream", read));
-    if (writeError != 0) Refuse(target.string(), std::string("cannot write the file: ") + std::strerror(writeError));
-}
-
-// Makes the folder, and any folder above it that is missing, unless it exists empty. Returns the
-// folders it made, the deepest first.
-std::vector<fs::path> PrepareFolder(const fs::path& folder) {
-    std::error_code error;
-    if (fs::exists(folder, error)) {
-        if (!fs::is_directory(folder, error)) Refuse(folder.string(), "exists and is not a folder");
-        if (!fs::is_empty(folder, error)) Refuse(folder.string(), "the folder is not empty");
-        return {};
-    }
-    std::vector<fs::path> made;
-    for (fs::path missing = fs::absolute(folder, error); !error && !missing.empty() && !fs::exists(missing, error);
-         missing = missing.parent_path()) {
-        made.push_back(missing);
-        if (missing == missing.parent_path()) break;
-    }
-    if (!fs::create_directories(folder, error))
-        Refuse(folder.string(), "cannot create the folder: " + error.message());
-    return made;
+    file.Close();
 }
 
 }  // namespace
 
-std::vector<std::string> UnpackCharacter(const std::string& characterFile, const std::string& folder) {
+std::vector<std::string> UnpackCharacter(const std::string& characterFile, const std::string& folder,
+                                         const FileWritten& written) {
     ComPtr<IStorage> root;
     const HRESULT opened = StgOpenStorage(PathToWide(characterFile).c_str(), nullptr,
                                           STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, root.Put());
     if (FAILED(opened)) Refuse(characterFile, DescribeFailure("cannot open the character file", opened));
     const Plan plan = PlanUnpack(*root.Get(), characterFile);
 
-    const fs::path target(folder);
-    const std::vector<fs::path> madeFolders = PrepareFolder(target);
-    std::vector<fs::path> created;
+    std::vector<Folder::Made> madeFolders;
+    std::vector<Created> created;
+    std::optional<Folder> target;
     try {
-        for (const auto& [name, fileName] : plan.copies) CopyStream(*root.Get(), name, target / fileName, created);
+        target.emplace(Folder::OpenOrMake(folder, madeFolders));
+        if (madeFolders.empty() && !target->IsEmpty()) Refuse(folder, "the folder is not empty");
+        for (const auto& [name, fileName] : plan.copies) {
+            CopyStream(*root.Get(), name, *target, fileName, created);
+            if (written) written(fileName);
+        }
     } catch (...) {
-        // All or nothing: what this run made goes, and the folder is as it was found.
-        std::error_code ignored;
-        for (const auto& file : created) fs::remove(file, ignored);
-        for (const auto& made : madeFolders) fs::remove(made, ignored);
+        // All or nothing: what this run made goes, and the folder is as it was found. Everything
+        // is removed through the folders as opened, and only while it is still what this run
+        // made: a folder renamed meanwhile, or a link put in its place, leaves other files alone.
+        if (target)
+            for (const auto& file : created) target->RemoveIfSame(file.name, file.identity, false);
+        target.reset();
+        for (auto made = madeFolders.rbegin(); made != madeFolders.rend(); ++made)
+            made->parent.RemoveIfSame(made->name, made->identity, true);
         throw;
     }
     return plan.leftOut;
