@@ -271,20 +271,24 @@ void TForm1::OpenCharacterStoFile(const std::string& path) {
     ElementLines = OpenedStorage.Lines;
 }
 
+// The window works in the start-up directory while it loads the lists and saves, and in the
+// character file's directory once it connects, as the classic window did; a directory that cannot
+// be entered ends the command with its error before anything is read or written.
 void TForm1::GetAvailLists() {
     ChangeDir(StartDir);
-    if (const auto animations = LoadAvailList(kAvailAnim, prompts_)) {
+    if (const auto animations = LoadAvailList(StartDir + kAvailAnim.fileName, kAvailAnim, prompts_)) {
         SetMemoLines(*Memo1, *animations);
         Button1->setEnabled(true);
     }
-    if (const auto states = LoadAvailList(kAvailState, prompts_)) {
+    if (const auto states = LoadAvailList(StartDir + kAvailState.fileName, kAvailState, prompts_)) {
         SetMemoLines(*Memo2, *states);
         Button2->setEnabled(true);
     }
 }
 
 void TForm1::InitDataProv() {
-    if (InitDataProvider(Connection, CharName, CharFileDir, CharFileName, prompts_))
+    ChangeDir(CharFileDir);
+    if (InitDataProvider(Connection, CharName, CharFileName, prompts_))
         SetCaption(Label11, DisplayText(WideToAnsi(CharName)));
 }
 
@@ -305,7 +309,8 @@ void TForm1::VerifyStates() {
 }
 
 void TForm1::SaveVerifyFiles() {
+    ChangeDir(StartDir);
     ::SaveVerifyFiles(StartDir, CharName, {ListBox1->Lines(), Button1->isEnabled()},
                       {ListBox2->Lines(), Button2->isEnabled()},
-                      {kAvailAnim.fileName, kAvailState.fileName}, prompts_);
+                      {StartDir + kAvailAnim.fileName, StartDir + kAvailState.fileName}, prompts_);
 }

@@ -10,6 +10,9 @@
 #include <QTabWidget>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "app/list_box.h"
 #include "app/memo_lines.h"
 #include "app/path_caption.h"
@@ -329,6 +332,32 @@ TEST_F(Window, TwelveStreamsWithNineVerifiedLeaveTwoUnknown) {
     EXPECT_EQ(Text(Form().Label12), "12");
     EXPECT_EQ(Text(Form().Label15), "9");
     EXPECT_EQ(Text(Form().Label14), "2");
+}
+
+// The window loads and saves in the start-up directory: once that folder is gone, Open and Save
+// end with the reason before anything is loaded, connected, asked or written.
+TEST_F(Window, StartUpDirectoryThatCannotBeEnteredEndsTheCommand) {
+    WriteStartFile("AvailAnim.txt", "Wave\r\n");
+    const std::string path = characterDir.File("c.acs");
+    WriteCharacterFile(path, {});
+    const std::string folder = startDir.Path().substr(0, startDir.Path().size() - 1);
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"Open", [&] { Open(path); }},
+        {"Save", [&] { Form().Save1->trigger(); }},
+    };
+    for (const auto& [command, run] : commands) {
+        SCOPED_TRACE(command);
+        Form();
+        ASSERT_EQ(std::rename(folder.c_str(), (folder + "-away").c_str()), 0);
+        run();
+        ASSERT_EQ(std::rename((folder + "-away").c_str(), folder.c_str()), 0);
+        EXPECT_EQ(prompts.errors, Lines{"Cannot change the current directory to " + startDir.Path() +
+                                        ": No such file or directory"});
+        EXPECT_TRUE(prompts.messages.empty());
+        prompts.errors.clear();
+        EXPECT_FALSE(Form().Connection.Provider);
+        EXPECT_FALSE(Form().Button1->isEnabled());
+    }
 }
 
 TEST_F(Window, SaveRightAfterStartUpWritesNothing) {

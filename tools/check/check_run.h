@@ -55,9 +55,9 @@ std::vector<std::string> UncheckedLists(const CheckRun& run);
 
 // Checks every file of `options`, options.jobs of them at a time; the result and everything
 // shown are the same for any number of jobs, in the order of the files. Relative names are
-// taken against the current directory when the run starts, which is also the start-up directory
-// for saving. Messages and errors go through `prompts`, each after the file it concerns.
-// Initialises the component services for the run. Leaves the current directory changed.
+// taken against the current directory, which is also the start-up directory for saving and which
+// the run never changes. Messages and errors go through `prompts`, each after the file it
+// concerns. Initialises the component services for the run.
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts);
 
 // 0 when every name is valid, 1 when some are missing, 2 when a file (its storage listing

@@ -127,7 +127,6 @@ int List(const ListOptions& options) {
 int Check(const CheckOptions& options) {
     ConsolePrompts prompts;
     try {
-        // Taken against the current directory before the run changes it.
         const std::string junitPath = options.junitFile.empty() ? "" : ExpandFileName(options.junitFile);
         const CheckRun run = RunCheck(options, prompts);
         int status = ExitStatus(run);
