@@ -6,7 +6,8 @@ lines (the animation list over 2,000 names long, as a whole and a line alone), t
 the storage listing and the counts. What it read is printed, and must be
 what quorvel-check reports on the same folder.
 
-Run under a display and a session bus:  xvfb-run -a dbus-run-session -- screen_reader_test.py BUILD
+Run under a display and a session bus:
+  tests/support/with_display.sh 800x600x24 dbus-run-session -- screen_reader_test.py BUILD
 """
 import json
 import os
