@@ -41,11 +41,27 @@ protected:
         prompts.fileChoices.push_back(path);
         Form().Open1->trigger();
     }
+    // Writes a file of `bytes`, or a character file of `recipe`, into the character folder and
+    // opens it.
+    std::string OpenFile(const std::string& name, const std::string& bytes) {
+        WriteFileAtomically(characterDir.File(name), bytes);
+        Open(characterDir.File(name));
+        return characterDir.File(name);
+    }
+    std::string OpenCharacter(const std::string& name, const CharacterRecipe& recipe = {}) {
+        return OpenFile(name, CharacterFileBytes(recipe));
+    }
     void NoProvider() { SetComponentFolders({startDir.File("no-components")}); }
+    // The test provider of `behaviour` serves as the character data provider.
+    void ServeAs(const CLSID& behaviour) {
+        testProviders = std::make_unique<testcomponents::ComponentFolder>();
+        testcomponents::ServeAsProvider(*testProviders, behaviour);
+    }
 
     TempDir startDir;
     TempDir characterDir;
     ScriptedPrompts prompts;
+    std::unique_ptr<testcomponents::ComponentFolder> testProviders;
     std::unique_ptr<TForm1> form;
 };
 
