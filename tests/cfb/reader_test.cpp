@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "crafted_file.h"
 #include "explore.h"
 #include "platform/cfb/writer.h"
+#include "platform/error.h"
 #include "platform/files.h"
+#include "tests/support/bytes_read.h"
 #include "tests/support/cfb_patch.h"
 #include "tests/support/temp_dir.h"
 
@@ -46,6 +46,35 @@ std::string Name(const STATSTG& s) { return s.pwcsName ? WideToAnsi(s.pwcsName) 
 
 bool IsZeroed(const STATSTG& s) {
     return !s.pwcsName && s.type == 0 && s.cbSize == 0 && s.clsid == CLSID{} && s.mtime.dwLowDateTime == 0;
+}
+
+// The enumeration of a storage's elements, and a child storage opened by name; a failure ends
+// the test.
+ComPtr<IEnumSTATSTG> Elements(IStorage* storage) {
+    ComPtr<IEnumSTATSTG> elements;
+    if (const HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Put()); hr != S_OK)
+        RaiseFailure("EnumElements failed", hr);
+    return elements;
+}
+
+ComPtr<IStorage> OpenChild(IStorage* storage, const char16_t* name) {
+    ComPtr<IStorage> child;
+    if (const HRESULT hr = storage->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put()); hr != S_OK)
+        RaiseFailure("OpenStorage failed", hr);
+    return child;
+}
+
+// `count` streams in the root, entry i named name(i) and linked to the next by its right link
+// (its left one for `leftChain`).
+template <typename Name>
+std::vector<crafted::EntrySpec> SiblingChain(std::uint32_t count, Name name, bool leftChain = false) {
+    std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+    for (std::uint32_t i = 1; i <= count; ++i) {
+        crafted::EntrySpec e{name(i)};
+        (leftChain ? e.left : e.right) = i < count ? i + 1 : cfb::kNoStream;
+        entries.push_back(e);
+    }
+    return entries;
 }
 
 ComPtr<IStream> OpenStream(IStorage* storage, const char16_t* name) {
@@ -85,8 +114,7 @@ TEST_F(Reader, EnumerationDeliversRecordsThenAZeroedEnd) {
     crafted::Put32(bytes, s + cfb::entry::kStateBits, 0x55);
     crafted::Put32(bytes, s + cfb::entry::kModifiedTime, 0x12345678);
     ComPtr<IStorage> root = OpenOrFail(Write(bytes));
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
 
     STATSTG e;
     ULONG fetched = 0;
@@ -116,8 +144,7 @@ TEST_F(Reader, EnumerationDeliversRecordsThenAZeroedEnd) {
 
 TEST_F(Reader, NextFetchesSeveralAtOnce) {
     ComPtr<IStorage> root = OpenOrFail(Write(crafted::Baseline()));
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
     STATSTG batch[3];
     ULONG fetched = 0;
     EXPECT_EQ(elements->Next(2, batch, nullptr), E_INVALIDARG);
@@ -136,8 +163,7 @@ TEST_F(Reader, BatchStopsBeforeTheDamageAndTheNextCallFails) {
     crafted::Put32(bytes, crafted::EntryOffset(2) + cfb::entry::kLeft, 1);
     crafted::Put32(bytes, crafted::EntryOffset(1) + cfb::entry::kRight, 2);
     ComPtr<IStorage> root = OpenOrFail(Write(bytes));
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
     STATSTG batch[4];
     ULONG fetched = 9;
     EXPECT_EQ(elements->Next(4, batch, &fetched), S_FALSE);
@@ -202,8 +228,7 @@ TEST_F(Reader, StreamsReadSeekAndStat) {
     EXPECT_EQ(big->Seek(10000, STREAM_SEEK_SET, nullptr), S_OK);
     EXPECT_EQ(ReadRest(big.Get()), "");
 
-    ComPtr<IStorage> s;
-    ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+    ComPtr<IStorage> s = OpenChild(root.Get(), u"S");
     ComPtr<IStream> a = OpenStream(s.Get(), u"A");
     EXPECT_EQ(ReadRest(a.Get(), 3), "abcdefghij");
     STATSTG stat;
@@ -220,8 +245,7 @@ TEST_F(Reader, AFileCutShortAfterItWasOpenedIsNeverReadAsZeros) {
     for (const std::size_t cut : {crafted::SectorOffset(6), crafted::SectorOffset(3), crafted::SectorOffset(12) - 1}) {
         const std::string path = Write(crafted::Baseline());
         ComPtr<IStorage> root = OpenOrFail(path);
-        ComPtr<IStorage> s;
-        ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+        ComPtr<IStorage> s = OpenChild(root.Get(), u"S");
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
         for (auto [storage, name] : {std::pair{root.Get(), u"Big"}, std::pair{s.Get(), u"a"}}) {
             ComPtr<IStream> stream = OpenStream(storage, name);
@@ -233,16 +257,6 @@ TEST_F(Reader, AFileCutShortAfterItWasOpenedIsNeverReadAsZeros) {
             EXPECT_EQ(got, lost ? 0u : 10u) << cut;
         }
     }
-}
-
-// Bytes this process has read from files so far (the system's count, every read call included).
-std::uint64_t BytesReadByThisProcess() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::uint64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return 0;
 }
 
 // Streams whose chains are the directory's own: reading every stream of the file is refused, and
@@ -373,10 +387,8 @@ TEST_F(Reader, RootIsRefusedWhileAnotherHolderHasTheFileLocked) {
 TEST_F(Reader, LockLastsUntilTheLastObjectOpenedFromTheRootIsReleased) {
     const std::string path = Write(crafted::Baseline());
     ComPtr<IStorage> root = OpenOrFail(path);
-    ComPtr<IStorage> s;
-    ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(s->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IStorage> s = OpenChild(root.Get(), u"S");
+    ComPtr<IEnumSTATSTG> elements = Elements(s.Get());
     root.Reset();
     s.Reset();
     ComPtr<IStorage> second;
@@ -421,17 +433,13 @@ TEST_F(Reader, EveryEntryKeepsWhatItsRecordHolds) {
         return units;
     };
     for (int version : {3, 4}) {
-        std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+        std::vector<crafted::EntrySpec> entries = SiblingChain(kCount, name);
         for (std::uint32_t i = 1; i <= kCount; ++i) {
-            crafted::EntrySpec e{name(i)};
-            e.right = i < kCount ? i + 1 : cfb::kNoStream;
-            e.size = (std::uint64_t{0xBAD} << 32) | i;
-            if (i % 97 == 0) e.stateBits = i, e.modified = std::uint64_t{i} << 32 | 7;
-            entries.push_back(e);
+            entries[i].size = (std::uint64_t{0xBAD} << 32) | i;
+            if (i % 97 == 0) entries[i].stateBits = i, entries[i].modified = std::uint64_t{i} << 32 | 7;
         }
         ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(entries, version)));
-        ComPtr<IEnumSTATSTG> elements;
-        ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+        ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
         std::uint32_t i = 0, kept = 0;
         for (STATSTG s; elements->Next(1, &s, nullptr) == S_OK; CoTaskMemFree(s.pwcsName)) {
             const std::u16string full = name(++i);
@@ -461,15 +469,9 @@ TEST_F(Reader, EveryEntryKeepsWhatItsRecordHolds) {
 TEST_F(Reader, ChainsOfAHundredThousandSiblingsEnumerateInOrder) {
     constexpr std::uint32_t kCount = 100000;
     for (bool rightChain : {true, false}) {
-        std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
-        for (std::uint32_t i = 1; i <= kCount; ++i) {
-            crafted::EntrySpec e{Numbered(rightChain ? i : kCount + 1 - i)};
-            (rightChain ? e.right : e.left) = i < kCount ? i + 1 : cfb::kNoStream;
-            entries.push_back(e);
-        }
-        ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(entries)));
-        ComPtr<IEnumSTATSTG> elements;
-        ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+        const auto name = [&](std::uint32_t i) { return Numbered(rightChain ? i : kCount + 1 - i); };
+        ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(SiblingChain(kCount, name, !rightChain))));
+        ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
         std::vector<STATSTG> batch(1000);
         std::uint32_t seen = 0;
         bool inOrder = true;
@@ -554,8 +556,7 @@ TEST_F(Reader, ReadsBackWhatTheWriterStored) {
         writer.AddStream(i % 2 ? nested : cfb::CompoundFileWriter::kRoot, name, content(sizes[i], char('a' + i)));
     }
     ComPtr<IStorage> root = OpenOrFail(Write(writer.SaveToBytes(cfb::SiblingShape::RightChain)));
-    ComPtr<IStorage> inner;
-    ASSERT_EQ(root->OpenStorage(u"Nested", nullptr, kChildMode, nullptr, 0, inner.Put()), S_OK);
+    ComPtr<IStorage> inner = OpenChild(root.Get(), u"Nested");
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const std::u16string name = u"n" + AnsiToWide(std::to_string(sizes[i]));
         ComPtr<IStream> stream = OpenStream(i % 2 ? inner.Get() : root.Get(), name.c_str());
@@ -591,13 +592,8 @@ std::uint32_t Label(Shape shape, std::uint32_t id) {
 }
 
 std::string Entries(Shape shape) {
-    std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
-    for (std::uint32_t i = 1; i <= kCount; ++i) {
-        crafted::EntrySpec e{Numbered(Label(shape, i))};
-        e.size = i;
-        if (shape == Shape::RightChain) e.right = i < kCount ? i + 1 : cfb::kNoStream;
-        entries.push_back(e);
-    }
+    std::vector<crafted::EntrySpec> entries = SiblingChain(kCount, [&](std::uint32_t i) { return Numbered(Label(shape, i)); });
+    for (std::uint32_t i = 1; i <= kCount; ++i) entries[i].size = i;
     if (shape != Shape::RightChain) entries[0].child = Balance(entries, 1, kCount);
     return crafted::DirectoryOnly(entries);
 }
