@@ -123,19 +123,20 @@ TEST_F(Listing, ControlCharacterPrefixesAreSpelledOut) {
                             "End Storage (Unknown)"}));
 }
 
+// What is not a compound file gives no lines: the window's text alone, the checker's with why.
 TEST_F(Listing, NotACompoundFileGivesNoLines) {
-    const std::string text = SaveBytes("Wave\r\nBow\r\n", "names.txt");
-    EXPECT_EQ(ErrorOf(text), "Not a valid storage file.");
-    EXPECT_EQ(ErrorOf(dir.File("missing.acs")), "Not a valid storage file.");
-    EXPECT_EQ(ErrorOf(SaveBytes("", "empty.acs")), "Not a valid storage file.");
-}
-
-TEST_F(Listing, RootThatCannotBeOpenedForWritingIsRefused) {
-    CompoundFileWriter writer;
-    writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
-    const std::string path = Save(writer);
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    EXPECT_EQ(ErrorOf(path), "Call to StgOpenStorage failed");
+    const struct {
+        std::string path, why;
+    } cases[] = {
+        {SaveBytes("Wave\r\nBow\r\n", "names.txt"), "not a compound file"},
+        {dir.File("missing.acs"), "no such file"},
+        {SaveBytes("", "empty.acs"), "not a compound file"},
+        {dir.Path(), "a folder, not a file"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ErrorOf(c.path), "Not a valid storage file.") << c.path;
+        EXPECT_EQ(ErrorOf(c.path, kReadOnlyListing), "Not a valid storage file. (" + c.why + ")") << c.path;
+    }
 }
 
 // Each failure in both modes: the window's text alone, and the checker's with the storage it
@@ -270,10 +271,6 @@ TEST_F(Listing, DeepNestingDoesNotExhaustTheStack) {
 // for a storage, its name.
 TEST_F(Listing, ReadOnlyListingSaysWhyAndWhere) {
     const std::string good = Save(StreamBesideStorage(true));
-    EXPECT_EQ(ErrorOf(dir.File("none.acs"), kReadOnlyListing), "Not a valid storage file. (no such file)");
-    EXPECT_EQ(ErrorOf(dir.Path(), kReadOnlyListing), "Not a valid storage file. (a folder, not a file)");
-    EXPECT_EQ(ErrorOf(SaveBytes("Wave\r\n", "t.acs"), kReadOnlyListing),
-              "Not a valid storage file. (not a compound file)");
 
     // Another holder writing: refused as locked. Another reader: shared.
     for (int operation : {LOCK_EX, LOCK_SH}) {
@@ -287,6 +284,7 @@ TEST_F(Listing, ReadOnlyListingSaysWhyAndWhere) {
     }
     // No write permission: the window's open is refused, the read-only one is not.
     ASSERT_EQ(::chmod(good.c_str(), 0444), 0);
+    EXPECT_EQ(ErrorOf(good), "Call to StgOpenStorage failed");
     EXPECT_EQ(ErrorOf(good, kReadOnlyListing), "no error");
 }
 
