@@ -42,7 +42,13 @@ protected:
     TempDir dir_;
 };
 
-std::string Name(const STATSTG& s) { return s.pwcsName ? WideToAnsi(s.pwcsName) : "(null)"; }
+// The record's name, whose task memory is freed; the pointer is left as it was, so that a later
+// fetch into the record must clear it.
+std::string TakeName(const STATSTG& s) {
+    const std::string name = s.pwcsName ? WideToAnsi(s.pwcsName) : "(null)";
+    CoTaskMemFree(s.pwcsName);
+    return name;
+}
 
 bool IsZeroed(const STATSTG& s) {
     return !s.pwcsName && s.type == 0 && s.cbSize == 0 && s.clsid == CLSID{} && s.mtime.dwLowDateTime == 0;
@@ -120,19 +126,17 @@ TEST_F(Reader, EnumerationDeliversRecordsThenAZeroedEnd) {
     ULONG fetched = 0;
     ASSERT_EQ(elements->Next(1, &e, &fetched), S_OK);
     EXPECT_EQ(fetched, 1u);
-    EXPECT_EQ(Name(e), "S");
+    EXPECT_EQ(TakeName(e), "S");
     EXPECT_EQ(e.type, STGTY_STORAGE);
     EXPECT_EQ(e.cbSize, 0u);
     EXPECT_EQ(FormatGuid(e.clsid), "{04030201-0605-0807-090A-0B0C0D0E0F10}");
     EXPECT_EQ(e.grfStateBits, 0x55u);
     EXPECT_EQ(e.mtime.dwLowDateTime, 0x12345678u);
-    CoTaskMemFree(e.pwcsName);
 
     ASSERT_EQ(elements->Next(1, &e, nullptr), S_OK);
-    EXPECT_EQ(Name(e), "Big");
+    EXPECT_EQ(TakeName(e), "Big");
     EXPECT_EQ(e.type, STGTY_STREAM);
     EXPECT_EQ(e.cbSize, 4096u);
-    CoTaskMemFree(e.pwcsName);
 
     for (int twice = 0; twice < 2; ++twice) {
         e.type = 77;
@@ -150,11 +154,9 @@ TEST_F(Reader, NextFetchesSeveralAtOnce) {
     EXPECT_EQ(elements->Next(2, batch, nullptr), E_INVALIDARG);
     EXPECT_EQ(elements->Next(3, batch, &fetched), S_FALSE);
     ASSERT_EQ(fetched, 2u);
-    EXPECT_EQ(Name(batch[0]), "S");
-    EXPECT_EQ(Name(batch[1]), "Big");
+    EXPECT_EQ(TakeName(batch[0]), "S");
+    EXPECT_EQ(TakeName(batch[1]), "Big");
     EXPECT_TRUE(IsZeroed(batch[2]));
-    CoTaskMemFree(batch[0].pwcsName);
-    CoTaskMemFree(batch[1].pwcsName);
 }
 
 // A damaged sibling tree: what comes before the damage is delivered, then Next fails.
@@ -168,8 +170,7 @@ TEST_F(Reader, BatchStopsBeforeTheDamageAndTheNextCallFails) {
     ULONG fetched = 9;
     EXPECT_EQ(elements->Next(4, batch, &fetched), S_FALSE);
     ASSERT_EQ(fetched, 1u);
-    EXPECT_EQ(Name(batch[0]), "S");
-    CoTaskMemFree(batch[0].pwcsName);
+    EXPECT_EQ(TakeName(batch[0]), "S");
     EXPECT_EQ(elements->Next(4, batch, &fetched), STG_E_DOCFILECORRUPT);
     EXPECT_EQ(fetched, 0u);
     EXPECT_TRUE(IsZeroed(batch[0]));
@@ -192,10 +193,9 @@ TEST_F(Reader, OpensChildrenByNameIgnoringCase) {
 
     STATSTG stat;
     ASSERT_EQ(root->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_EQ(Name(stat), "Root Entry");
+    EXPECT_EQ(TakeName(stat), "Root Entry");
     EXPECT_EQ(stat.type, STGTY_STORAGE);
     EXPECT_EQ(stat.grfMode, kRootMode);
-    CoTaskMemFree(stat.pwcsName);
     ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
     ASSERT_EQ(s->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.pwcsName, nullptr);
@@ -233,10 +233,9 @@ TEST_F(Reader, StreamsReadSeekAndStat) {
     EXPECT_EQ(ReadRest(a.Get(), 3), "abcdefghij");
     STATSTG stat;
     ASSERT_EQ(a->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_EQ(Name(stat), "a");
+    EXPECT_EQ(TakeName(stat), "a");
     EXPECT_EQ(stat.type, STGTY_STREAM);
     EXPECT_EQ(stat.cbSize, 10u);
-    CoTaskMemFree(stat.pwcsName);
 }
 
 // The file shrinks under an open root: what is gone fails to read, in a large stream, in the mini
@@ -395,8 +394,7 @@ TEST_F(Reader, LockLastsUntilTheLastObjectOpenedFromTheRootIsReleased) {
     EXPECT_EQ(Open(path, second), STG_E_SHAREVIOLATION);
     STATSTG e;
     ASSERT_EQ(elements->Next(1, &e, nullptr), S_OK);
-    EXPECT_EQ(Name(e), "a");
-    CoTaskMemFree(e.pwcsName);
+    EXPECT_EQ(TakeName(e), "a");
     elements.Reset();
     EXPECT_EQ(Open(path, second), S_OK);
 }
