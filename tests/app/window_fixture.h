@@ -33,9 +33,7 @@ protected:
         if (!form) form = std::make_unique<TForm1>(prompts);
         return *form;
     }
-    void WriteStartFile(const std::string& name, const std::string& content) {
-        WriteFileAtomically(startDir.File(name), content);
-    }
+    void WriteStartFile(const std::string& name, const std::string& content) { startDir.Write(name, content); }
     // Opens `path` through the Open command as if it had been chosen in the dialog.
     void Open(const std::string& path) {
         prompts.fileChoices.push_back(path);
@@ -44,8 +42,7 @@ protected:
     // Writes a file of `bytes`, or a character file of `recipe`, into the character folder and
     // opens it.
     std::string OpenFile(const std::string& name, const std::string& bytes) {
-        WriteFileAtomically(characterDir.File(name), bytes);
-        Open(characterDir.File(name));
+        Open(characterDir.Write(name, bytes));
         return characterDir.File(name);
     }
     std::string OpenCharacter(const std::string& name, const CharacterRecipe& recipe = {}) {

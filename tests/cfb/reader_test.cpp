@@ -24,11 +24,7 @@ constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
 class Reader : public testing::Test {
 protected:
-    std::string Write(const std::string& bytes, const std::string& name = "file.acs") {
-        const std::string path = dir_.File(name);
-        WriteFileAtomically(path, bytes);
-        return path;
-    }
+    std::string Write(const std::string& bytes, const std::string& name = "file.acs") { return dir_.Write(name, bytes); }
     static HRESULT Open(const std::string& path, ComPtr<IStorage>& root, DWORD mode = kRootMode) {
         return StgOpenStorage(AnsiToWide(path).c_str(), nullptr, mode, nullptr, 0, root.Put());
     }

@@ -58,11 +58,7 @@ protected:
     std::string Save(const CompoundFileWriter& writer, const std::string& name = "c.acs") {
         return SaveBytes(writer.SaveToBytes(), name);
     }
-    std::string SaveBytes(const std::string& bytes, const std::string& name = "c.acs") {
-        const std::string path = dir.File(name);
-        WriteFileAtomically(path, bytes);
-        return path;
-    }
+    std::string SaveBytes(const std::string& bytes, const std::string& name = "c.acs") { return dir.Write(name, bytes); }
     Lines List(const std::string& path, const ListingMode& mode = kWindowListing) {
         return TOpenStorage(path, prompts, mode).Lines.Lines();
     }
