@@ -271,9 +271,9 @@ void TForm1::OpenCharacterStoFile(const std::string& path) {
     ElementLines = OpenedStorage.Lines;
 }
 
-// The window works in the start-up directory while it loads the lists and saves, and in the
-// character file's directory once it connects, as the classic window did; a directory that cannot
-// be entered ends the command with its error before anything is read or written.
+// The window loads the lists and saves in the start-up directory and connects in the character
+// file's directory, changing to each first: a directory that cannot be entered ends the command
+// with its error before anything is read, connected or written.
 void TForm1::GetAvailLists() {
     ChangeDir(StartDir);
     if (const auto animations = LoadAvailList(StartDir + kAvailAnim.fileName, kAvailAnim, prompts_)) {

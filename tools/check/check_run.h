@@ -25,7 +25,7 @@ struct FileCheck {
     // file was not found), some names missing, every name valid.
     enum class Outcome { AllValid, SomeMissing, Unchecked, Failed };
 
-    std::string path;  // full path
+    std::string path;  // full path, once the file is taken up (the name as given before)
     Outcome outcome = Outcome::Failed;
     std::string error;                  // the error that ended the check; empty when none did
     std::vector<std::string> messages;  // everything shown while checking it, errors included
