@@ -8,14 +8,16 @@ screen=$1
 shift
 work=$(mktemp -d)
 server=
+command=
 cleanup() {
-  if [ -n "$server" ]; then
-    kill "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-  fi
+  for process in $command $server; do
+    kill "$process" 2>/dev/null || true
+    wait "$process" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
 
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/server.log" &
 server=$!
@@ -35,6 +37,11 @@ if ! grep -q '^[0-9][0-9]*$' "$work/display"; then
 fi
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
+# In the background, so that a signal to this script (a test's time running out) is acted on at
+# once and ends the command and the server with it.
+"$@" <&0 &
+command=$!
 status=0
-"$@" || status=$?
+wait "$command" || status=$?
+command=
 exit "$status"
