@@ -54,7 +54,7 @@ struct Inputs {
         options.stateList = (dir / "AvailState.txt").string();
         WriteFileAtomically(options.animationList, animations);
         WriteFileAtomically(options.stateList, states);
-        options.json = true;
+        options.format = CheckOptions::Format::Json;
     }
     ~Inputs() {
         std::error_code ignored;

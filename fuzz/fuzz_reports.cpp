@@ -1,8 +1,8 @@
 // The checker's reports and its messages on standard error, fed names of any bytes (and a
 // character name of any UTF-16 units) where a hostile file could put them: every report must
-// still be what its reader expects. The JSON report parses with a real JSON parser, the JUnit
-// report with libxml2, and the text report and the messages keep one line per fact, with no
-// control character and nothing that is not UTF-8.
+// still be what its reader expects. The JSON, SARIF and GitLab reports parse with a real JSON
+// parser, the JUnit report with libxml2, and the text report, the GitHub commands and the
+// messages keep one line per fact, with no control character and nothing that is not UTF-8.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <libxml/parser.h>
 
@@ -11,84 +11,21 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "fuzz/crafted_run.h"
 #include "tools/check/console_prompts.h"
+#include "tools/check/findings.h"
 #include "tools/check/reports.h"
 
+using crafted::Run;
+using crafted::Text;
+using crafted::Texts;
+
 namespace {
-
-constexpr std::size_t kMaxNames = 6;
-constexpr std::size_t kMaxFiles = 3;
-
-std::string Text(FuzzedDataProvider& data) { return data.ConsumeRandomLengthString(40); }
-
-std::vector<std::string> Texts(FuzzedDataProvider& data) {
-    std::vector<std::string> texts(data.ConsumeIntegralInRange<std::size_t>(0, kMaxNames));
-    for (auto& text : texts) text = Text(data);
-    return texts;
-}
-
-std::u16string Units(FuzzedDataProvider& data) {
-    std::u16string units(data.ConsumeIntegralInRange<std::size_t>(0, 12), u'\0');
-    for (auto& unit : units) unit = data.ConsumeIntegral<char16_t>();
-    return units;
-}
-
-// A list as a check sorts it: each line valid, missing (with hints) or blank.
-SortedNames Sorted(FuzzedDataProvider& data, std::size_t& missingCount) {
-    SortedNames sorted;
-    const std::vector<std::string> lines = Texts(data);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        sorted.names.Add(lines[i]);
-        const int line = static_cast<int>(i) + 1;
-        switch (data.ConsumeIntegralInRange(0, 2)) {
-            case 0: sorted.valid.Add(lines[i]); break;
-            case 1:
-                sorted.missing.push_back(lines[i]);
-                sorted.missingLines.push_back(line);
-                sorted.hints.push_back(Texts(data));
-                break;
-            default: sorted.blankLines.push_back(line);
-        }
-    }
-    missingCount += sorted.missing.size();
-    sorted.duplicates = Texts(data);
-    sorted.unlisted = Texts(data);
-    return sorted;
-}
-
-CheckRun Run(FuzzedDataProvider& data, std::size_t& missingCount) {
-    CheckRun run;
-    run.startDir = Text(data);
-    run.animations.path = Text(data);
-    run.states.path = Text(data);
-    if (data.ConsumeBool()) run.animations.names.emplace(std::vector<std::string>{Text(data)});
-    if (data.ConsumeBool()) run.states.names.emplace(std::vector<std::string>{Text(data)});
-    run.messages = Texts(data);
-    run.files.resize(data.ConsumeIntegralInRange<std::size_t>(1, kMaxFiles));
-    for (auto& file : run.files) {
-        file.path = "/" + Text(data);  // a full path, as the checker makes every path
-        file.outcome = static_cast<FileCheck::Outcome>(data.ConsumeIntegralInRange(0, 3));
-        if (data.ConsumeBool()) file.error = Text(data);
-        file.messages = Texts(data);
-        file.connected = data.ConsumeBool();
-        file.character = Units(data);
-        if (data.ConsumeBool()) {
-            file.storageElements = data.ConsumeIntegral<int>();
-            file.animationsInStorage = data.ConsumeIntegral<int>();
-            file.unknownAnimations = data.ConsumeIntegral<int>();
-            file.animations = Sorted(data, missingCount);
-            file.states = Sorted(data, missingCount);
-        }
-        // The checker's own words, never a file's.
-        if (data.ConsumeBool()) file.hintsUnavailable = "the character was not loaded";
-        file.saved = Texts(data);
-    }
-    return run;
-}
 
 // The length of the well-formed UTF-8 sequence at `at`, by the table of well-formed byte
 // sequences of the Unicode standard; 0 for none.
@@ -131,6 +68,41 @@ std::size_t CountLinesStarting(const std::string& text, const std::string& start
 
 void IgnoreXmlError(void*, const char*, ...) {}
 
+QJsonDocument ParsedJson(const std::string& text) {
+    QJsonParseError error;
+    const QJsonDocument parsed = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    if (error.error != QJsonParseError::NoError) std::abort();
+    return parsed;
+}
+
+// The text without the colour sequences that TextReport adds.
+std::string WithoutColours(std::string text) {
+    for (const char* sequence : {"\x1b[31m", "\x1b[33m", "\x1b[0m"})
+        for (std::size_t at = text.find(sequence); at != std::string::npos; at = text.find(sequence, at))
+            text.erase(at, std::string_view(sequence).size());
+    return text;
+}
+
+// The renderings of the findings: SARIF and GitLab's report parse and hold one entry per
+// finding; GitHub's commands are one plain line each, and nothing else.
+void CheckFindingReports(const CheckRun& run) {
+    const auto findings = static_cast<qsizetype>(Findings(run).size());
+    const QJsonDocument sarif = ParsedJson(SarifReport(run));
+    if (sarif.object().value("runs").toArray().at(0).toObject().value("results").toArray().size() != findings)
+        std::abort();
+    const QJsonDocument gitlab = ParsedJson(GitlabReport(run));
+    if (!gitlab.isArray() || gitlab.array().size() != findings) std::abort();
+    // A fingerprint that two findings share would merge them into one issue.
+    std::set<QString> fingerprints;
+    for (const auto& issue : gitlab.array()) fingerprints.insert(issue.toObject().value("fingerprint").toString());
+    if (static_cast<qsizetype>(fingerprints.size()) != findings) std::abort();
+    const std::string github = GithubReport(run);
+    if (!PlainLines(github) || std::count(github.begin(), github.end(), '\n') != findings) std::abort();
+    const std::size_t commands = CountLinesStarting(github, "::error ") + CountLinesStarting(github, "::warning ") +
+                                 CountLinesStarting(github, "::notice ");
+    if (commands != static_cast<std::size_t>(findings)) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -149,10 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // Each missing name is one line of its own: none was split, none forged.
     if (CountLinesStarting(text, "    missing: ") != missingCount) std::abort();
 
-    const std::string json = JsonReport(run);
-    QJsonParseError error;
-    const QJsonDocument parsed = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
-    if (error.error != QJsonParseError::NoError || !parsed.isObject()) std::abort();
+    if (WithoutColours(TextReport(run, false, true)) != text) std::abort();
+    CheckFindingReports(run);
+
+    const QJsonDocument parsed = ParsedJson(JsonReport(run));
+    if (!parsed.isObject()) std::abort();
     if (parsed.object().value("files").toArray().size() != static_cast<qsizetype>(run.files.size())) std::abort();
 
     const std::string junit = JunitReport(run);

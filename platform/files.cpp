@@ -93,6 +93,7 @@ std::string ExtractFileName(const std::string& path) {
 }
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
     struct stat st;

@@ -31,6 +31,8 @@ std::string ExtractFileName(const std::string& path);
 
 // True when the program's standard output is a terminal.
 bool StandardOutputIsTerminal();
+// True when the program's standard error is a terminal.
+bool StandardErrorIsTerminal();
 
 // The size in bytes of the file at `path`; nothing when it cannot be found.
 std::optional<std::uint64_t> FileSize(const std::string& path);

@@ -12,7 +12,10 @@ packages=(
   libicu-dev python3-jsonschema libxml2-utils libxml2-dev
   at-spi2-core python3-pyatspi dbus-daemon
   dpkg-dev file help2man lintian
+  git pre-commit nodejs
 )
+# npm installs the SARIF validator for the tests; a Node.js from elsewhere may bring its own npm.
+command -v npm > /dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

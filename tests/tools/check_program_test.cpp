@@ -27,12 +27,20 @@ TEST_F(CheckProgram, EveryNameValidExitsZeroWithTheWindowsTotals) {
               "  result: every name valid\n");
 }
 
+// The findings, whose fingerprints follow the temporary folders' names, are the format table's
+// (check_formats_test.cpp).
+std::string WithoutFindings(std::string json) {
+    const std::size_t start = json.find("  \"findings\": ["), end = json.find("  \"summary\"");
+    if (start < end && end != std::string::npos) json.erase(start, end - start);
+    return json;
+}
+
 TEST_F(CheckProgram, JsonReportOfAPartlyValidFileHasItsFixedShape) {
     WriteFileAtomically(start.File("a.txt"), "Wave\r\nwave\r\n\r\nDance\x01\r\n");
     const ProgramResult result = Check({"--json", "--animations", "a.txt", maxPath});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out, R"({
+    EXPECT_EQ(WithoutFindings(result.out), R"({
   "start_directory": ")" + start.Path() + R"(",
   "lists": {
     "animations": {

@@ -11,6 +11,7 @@
 #include "tools/check/listing_text.h"
 #include "tools/check/name_sorting.h"
 #include "tools/check/options.h"
+#include "tools/check/progress_line.h"
 
 namespace {
 
@@ -92,13 +93,25 @@ TEST(Options, ReadsFilesAndOptionsInAnyOrder) {
     EXPECT_EQ(command.check.files, (Strings{"a.acs", "b.acs", "--odd.acs"}));
     EXPECT_EQ(command.check.animationList, "x.txt");
     EXPECT_EQ(command.check.stateList, "y.txt");
-    EXPECT_TRUE(command.check.json);
+    EXPECT_EQ(command.check.format, CheckOptions::Format::Json);
     EXPECT_TRUE(command.check.save);
 
     const Command defaults = Parse({"a.acs"});
     EXPECT_EQ(defaults.check.animationList, "AvailAnim.txt");
     EXPECT_EQ(defaults.check.stateList, "AvailState.txt");
-    EXPECT_FALSE(defaults.check.json || defaults.check.save);
+    EXPECT_FALSE(defaults.check.save);
+    EXPECT_EQ(defaults.check.format, CheckOptions::Format::Text);
+    EXPECT_EQ(defaults.check.color, CheckOptions::Color::Auto);
+
+    const Command formats = Parse({"--format", "github", "--sarif=r.sarif", "--color=never", "--anim=x", "a.acs"});
+    EXPECT_EQ(formats.check.format, CheckOptions::Format::Github);
+    EXPECT_EQ(formats.check.sarifFile, "r.sarif");
+    EXPECT_EQ(formats.check.color, CheckOptions::Color::Never);
+    EXPECT_EQ(formats.check.animationList, "x");
+    EXPECT_EQ(Parse({"--json", "--format=json", "a.acs"}).check.format, CheckOptions::Format::Json);
+    const Command explain = Parse({"--explain", "blank-line"});
+    EXPECT_EQ(explain.kind, Command::Kind::Explain);
+    EXPECT_EQ(explain.rule, "blank-line");
 
     EXPECT_EQ(Parse({"a.acs", "--help"}).kind, Command::Kind::Help);
     EXPECT_EQ(Parse({"a.acs", "-V"}).kind, Command::Kind::Version);
@@ -139,12 +152,27 @@ TEST(Options, RejectsWhatCannotBeMeant) {
         {{"a.acs", "--jobs"}, "option --jobs needs a number"},
         {{"a.acs", "--junit="}, "option --junit needs a file name"},
         {{"a.acs", "--quiet=1"}, "option --quiet takes no value"},
+        {{"a.acs", "-qx"}, "unknown option -qx"},
+        {{"a.acs", "--s=x"}, "option --s is ambiguous"},
+        {{"a.acs", "--format=xml"}, "option --format needs text, json, sarif, github or gitlab, not xml"},
+        {{"a.acs", "--json", "--format=sarif"}, "option --json asks for --format=json, not --format=sarif"},
+        {{"a.acs", "--color=red"}, "option --color needs auto, always or never, not red"},
+        {{"a.acs", "--sarif", "a", "--sarif", "b"}, "option --sarif given twice"},
+        {{"--explain=no-such-rule"}, "no rule is named no-such-rule; --help lists them"},
+        {{"--explain=blank-line", "a.acs"}, "option --explain takes no character file"},
+        {{"list", "a", "--escape="}, "option --escape needs auto, always or never"},
     };
     for (const auto& [args, problem] : cases) {
         const Command command = Parse(args);
         EXPECT_EQ(command.kind, Command::Kind::Usage) << problem;
         EXPECT_EQ(command.problem, problem);
     }
+}
+
+TEST(ProgressLine, GroupsThousands) {
+    for (const auto& [number, text] : std::vector<std::pair<std::size_t, std::string>>{
+             {0, "0"}, {999, "999"}, {1000, "1,000"}, {10000, "10,000"}, {1234567, "1,234,567"}})
+        EXPECT_EQ(ProgressLine::Grouped(number), text);
 }
 
 // Lines that fill a block to its last byte, an empty line after them (whose line break alone

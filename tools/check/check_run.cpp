@@ -15,10 +15,13 @@
 #include "checking/storage_totals.h"
 #include "checking/valid_lists.h"
 #include "checking/validation.h"
+#include "dataprovider/character.h"
+#include "platform/codepage.h"
 #include "platform/com/com.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "storage/olestg.h"
+#include "tools/check/findings.h"
 #include "tools/check/hints.h"
 
 namespace {
@@ -53,16 +56,25 @@ void Connect(FileCheck& check, ProviderLink& link, ConsolePrompts& prompts) {
 }
 
 // The lines the window's listing of the file would show, with the same messages and errors; the
-// totals need only their number, so the lines are counted as they are written, not kept.
+// totals need only their number, so the lines are counted as they are written, not kept. The
+// animation streams that hold no bytes are kept by name: they have no frames to show.
 class LineCounter final : public ListingSink {
 public:
+    explicit LineCounter(std::vector<std::string>& emptyAnimations) : emptyAnimations_(emptyAnimations) {}
     std::size_t lines = 0;
     void Line(std::string_view) override { ++lines; }
+    void Element(std::string_view name, std::string_view typeName, std::uint64_t size, std::size_t depth) override {
+        if (size == 0 && depth == 1 && typeName == "Stream" && character::IsAnimationElement(AnsiToWide(name), true))
+            emptyAnimations_.emplace_back(name);
+    }
+
+private:
+    std::vector<std::string>& emptyAnimations_;
 };
 
 // Lists the file, keeping only the number of lines and of the storages left out.
 int CountListingLines(FileCheck& check, ConsolePrompts& prompts) {
-    LineCounter counter;
+    LineCounter counter(check.emptyAnimations);
     check.storagesLeftOut = ListStorageFile(check.path, prompts, counter, kReadOnlyListing);
     return static_cast<int>(std::min<std::size_t>(counter.lines, std::numeric_limits<int>::max()));
 }
@@ -186,7 +198,7 @@ std::vector<std::string> UncheckedLists(const CheckRun& run) {
     return paths;
 }
 
-CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts) {
+CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const FileDone& fileDone) {
     OleInitialize(nullptr);
     CheckRun run;
     run.startDir = StartUpDirectory();
@@ -211,6 +223,7 @@ CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts) {
         if (options.save && check.error.empty()) SaveOneFile(check, run, prompts);
         check.outcome = OutcomeOf(check, run);
         check.messages = prompts.TakeShown();
+        if (fileDone) fileDone(i + 1);
     }
     parallel.reset();
     prompts.SetSubject("");
@@ -218,12 +231,4 @@ CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts) {
     return run;
 }
 
-int ExitStatus(const CheckRun& run) {
-    if (!run.animations.names || !run.states.names) return 2;
-    int status = 0;
-    for (const auto& file : run.files) {
-        if (file.outcome == FileCheck::Outcome::Failed) return 2;
-        if (file.outcome == FileCheck::Outcome::SomeMissing) status = 1;
-    }
-    return status;
-}
+int ExitStatus(const CheckRun& run) { return StatusOf(Findings(run)); }

@@ -4,6 +4,7 @@
 // next file.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ struct FileCheck {
     // Storages the listing could not enumerate or open: the file failed, though it was checked.
     std::size_t storagesLeftOut = 0;
     std::optional<int> animationsInStorage;
+    std::vector<std::string> emptyAnimations;  // animation streams of 0 bytes, in listing order
     // Once the animations were validated. A character the provider refused is validated as the
     // window does it, against no character: every name missing.
     std::optional<int> unknownAnimations;
@@ -58,8 +60,11 @@ std::vector<std::string> UncheckedLists(const CheckRun& run);
 // taken against the current directory, which is also the start-up directory for saving and which
 // the run never changes. Messages and errors go through `prompts`, each after the file it
 // concerns. Initialises the component services for the run.
-CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts);
+// `fileDone` hears how many files are done, in order, after each one's messages were shown.
+using FileDone = std::function<void(std::size_t done)>;
+CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const FileDone& fileDone = {});
 
 // 0 when every name is valid, 1 when some are missing, 2 when a file (its storage listing
-// incomplete included), a list or the provider could not be used.
+// incomplete included), a list or the provider could not be used: the worst of the run's
+// findings (findings.h).
 int ExitStatus(const CheckRun& run);

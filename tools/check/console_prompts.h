@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -26,6 +27,8 @@ public:
     bool ConfirmYesCancel(const std::string&) override { return confirm_; }
     std::optional<std::string> ChooseCharacterFile(const std::string&) override { return std::nullopt; }
 
+    // Called before each line is written, to clear a progress line from the terminal.
+    void SetBeforeLine(std::function<void()> beforeLine) { beforeLine_ = std::move(beforeLine); }
     // Printed before every later message and error, followed by ": "; empty for none.
     void SetSubject(std::string subject) { subject_ = std::move(subject); }
     // Everything shown since the last call, without the subject; errors start with "error: ".
@@ -35,6 +38,7 @@ public:
         std::string text = subject_.empty() ? std::string() : TerminalText(subject_) + ": ";
         text += TerminalText(line);
         text += '\n';
+        if (beforeLine_) beforeLine_();
         if (out_) *out_ << text;
         else std::fwrite(text.data(), 1, text.size(), stderr);
         shown_.push_back(line);
@@ -45,4 +49,5 @@ private:
     bool confirm_ = true;
     std::string subject_;
     std::vector<std::string> shown_;
+    std::function<void()> beforeLine_;
 };

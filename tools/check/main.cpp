@@ -1,8 +1,10 @@
 // quorvel-check: the character file checker for scripts and CI.
 //   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
+//   quorvel-check --explain=RULE   prints what a rule of the findings means (docs/rules.md).
 //   quorvel-check list [--json] [--escape=WHEN] FILE...   prints the storage listings the window shows.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,9 +14,11 @@
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
 #include "tools/check/escaping.h"
+#include "tools/check/findings.h"
 #include "tools/check/json_writer.h"
 #include "tools/check/listing_text.h"
 #include "tools/check/options.h"
+#include "tools/check/progress_line.h"
 #include "tools/check/reports.h"
 #include "tools/check/tool_texts.h"
 
@@ -124,22 +128,51 @@ int List(const ListOptions& options) {
     return Flushed() && allListed ? 0 : kCouldNotUse;
 }
 
+bool Coloured(CheckOptions::Color color) {
+    if (color != CheckOptions::Color::Auto) return color == CheckOptions::Color::Always;
+    const char* noColor = std::getenv("NO_COLOR");
+    return StandardOutputIsTerminal() && !(noColor && *noColor);
+}
+
+std::string Report(const CheckRun& run, const CheckOptions& options) {
+    switch (options.format) {
+        case CheckOptions::Format::Text: return TextReport(run, options.quiet, Coloured(options.color));
+        case CheckOptions::Format::Json: return JsonReport(run);
+        case CheckOptions::Format::Sarif: return SarifReport(run);
+        case CheckOptions::Format::Github: return GithubReport(run);
+        case CheckOptions::Format::Gitlab: break;
+    }
+    return GitlabReport(run);
+}
+
+// Writes a report beside the one on standard output; a failure is shown and makes the run fail.
+void WriteBeside(const std::string& path, const std::string& report, ConsolePrompts& prompts, int& status) {
+    if (path.empty()) return;
+    try {
+        WriteFileAtomically(path, report);
+    } catch (const std::exception& e) {
+        prompts.ShowError(MessageOf(e));
+        status = kCouldNotUse;
+    }
+}
+
+// Enough files that a run takes a while, or files checked side by side.
+constexpr std::size_t kFilesForProgress = 20;
+
 int Check(const CheckOptions& options) {
     ConsolePrompts prompts;
     try {
         const std::string junitPath = options.junitFile.empty() ? "" : ExpandFileName(options.junitFile);
-        const CheckRun run = RunCheck(options, prompts);
+        const std::string sarifPath = options.sarifFile.empty() ? "" : ExpandFileName(options.sarifFile);
+        ProgressLine progress(options.files.size(), StandardErrorIsTerminal() &&
+                                                        (options.jobs > 1 || options.files.size() >= kFilesForProgress));
+        prompts.SetBeforeLine([&progress] { progress.Clear(); });
+        const CheckRun run = RunCheck(options, prompts, [&progress](std::size_t done) { progress.Update(done); });
+        progress.Clear();
         int status = ExitStatus(run);
-        if (!junitPath.empty()) {
-            try {
-                WriteFileAtomically(junitPath, JunitReport(run));
-            } catch (const std::exception& e) {
-                prompts.ShowError(MessageOf(e));
-                status = kCouldNotUse;
-            }
-        }
-        const std::string report = options.json ? JsonReport(run) : TextReport(run, options.quiet);
-        return PrintText(report) ? status : kCouldNotUse;
+        if (!junitPath.empty()) WriteBeside(junitPath, JunitReport(run), prompts, status);
+        if (!sarifPath.empty()) WriteBeside(sarifPath, SarifReport(run), prompts, status);
+        return PrintText(Report(run, options)) ? status : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(MessageOf(e));
         return kCouldNotUse;
@@ -152,7 +185,9 @@ int main(int argc, char** argv) {
     const Command command = ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     switch (command.kind) {
         case Command::Kind::Help:
-            return PrintText(kCheckUsage) ? 0 : kCouldNotUse;
+            return PrintText(CheckHelp()) ? 0 : kCouldNotUse;
+        case Command::Kind::Explain:
+            return PrintText(RuleSection(command.rule)) ? 0 : kCouldNotUse;
         case Command::Kind::Version:
             return PrintText(VersionText("quorvel-check")) ? 0 : kCouldNotUse;
         case Command::Kind::List:

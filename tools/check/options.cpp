@@ -1,12 +1,21 @@
 #include "tools/check/options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <initializer_list>
+
+#include "tools/check/command_line.h"
+#include "tools/check/findings.h"
 
 const std::string kCheckSynopsis =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
-    "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n";
+    "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n"
+    "  or:  quorvel-check --explain=RULE\n";
 
-const std::string kCheckUsage = kCheckSynopsis +
+namespace {
+
+// Follows the synopsis; @RULES@ stands for the list of rules.
+const char kCheckHelpText[] =
     "Check character files as the window does: list the storage elements, connect to the\n"
     "character data provider and put every name of the two expected-name lists to it. For each\n"
     "file, report the character's name, the storage element total, the animation total, the\n"
@@ -19,17 +28,26 @@ const std::string kCheckUsage = kCheckSynopsis +
     "                     directory)\n"
     "  --states=LIST      the expected state names (default: AvailState.txt in the current\n"
     "                     directory)\n"
-    "  --json             print the report as JSON (its schema: docs/check-report.schema.json;\n"
+    "  --format=FORMAT    what standard output carries: text (the default), json, sarif\n"
+    "                     (SARIF 2.1.0, for code scanning), github (workflow commands that\n"
+    "                     annotate the lines concerned) or gitlab (a Code Quality report);\n"
+    "                     the exit status is the same in every format\n"
+    "  --json             the same as --format=json (its schema: docs/check-report.schema.json;\n"
     "                     bytes that are not valid UTF-8 become U+FFFD)\n"
+    "  --sarif=FILE       also write a SARIF report to FILE\n"
     "  --junit=FILE       also write a JUnit XML report to FILE: one test suite per character\n"
     "                     file, one test case per list line, a failure for each missing name\n"
+    "  --color=WHEN       colour the text report: auto (when standard output is a terminal and\n"
+    "                     NO_COLOR is not set, the default), always or never\n"
     "  -q, --quiet        print only the files that are not all valid, without their valid\n"
     "                     names, and the summary\n"
     "  -j, --jobs=N       check N files at a time (1 to 64; default 1); the report is the same\n"
-    "                     as with one job, in the order the files were given\n"
+    "                     as with one job, in the order the files were given; while standard\n"
+    "                     error is a terminal, a line there tells how many files are done\n"
     "  --save             write the valid lists as the window's Save command does:\n"
     "                     A<character>.txt and S<character>.txt in the current directory, one\n"
     "                     name per line ended by CR LF; an empty list is not written\n"
+    "  --explain=RULE     print what a rule means, an example and how to fix it, and exit\n"
     "  -h, --help         print this help and exit\n"
     "  -V, --version      print the version and exit\n"
     "\n"
@@ -69,6 +87,12 @@ const std::string kCheckUsage = kCheckSynopsis +
     "readers. Relative names are taken against the current directory at start. File names need\n"
     "not be UTF-8. Paths and names in messages are escaped as in the report, always.\n"
     "\n"
+    "Rules:\n"
+    "Every finding has a rule, listed here with its level; --explain tells more:\n"
+    "@RULES@"
+    "Paths in the sarif, github and gitlab formats are relative to the current directory; a\n"
+    "finding about a name of a list points at the list file and its line.\n"
+    "\n"
     "Exit status:\n"
     "  0  every name valid (duplicates and blank lines do not count against it); for list, every\n"
     "     file listed completely\n"
@@ -84,42 +108,14 @@ const std::string kCheckUsage = kCheckSynopsis +
     "Example:\n"
     "  quorvel-check --animations anims.txt --states states.txt --save Tobin.acs\n";
 
+}  // namespace
+
 namespace {
 
 Command Usage(std::string problem) {
     Command command;
     command.kind = Command::Kind::Usage;
     command.problem = std::move(problem);
-    return command;
-}
-
-bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
-
-Command ParseList(const std::vector<std::string>& args) {
-    Command command;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || !IsOption(arg)) {
-            command.list.files.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--json") {
-            command.list.json = true;
-        } else if (arg == "--escape" || arg.starts_with("--escape=")) {
-            std::string when;
-            if (arg != "--escape") when = arg.substr(9);
-            else if (i + 1 < args.size()) when = args[++i];
-            if (when == "auto") command.list.escape = ListOptions::Escape::Auto;
-            else if (when == "always") command.list.escape = ListOptions::Escape::Always;
-            else if (when == "never") command.list.escape = ListOptions::Escape::Never;
-            else return Usage("option --escape needs auto, always or never");
-        } else {
-            return Usage("unknown option " + arg + " for list");
-        }
-    }
-    if (command.list.files.empty()) return Usage("list needs a file");
-    command.kind = Command::Kind::List;
     return command;
 }
 
@@ -130,78 +126,108 @@ bool ParseJobs(const std::string& value, int& jobs) {
     return error == std::errc() && stop == end && jobs >= 1 && jobs <= kMaxJobs;
 }
 
+// One of `words`, by its index; false for any other value.
+template <class Choice>
+bool Choose(const std::string& value, std::initializer_list<std::string_view> words, Choice& choice) {
+    int index = 0;
+    for (std::string_view word : words) {
+        if (value == word) {
+            choice = static_cast<Choice>(index);
+            return true;
+        }
+        ++index;
+    }
+    return false;
+}
+
+constexpr OptionSpec kListSpecs[] = {{"json", 0, ""}, {"escape", 0, "auto, always or never"}};
+
+constexpr OptionSpec kCheckSpecs[] = {
+    {"help", 'h', ""},
+    {"version", 'V', ""},
+    {"explain", 0, "a rule"},
+    {"animations", 0, "a list file"},
+    {"states", 0, "a list file"},
+    {"format", 0, "text, json, sarif, github or gitlab"},
+    {"json", 0, ""},
+    {"sarif", 0, "a file name"},
+    {"junit", 0, "a file name"},
+    {"color", 0, "auto, always or never"},
+    {"quiet", 'q', ""},
+    {"jobs", 'j', "a number"},
+    {"save", 0, ""},
+};
+
+Command ParseList(const std::vector<std::string>& args) {
+    const CommandLine line =
+        ReadCommandLine(std::vector<std::string>(args.begin() + 1, args.end()), kListSpecs, " for list");
+    if (!line.problem.empty()) return Usage(line.problem);
+    Command command;
+    command.list.files = line.operands;
+    command.list.json = line.Find("json") != nullptr;
+    if (const GivenOption* escape = line.Find("escape"))
+        if (!Choose(escape->value, {"auto", "always", "never"}, command.list.escape))
+            return Usage("option --escape needs auto, always or never");
+    if (command.list.files.empty()) return Usage("list needs a file");
+    command.kind = Command::Kind::List;
+    return command;
+}
+
 }  // namespace
+
+std::string CheckHelp() {
+    std::string rules;
+    for (const Rule& rule : Rules()) {
+        std::string id = "  " + std::string(rule.id) + " (" + std::string(LevelName(rule.level)) + ")";
+        id.resize(std::max<std::size_t>(id.size() + 1, 30), ' ');
+        rules += id + std::string(rule.title) + "\n";
+    }
+    std::string text = kCheckSynopsis + kCheckHelpText;
+    text.replace(text.find("@RULES@"), 7, rules);
+    return text;
+}
 
 Command ParseCommand(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "list") return ParseList(args);
+    const CommandLine line = ReadCommandLine(args, kCheckSpecs);
     Command command;
+    // --help and --version answer whatever follows them.
+    for (const auto& given : line.options) {
+        if (given.spec->name == "help") command.kind = Command::Kind::Help;
+        if (given.spec->name == "version") command.kind = Command::Kind::Version;
+        if (command.kind != Command::Kind::Usage) return command;
+    }
+    if (!line.problem.empty()) return Usage(line.problem);
     CheckOptions& options = command.check;
-    bool animationsGiven = false, statesGiven = false, junitGiven = false, jobsGiven = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || !IsOption(arg)) {
-            options.files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") {
-            command.kind = Command::Kind::Help;
-            return command;
-        }
-        if (arg == "-V" || arg == "--version") {
-            command.kind = Command::Kind::Version;
-            return command;
-        }
-        const std::size_t equals = arg.find('=');
-        std::string name = arg.substr(0, equals);
-        if (name == "-j") name = "--jobs";
-        if (name == "-q") name = "--quiet";
-        const bool takesValue =
-            name == "--animations" || name == "--states" || name == "--junit" || name == "--jobs";
-        if (!takesValue && equals != std::string::npos)
-            return Usage("option " + name + " takes no value");
-        if (name == "--json") {
-            options.json = true;
-        } else if (name == "--save") {
-            options.save = true;
-        } else if (name == "--quiet") {
-            options.quiet = true;
-        } else if (takesValue) {
-            const std::string needs = "option " + name + " needs " +
-                                      (name == "--jobs"    ? "a number"
-                                       : name == "--junit" ? "a file name"
-                                                           : "a list file");
-            std::string value;
-            if (equals != std::string::npos) {
-                value = arg.substr(equals + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                return Usage(needs);
-            }
-            if (value.empty()) return Usage(needs);
-            bool& given = name == "--animations" ? animationsGiven
-                          : name == "--states"   ? statesGiven
-                          : name == "--junit"    ? junitGiven
-                                                 : jobsGiven;
-            if (given) return Usage("option " + name + " given twice");
-            given = true;
-            if (name == "--jobs") {
-                if (!ParseJobs(value, options.jobs))
-                    return Usage("option --jobs needs a whole number from 1 to " +
-                                 std::to_string(kMaxJobs) + ", not " + value);
-            } else {
-                (name == "--animations" ? options.animationList
-                 : name == "--states"   ? options.stateList
-                                        : options.junitFile) = value;
-            }
-        } else {
-            return Usage("unknown option " + arg);
-        }
+    options.files = line.operands;
+    const GivenOption* format = line.Find("format");
+    if (format && !Choose(format->value, {"text", "json", "sarif", "github", "gitlab"}, options.format))
+        return Usage("option --format needs text, json, sarif, github or gitlab, not " + format->value);
+    if (line.Find("json")) {
+        if (format && options.format != CheckOptions::Format::Json)
+            return Usage("option --json asks for --format=json, not --format=" + format->value);
+        options.format = CheckOptions::Format::Json;
+    }
+    for (const auto& given : line.options) {
+        const std::string_view name = given.spec->name;
+        if (name == "animations") options.animationList = given.value;
+        else if (name == "states") options.stateList = given.value;
+        else if (name == "junit") options.junitFile = given.value;
+        else if (name == "sarif") options.sarifFile = given.value;
+        else if (name == "quiet") options.quiet = true;
+        else if (name == "save") options.save = true;
+        else if (name == "color" && !Choose(given.value, {"auto", "always", "never"}, options.color))
+            return Usage("option --color needs auto, always or never, not " + given.value);
+        else if (name == "jobs" && !ParseJobs(given.value, options.jobs))
+            return Usage("option --jobs needs a whole number from 1 to " + std::to_string(kMaxJobs) + ", not " +
+                         given.value);
+    }
+    if (const GivenOption* explain = line.Find("explain")) {
+        if (!FindRule(explain->value)) return Usage("no rule is named " + explain->value + "; --help lists them");
+        if (!options.files.empty()) return Usage("option --explain takes no character file");
+        command.kind = Command::Kind::Explain;
+        command.rule = explain->value;
+        return command;
     }
     if (options.files.empty()) return Usage("no character file given");
     command.kind = Command::Kind::Check;

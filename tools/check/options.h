@@ -6,12 +6,20 @@
 #include <vector>
 
 struct CheckOptions {
+    // What standard output carries: the text report, the JSON report, SARIF, GitHub workflow
+    // commands or a GitLab Code Quality report.
+    enum class Format { Text, Json, Sarif, Github, Gitlab };
+    // Whether the text report is coloured: when standard output is a terminal and NO_COLOR is
+    // not set, always, or never.
+    enum class Color { Auto, Always, Never };
     std::vector<std::string> files;  // as given, in order
     std::string animationList = "AvailAnim.txt";
     std::string stateList = "AvailState.txt";
-    bool json = false;
+    Format format = Format::Text;
+    Color color = Color::Auto;
     bool quiet = false;     // the text report shows only what is not valid, and the summary
     std::string junitFile;  // where to write a JUnit XML report as well; empty for none
+    std::string sarifFile;  // where to write a SARIF report as well; empty for none
     bool save = false;
     int jobs = 1;  // files checked at a time
 };
@@ -26,19 +34,20 @@ struct ListOptions {
 };
 
 struct Command {
-    enum class Kind { Help, Version, List, Check, Usage };
+    enum class Kind { Help, Version, Explain, List, Check, Usage };
     Kind kind = Kind::Usage;
     ListOptions list;     // Kind::List
     CheckOptions check;   // Kind::Check
+    std::string rule;     // Kind::Explain: the id of a rule
     std::string problem;  // Kind::Usage: what is wrong with the command line
 };
 
-// Reads the arguments after the program name. Options may stand anywhere among the files and
-// take their value as the next argument or after "="; "--" ends the options.
+// Reads the arguments after the program name, as command_line.h reads any command line.
 Command ParseCommand(const std::vector<std::string>& args);
 
-// The text of --help; the short reminder printed after a usage error, which begins it.
-extern const std::string kCheckUsage;
+// The text of --help, which lists the rules; the short reminder printed after a usage error,
+// which begins it.
+std::string CheckHelp();
 extern const std::string kCheckSynopsis;
 
 // The upper bound of --jobs: more threads than this only cost memory.

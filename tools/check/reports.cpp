@@ -4,6 +4,7 @@
 
 #include "platform/codepage.h"
 #include "tools/check/escaping.h"
+#include "tools/check/findings.h"
 #include "tools/check/json_writer.h"
 
 namespace {
@@ -45,8 +46,15 @@ bool HasMissingNames(const FileCheck& file) {
     return false;
 }
 
+// SGR sequences around a line's text, when the report is coloured.
+struct Colours {
+    bool on = false;
+    std::string Red(const std::string& text) const { return on ? "\x1b[31m" + text + "\x1b[0m" : text; }
+    std::string Yellow(const std::string& text) const { return on ? "\x1b[33m" + text + "\x1b[0m" : text; }
+};
+
 void TextList(std::string& out, const char* title, const ExpectedList& list,
-              const std::optional<SortedNames>& sorted, bool quiet) {
+              const std::optional<SortedNames>& sorted, bool quiet, const Colours& colours) {
     out += std::string("  ") + title + " (" + TerminalText(list.path) + "): ";
     if (!sorted) {
         out += list.names ? "not checked\n" : "list file not found\n";
@@ -59,12 +67,12 @@ void TextList(std::string& out, const char* title, const ExpectedList& list,
     if (!quiet)
         for (std::string_view name : sorted->valid) out += "    valid: " + TerminalText(name) + "\n";
     for (std::size_t i = 0; i < sorted->missing.size(); ++i) {
-        out += "    missing: " + TerminalText(sorted->missing[i]) + "\n";
+        out += "    " + colours.Red("missing: " + TerminalText(sorted->missing[i])) + "\n";
         if (i < sorted->hints.size())
             for (const auto& hint : sorted->hints[i]) out += "      hint: " + TerminalText(hint) + "\n";
     }
-    for (const auto& name : sorted->duplicates) out += "    duplicate: " + TerminalText(name) + "\n";
-    for (int line : sorted->blankLines) out += "    blank: line " + std::to_string(line) + "\n";
+    for (const auto& name : sorted->duplicates) out += "    " + colours.Yellow("duplicate: " + TerminalText(name)) + "\n";
+    for (int line : sorted->blankLines) out += "    " + colours.Yellow("blank: line " + std::to_string(line)) + "\n";
     for (const auto& name : sorted->unlisted) out += "    unlisted: " + TerminalText(name) + "\n";
 }
 
@@ -84,7 +92,7 @@ std::string ResultText(const CheckRun& run, const FileCheck& file) {
     return "failed: the data provider could not be used";
 }
 
-void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, bool quiet) {
+void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, bool quiet, const Colours& colours) {
     out += TerminalText(file.path) + "\n";
     if (file.connected) out += "  character: " + TerminalText(WideToAnsi(file.character)) + "\n";
     if (file.storageElements) {
@@ -96,13 +104,14 @@ void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, bool
     if (file.unknownAnimations)
         out += "  unknown animations: " + std::to_string(*file.unknownAnimations) + "\n";
     if (file.storageElements) {
-        TextList(out, "animations", run.animations, file.animations, quiet);
-        TextList(out, "states", run.states, file.states, quiet);
+        TextList(out, "animations", run.animations, file.animations, quiet, colours);
+        TextList(out, "states", run.states, file.states, quiet, colours);
         if (!file.hintsUnavailable.empty())
             out += "  hints: unavailable, " + file.hintsUnavailable + "\n";
     }
     for (const auto& saved : file.saved) out += "  saved: " + TerminalText(saved) + "\n";
-    out += "  result: " + ResultText(run, file) + "\n";
+    const std::string result = "result: " + ResultText(run, file);
+    out += "  " + (file.outcome == FileCheck::Outcome::AllValid ? result : colours.Red(result)) + "\n";
 }
 
 void OptionalNumber(Json& json, const char* key, const std::optional<int>& value) {
@@ -172,6 +181,20 @@ void JsonExpectedList(Json& json, const char* key, const ExpectedList& list) {
     json.Close('}');
 }
 
+void JsonFinding(Json& json, const Finding& finding) {
+    json.Open(nullptr, '{');
+    json.String("rule", finding.rule->id);
+    json.String("level", LevelName(finding.rule->level));
+    json.String("message", finding.message);
+    json.String("path", finding.path);
+    if (finding.line > 0) json.Number("line", finding.line);
+    else json.Null("line");
+    if (finding.character.empty()) json.Null("file");
+    else json.String("file", finding.character);
+    json.String("fingerprint", finding.fingerprint);
+    json.Close('}');
+}
+
 std::string SummaryLine(const CheckRun& run) {
     const Tally tally = Count(run);
     return Plural(run.files.size(), "file") + ": " + std::to_string(tally.valid) + " all valid, " +
@@ -187,10 +210,11 @@ std::string IncompleteListing(const FileCheck& file) {
            " could not be listed";
 }
 
-std::string TextReport(const CheckRun& run, bool quiet) {
+std::string TextReport(const CheckRun& run, bool quiet, bool coloured) {
     std::string out;
+    const Colours colours{coloured};
     for (const auto& file : run.files)
-        if (!quiet || file.outcome != FileCheck::Outcome::AllValid) TextFile(out, run, file, quiet);
+        if (!quiet || file.outcome != FileCheck::Outcome::AllValid) TextFile(out, run, file, quiet, colours);
     if (quiet || run.files.size() > 1) out += SummaryLine(run);
     return out;
 }
@@ -206,6 +230,9 @@ std::string JsonReport(const CheckRun& run) {
     json.Strings("messages", run.messages);
     json.Open("files", '[');
     for (const auto& file : run.files) JsonFile(json, run, file);
+    json.Close(']');
+    json.Open("findings", '[');
+    for (const Finding& finding : Findings(run)) JsonFinding(json, finding);
     json.Close(']');
     const Tally tally = Count(run);
     json.Open("summary", '{');

@@ -1,4 +1,6 @@
-// The forms of a run's report: text for people, JSON for scripts and JUnit XML for CI dashboards.
+// The forms of a run's report: text for people, JSON for scripts, JUnit XML for CI dashboards,
+// and SARIF, GitHub workflow commands and GitLab Code Quality for code review (ci_reports.cpp),
+// these three written from the run's findings (findings.h).
 // Text and JSON hold the same facts; the JSON keys and their order are fixed
 // (docs/check-report.schema.json), so scripts may rely on them.
 #pragma once
@@ -13,12 +15,24 @@ std::string IncompleteListing(const FileCheck& file);
 
 // One block per file, then, for more than one file, a summary line. Quiet: only the files that
 // are not all valid, without their valid names, and the summary line whatever the file count.
-std::string TextReport(const CheckRun& run, bool quiet = false);
+// Coloured: missing names and failures in red, duplicates and blank lines in yellow.
+std::string TextReport(const CheckRun& run, bool quiet = false, bool coloured = false);
 
-// One JSON object, indented by two spaces, ending with a line break.
+// One JSON object, indented by two spaces, ending with a line break; its findings give each
+// finding's rule, level and line.
 std::string JsonReport(const CheckRun& run);
 
 // JUnit XML: one test suite per character file, one test case per line of each list (a failure
 // for a missing name, with its hints; skipped for a blank line), an error for a file or a list
 // that could not be used.
 std::string JunitReport(const CheckRun& run);
+
+// SARIF 2.1.0, one run: the tool with every rule and its help, a result per finding.
+std::string SarifReport(const CheckRun& run);
+
+// One workflow command per finding: "::error file=PATH,line=N,title=RULE::MESSAGE", "::warning"
+// or "::notice" by the rule's level; nothing else.
+std::string GithubReport(const CheckRun& run);
+
+// One JSON array of Code Quality issues, one per finding.
+std::string GitlabReport(const CheckRun& run);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "tools/check/command_line.h"
 #include "tools/check/escaping.h"
 #include "tools/check/tool_texts.h"
 #include "tools/pack/pack.h"
@@ -45,25 +46,27 @@ const std::string kHelp = kSynopsis +
 
 int Usage(const std::string& problem) { return UsageError("quorvel-pack", problem, kSynopsis); }
 
+constexpr OptionSpec kSpecs[] = {{"help", 'h', ""}, {"version", 'V', ""}, {"unpack", 0, ""}};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help"))
-        return PrintText(kHelp) ? 0 : kCouldNotUse;
-    if (args.size() == 1 && (args[0] == "-V" || args[0] == "--version"))
-        return PrintText(VersionText("quorvel-pack")) ? 0 : kCouldNotUse;
-    const bool unpack = !args.empty() && args[0] == "--unpack";
-    const std::size_t first = unpack ? 1 : 0;
-    if (args.size() != first + 2) return Usage(unpack ? "--unpack takes a character file and a folder"
-                                                           : "give a folder and the character file to make");
-    for (std::size_t i = first; i < args.size(); ++i)
-        if (args[i].size() > 1 && args[i][0] == '-') return Usage("unknown option " + args[i]);
+    const CommandLine line = ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc), kSpecs);
+    // --help and --version answer whatever follows them.
+    for (const auto& given : line.options) {
+        if (given.spec->name == "help") return PrintText(kHelp) ? 0 : kCouldNotUse;
+        if (given.spec->name == "version") return PrintText(VersionText("quorvel-pack")) ? 0 : kCouldNotUse;
+    }
+    if (!line.problem.empty()) return Usage(line.problem);
+    const bool unpack = line.Find("unpack") != nullptr;
+    const std::vector<std::string>& args = line.operands;
+    if (args.size() != 2) return Usage(unpack ? "--unpack takes a character file and a folder"
+                                              : "give a folder and the character file to make");
     try {
         if (unpack) {
-            for (const auto& name : pack::UnpackCharacter(args[1], args[2]))
+            for (const auto& name : pack::UnpackCharacter(args[0], args[1]))
                 std::fprintf(stderr, "quorvel-pack: %s: left out, not part of a character: %s\n",
-                             TerminalText(args[1]).c_str(), TerminalText(name).c_str());
+                             TerminalText(args[0]).c_str(), TerminalText(name).c_str());
         } else {
             pack::BuildCharacter(args[0]).SaveToFile(args[1]);
         }

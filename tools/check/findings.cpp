@@ -1,0 +1,192 @@
+#include "tools/check/findings.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <tuple>
+
+#include "dataprovider/character.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "tools/check/reports.h"
+#include "tools/check/rules_text.h"
+
+namespace {
+
+constexpr Rule kRules[] = {
+    {"missing-animation", Level::Error, 1, "A name of the animation list is not an animation of the character"},
+    {"missing-state", Level::Error, 1, "A name of the state list is not a state of the character"},
+    {"duplicate-name", Level::Warning, 0, "A line of a list repeats a name of an earlier line"},
+    {"blank-line", Level::Warning, 0, "A line of a list is empty"},
+    {"unlisted-name", Level::Note, 0, "The character holds a name that its list does not name"},
+    {"empty-animation", Level::Warning, 0, "An animation stream holds 0 bytes, so it has no frames"},
+    {"list-unreadable", Level::Error, 2, "A list file could not be read"},
+    {"not-compound-file", Level::Error, 2, "The character file is not a compound file"},
+    {"damaged-file", Level::Error, 2, "The structure of the character file is damaged"},
+    {"truncated-file", Level::Error, 2, "The character file is shorter than its structure says"},
+    {"file-unreadable", Level::Error, 2, "The character file is missing, a folder, not readable or locked"},
+    {"definition-error", Level::Error, 2, "The character definition has an error"},
+    {"provider-failed", Level::Error, 2, "The character data provider could not load the character"},
+    {"incomplete-listing", Level::Error, 2, "A storage of the character file could not be listed"},
+    {"save-failed", Level::Error, 2, "A valid list could not be saved"},
+};
+
+const Rule& RuleNamed(std::string_view id) { return *FindRule(id); }
+
+bool Has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// The rule for the error that ended a file's check. The errors are the checker's own texts
+// (docs/checker.md, "Why a file cannot be used"), with the reason in brackets; which step failed
+// tells a listing's damage from the provider's refusal and from a save.
+const Rule& FailureRule(const FileCheck& file) {
+    const std::string& error = file.error;
+    const bool listed = file.storageElements.has_value();
+    if (listed && file.connected) return RuleNamed("save-failed");
+    if (listed && Has(error, "Character definition")) return RuleNamed("definition-error");
+    if (Has(error, "(not a compound file)")) return RuleNamed("not-compound-file");
+    for (const char* reason : {"(no such file)", "(a folder, not a file)", "(permission denied)",
+                               "(locked by another program)"})
+        if (Has(error, reason)) return RuleNamed("file-unreadable");
+    if (Has(error, "the file is truncated:")) return RuleNamed("truncated-file");
+    if (!listed || Has(error, "truncated or damaged")) return RuleNamed("damaged-file");
+    return RuleNamed("provider-failed");
+}
+
+// FNV-1a over the parts, each ended by a NUL: a fingerprint tells findings apart; it guards
+// nothing, so a fast hash suffices.
+std::string Fingerprint(const std::vector<std::string_view>& parts) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (std::string_view part : parts) {
+        for (const char c : part) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        hash *= 1099511628211ull;
+    }
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4) hex[static_cast<std::size_t>(i)] = kDigits[hash & 15];
+    return hex;
+}
+
+class Collector {
+public:
+    explicit Collector(const CheckRun& run) : run_(run) {}
+
+    void Add(std::string_view rule, std::string message, const std::string& path, int line,
+             const std::string& character, std::string_view name) {
+        const std::string relative = RelativePath(path, run_.startDir);
+        const std::string checked = character.empty() ? "" : RelativePath(character, run_.startDir);
+        const std::string key = std::string(rule) + '\0' + relative + '\0' + checked + '\0' + std::string(name);
+        const std::string repeat = std::to_string(repeats_[key]++);
+        findings.push_back({&RuleNamed(rule), std::move(message), path, line, character,
+                            Fingerprint({rule, relative, checked, name, repeat})});
+    }
+
+    std::vector<Finding> findings;
+
+private:
+    const CheckRun& run_;
+    std::map<std::string, int> repeats_;  // findings so far by everything their fingerprint holds but the repeat
+};
+
+std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+
+void ListFindings(Collector& out, const ExpectedList& list, const char* kind) {
+    if (!list.names) {
+        out.Add("list-unreadable", std::string("the ") + kind + " list could not be read, so no file was checked against it",
+                list.path, 0, "", "");
+        return;
+    }
+    const LineList& names = *list.names;
+    for (int i = 0; i < names.Count(); ++i) {
+        if (names[i].empty())
+            out.Add("blank-line", "line " + std::to_string(i + 1) + " is empty", list.path, i + 1, "", "");
+        else if (list.folded && list.folded->Repeats(i))
+            // Which line is the repeat depends on the order: the fingerprint takes the name as the
+            // character file compares it, so that reordering keeps it.
+            out.Add("duplicate-name", Quoted(names[i]) + " repeats a name of an earlier line (names compare without regard to case)",
+                    list.path, i + 1, "", WideToAnsi(character::FoldName(AnsiToWide(names[i]))));
+    }
+}
+
+void NameFindings(Collector& out, const FileCheck& file, const ExpectedList& list,
+                  const std::optional<SortedNames>& sorted, const char* kind, std::string_view missingRule) {
+    if (!sorted) return;
+    const std::string character = ExtractFileName(file.path);
+    for (std::size_t i = 0; i < sorted->missing.size() && i < sorted->missingLines.size(); ++i) {
+        std::string message = Quoted(sorted->missing[i]) + " is not " + (kind[0] == 'a' ? "an " : "a ") + kind +
+                              " of " + character;
+        if (i < sorted->hints.size())
+            for (const auto& hint : sorted->hints[i]) message += "; " + hint;
+        out.Add(missingRule, std::move(message), list.path, sorted->missingLines[i], file.path, sorted->missing[i]);
+    }
+    for (const auto& name : sorted->unlisted)
+        out.Add("unlisted-name", character + " holds the " + kind + " " + Quoted(name) + ", which the list does not name",
+                list.path, 0, file.path, name);
+}
+
+void FileFindings(Collector& out, const CheckRun& run, const FileCheck& file) {
+    if (!file.error.empty()) out.Add(FailureRule(file).id, file.error, file.path, 0, file.path, "");
+    else if (!file.connected) out.Add("provider-failed", "the data provider could not be used", file.path, 0, file.path, "");
+    if (file.storagesLeftOut > 0) out.Add("incomplete-listing", IncompleteListing(file), file.path, 0, file.path, "");
+    for (const auto& name : file.emptyAnimations)
+        out.Add("empty-animation", "the animation stream " + Quoted(name) + " holds 0 bytes: it has no frames",
+                file.path, 0, file.path, name);
+    NameFindings(out, file, run.animations, file.animations, "animation", "missing-animation");
+    NameFindings(out, file, run.states, file.states, "state", "missing-state");
+}
+
+}  // namespace
+
+std::span<const Rule> Rules() { return kRules; }
+
+const Rule* FindRule(std::string_view id) {
+    for (const auto& rule : kRules)
+        if (rule.id == id) return &rule;
+    return nullptr;
+}
+
+std::string_view LevelName(Level level) {
+    switch (level) {
+        case Level::Error: return "error";
+        case Level::Warning: return "warning";
+        case Level::Note: break;
+    }
+    return "note";
+}
+
+std::vector<Finding> Findings(const CheckRun& run) {
+    Collector out(run);
+    ListFindings(out, run.animations, "animation");
+    ListFindings(out, run.states, "state");
+    for (const auto& file : run.files) FileFindings(out, run, file);
+    return std::move(out.findings);
+}
+
+int StatusOf(std::span<const Finding> findings) {
+    int status = 0;
+    for (const auto& finding : findings) status = std::max(status, finding.rule->status);
+    return status;
+}
+
+std::string RelativePath(std::string_view path, std::string_view directory) {
+    if (!directory.empty() && path.starts_with(directory) && path.size() > directory.size())
+        return std::string(path.substr(directory.size()));
+    const std::filesystem::path relative =
+        std::filesystem::path(path).lexically_relative(std::filesystem::path(directory));
+    return relative.empty() ? std::string(path) : relative.string();
+}
+
+std::string_view RuleSection(std::string_view id) {
+    const std::string_view text = kRulesText;
+    const std::string heading = "\n## " + std::string(id) + "\n";
+    const std::size_t start = text.find(heading);
+    if (start == std::string_view::npos || !FindRule(id)) return {};
+    const std::size_t end = text.find("\n## ", start + heading.size() - 1);
+    return text.substr(start + 1, (end == std::string_view::npos ? text.size() : end + 1) - start - 1);
+}
+
+std::string_view RuleHelp(std::string_view id) {
+    const std::string_view section = RuleSection(id);
+    const std::size_t body = section.find('\n');
+    return body == std::string_view::npos ? section : section.substr(body + 1);
+}
