@@ -10,8 +10,11 @@ The inputs are the shapes a hostile author would try: a chain of nested storages
 names (checked and listed), the same with ASCII names (listed as JSON), a long chain of storages
 each the only child of the one before, animation streams whose sector chains are all the
 directory's own chain (checked and unpacked), and name lists of which no name is near any name the
-character holds (the nearest-name search's worst case), or that all share a long beginning. A figure that doubles with the input is in
-proportion; one that quadruples is not.
+character holds (the nearest-name search's worst case), or that all share a long beginning; and
+two inputs aimed at fixed hashes: animation names whose folded forms all hash to one slot of a
+name set, and held names whose pieces overfill a sixth of the nearest-name search's table, so
+that its slots there and after form one long run. A figure that doubles with the input is in proportion; one
+that quadruples is not: each line gives its CPU time's growth over the smaller size's.
 
 The files are version 4 compound files (4096-byte sectors) written here byte by byte, since no
 sound writer would write the shared chains; --scale multiplies every size.
@@ -19,6 +22,7 @@ sound writer would write the shared chains; --scale multiplies every size.
 import argparse
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -130,6 +134,73 @@ def shared_chains(path, count):
     return names
 
 
+MASK64 = (1 << 64) - 1
+GOLDEN = 0x9E3779B97F4A7C15
+
+
+def unit_is_plain(unit):
+    """A unit that is its own upper case under every rule a reader may fold by, and no surrogate:
+    CJK and the private use area."""
+    return (0x3400 <= unit < 0xD800 or 0xE000 <= unit < 0xF900) and chr(unit).upper() == chr(unit)
+
+
+def one_slot_names(count, seed):
+    """`count` names of eight units whose folded forms all have the same low 32 bits under the
+    fixed hash a name set once used (four units a word, one multiplication a word, then MurmurHash3's
+    final mix): each is an ASCII beginning and four units solved for from a chosen hash."""
+    mix, golden_inverse = 0xFF51AFD7ED558CCD, pow(GOLDEN, -1, 1 << 64)
+    mix_inverse = pow(mix, -1, 1 << 64)
+    rng = random.Random(seed)
+    names, number = [], 0
+    while len(names) < count:
+        number += 1
+        head = "".join("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[number // 36 ** k % 36] for k in (3, 2, 1, 0))
+        first = int.from_bytes(head.encode("utf-16-le"), "little")
+        after_first = ((8 * GOLDEN & MASK64) ^ first) * GOLDEN & MASK64
+        for _ in range(64):
+            target = rng.getrandbits(32) << 32
+            h = target ^ (target >> 33)
+            h = h * mix_inverse & MASK64
+            h ^= h >> 33
+            before_tail = h * golden_inverse & MASK64
+            second = (before_tail * golden_inverse & MASK64) ^ after_first
+            units = [(second >> (16 * k)) & 0xFFFF for k in range(4)]
+            if all(unit_is_plain(u) for u in units):
+                names.append(head + "".join(map(chr, units)))
+                break
+    return names
+
+
+def piece_hash(bound, length, piece, units):
+    value = ((length * 4 + bound) * 4 + piece + 1) * GOLDEN & MASK64
+    for unit in units:
+        value = (value ^ ord(unit)) * GOLDEN & MASK64
+    return value ^ (value >> 29)
+
+
+def clustered_names(slot_bits, seed):
+    """Names of 16 letters for a nearest-name search that once filed its pieces (halves for one
+    edit, quarters for three, and each but the first as a swap across its front edge leaves it)
+    in an open-addressing table of 2 ** slot_bits slots under a fixed hash: each quarter is chosen
+    so that its piece lands in the table's first sixth, which the names overfill, so that its
+    slots and those after them form one run that every lookup landing in it walks. Letters and
+    digits, so that few quarters repeat."""
+    rng = random.Random(seed)
+    slots = 1 << slot_bits
+    in_first_sixth = lambda value: value & (slots - 1) < slots // 6
+    names = set()
+    while len(names) < slots * 9 // 200:
+        quarters = []
+        for piece in range(4):
+            while True:
+                quarter = "".join(rng.choice("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") for _ in range(4))
+                if in_first_sixth(piece_hash(3, 16, piece, quarter)):
+                    quarters.append(quarter)
+                    break
+        names.add("".join(quarters))
+    return sorted(names)
+
+
 def far_names(count, seed):
     """`count` names, each the same sixteen letters in another order: two of them are almost never
     within three edits of each other, yet they hold the same letters, so no filter on the letters
@@ -186,8 +257,8 @@ def run(measure_run, work, command, stdout_path, timeout):
                            cwd=work, timeout=timeout, check=False)
         except subprocess.TimeoutExpired:
             return None
-    status, wall, _cpu, peak = open(report).read().split()
-    return int(status), float(wall), int(peak), os.path.getsize(stdout_path)
+    status, wall, cpu, peak = open(report).read().split()
+    return int(status), float(wall), float(cpu), int(peak), os.path.getsize(stdout_path)
 
 
 def main():
@@ -195,7 +266,7 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--scale", type=float, default=1.0)
     parser.add_argument("--timeout", type=float, default=600)
-    parser.add_argument("--cases", default="nested,json,only-child,shared,hints",
+    parser.add_argument("--cases", default="nested,json,only-child,shared,hints,one-slot,clustered",
                         help="which inputs, comma-separated (default: all)")
     args = parser.parse_args()
     bin_dir = os.path.abspath(os.path.join(args.build, "bin"))
@@ -204,6 +275,7 @@ def main():
     scale = lambda n: max(1, int(n * args.scale))
 
     work = tempfile.mkdtemp(prefix="hostile-")
+    smaller_cpu = {}  # by the label's words before the size, the CPU time of the smaller size
     try:
         def case(label, size, command, make_disk_folder=None):
             stdout_path = os.path.join(work, "stdout")
@@ -211,9 +283,12 @@ def main():
             if result is None:
                 print(f"{label:<44} {size:>8}  timed out after {args.timeout:.0f} s", flush=True)
                 return
-            status, wall, peak_kib, out_bytes = result
+            status, wall, cpu, peak_kib, out_bytes = result
             disk = disk_bytes(make_disk_folder) if make_disk_folder else 0
-            print(f"{label:<44} {size:>8}  {wall:8.3f} s  {peak_kib / 1024:9.1f} MB peak  "
+            shape = re.sub(r"[0-9]+", "N", label)
+            growth = f"x{cpu / smaller_cpu[shape]:5.2f}" if smaller_cpu.get(shape) else "      "
+            smaller_cpu[shape] = cpu
+            print(f"{label:<44} {size:>8}  {wall:8.3f} s  {cpu:8.3f} s CPU {growth}  {peak_kib / 1024:9.1f} MB peak  "
                   f"{out_bytes:>12,} B out  {disk:>13,} B disk  exit {status}", flush=True)
 
         def lists(animations, states):
@@ -222,7 +297,7 @@ def main():
             with open(os.path.join(work, "AvailState.txt"), "w") as f:
                 f.write("".join(n + "\n" for n in states))
 
-        print(f"{'input and command':<44} {'size':>8}  figures")
+        print(f"{'input and command':<44} {'size':>8}  wall, CPU and its growth, memory, output, disk")
         cases = args.cases.split(",")
         for depth in (scale(2000), scale(4000)) if "nested" in cases else ():
             path = os.path.join(work, "nest-cjk.acs")
@@ -261,6 +336,22 @@ def main():
                 lists(listed, ["Nowhere"])
                 size = f"{os.path.getsize(path) // 1024} KB"
                 case(f"{count} listed, {count} held, {shape}: check", size, [check, path])
+        for count in (scale(50000), scale(100000)) if "one-slot" in cases else ():
+            path = os.path.join(work, "one-slot.acs")
+            far_character(path, one_slot_names(count, 1))
+            lists(["Wave"], ["Still"])
+            size = f"{os.path.getsize(path) // 1024} KB"
+            case(f"{count} names in one slot: check", size, [check, path])
+        for bits, listed in ((19, scale(6400)), (20, scale(12800))) if "clustered" in cases else ():
+            path = os.path.join(work, "clustered.acs")
+            held = clustered_names(bits, 1)
+            far_character(path, held)
+            rng = random.Random(2)
+            missing = sorted({"".join(rng.choice("ABCDEFGHIJKLMNOPQRSTUVWXYZ") for _ in range(16))
+                              for _ in range(listed)} - set(held))
+            lists(missing, ["Nowhere"])
+            size = f"{os.path.getsize(path) // 1024} KB"
+            case(f"{len(missing)} listed, {len(held)} held, one run: check", size, [check, path])
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

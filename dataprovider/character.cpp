@@ -10,16 +10,16 @@ bool IsAnimationElement(std::u16string_view name, bool isStream) {
     return cfb::CompareNames(name, kDefinitionStream) != 0;
 }
 
-std::u16string FoldName(std::u16string_view name) {
-    std::u16string folded(name);
-    for (auto& unit : folded) unit = cfb::UpcaseUnit(unit);
-    return folded;
-}
-
 Character::Character(const Definition& definition, NameList animations)
     : name_(definition.name), animationNames_(std::move(animations)) {
     animations_.Reserve(animationNames_.Size(), animationNames_.Units());
-    for (std::size_t i = 0; i < animationNames_.Size(); ++i) animations_.Insert(animationNames_[i]);
+    for (std::size_t i = 0; i < animationNames_.Size(); ++i) {
+        // Each would answer for the other, and no one of them could be asked for alone.
+        const auto [earlier, added] = animations_.Insert(animationNames_[i]);
+        if (!added)
+            throw Error("The file holds the animations " + QuoteName(animationNames_[earlier]) + " and " +
+                        QuoteName(animationNames_[i]) + ", which are one name without regard to case");
+    }
     for (const auto& state : definition.states) {
         for (const auto& animation : state.animations) {
             if (!HasAnimation(animation))

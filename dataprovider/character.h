@@ -20,13 +20,11 @@ inline constexpr std::u16string_view kDefinitionStream = u"Character";
 // character (property sets and the like) and is not the definition.
 bool IsAnimationElement(std::u16string_view name, bool isStream);
 
-// The name folded for comparison.
-std::u16string FoldName(std::u16string_view name);
-
 class Character {
 public:
-    // Checks the definition against the file's animations. Raises Error naming the line of a
-    // state that names an animation the file does not hold.
+    // Checks the definition against the file's animations. Raises Error naming two animations
+    // that are one name without regard to case, or the line of a state that names an animation
+    // the file does not hold.
     Character(const Definition& definition, NameList animations);
 
     const std::u16string& Name() const { return name_; }

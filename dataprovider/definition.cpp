@@ -1,9 +1,9 @@
 #include "dataprovider/definition.h"
 
 #include <optional>
-#include <unordered_map>
 
 #include "dataprovider/character.h"
+#include "provider/folded_names.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 
@@ -105,7 +105,7 @@ Definition ParseDefinition(std::string_view text) {
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     Definition definition;
     int nameLine = 0;
-    std::unordered_map<std::u16string, int> stateLines;  // folded name -> line
+    FoldedNames stateNames;  // numbered as definition.states
     int line = 0;
     while (!text.empty()) {
         ++line;
@@ -134,10 +134,10 @@ Definition ParseDefinition(std::string_view text) {
             definition.name = value;
         } else if (key == u"State") {
             StateDefinition state = ParseState(value, line);
-            const auto [earlier, added] = stateLines.emplace(FoldName(state.name), line);
+            const auto [earlier, added] = stateNames.Insert(state.name);
             if (!added)
                 Refuse(line, "the state " + QuoteName(state.name) + " is already defined on line " +
-                                 std::to_string(earlier->second));
+                                 std::to_string(definition.states[earlier].line));
             definition.states.push_back(std::move(state));
         }
     }

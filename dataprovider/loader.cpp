@@ -58,6 +58,30 @@ NameList ReadAnimationNames(IStorage& root) {
     return names;
 }
 
+// A character whose animations cannot be played is not a valid one, though the provider never
+// reads them: each animation's last byte is read, for which the reader lays out and checks the
+// stream's whole chain (a loop, a free or shared sector, a chain shorter than the size, a small
+// stream beyond the mini stream) and reaches the chain's last sector. The first failure ends the
+// check, and the chains that pass share no sector, so all of them together take one step per
+// sector of the file.
+void CheckAnimationStreams(IStorage& root, const NameList& animations) {
+    for (std::size_t i = 0; i < animations.Size(); ++i) {
+        const std::u16string name(animations[i]);
+        const std::string what = "Cannot read the animation " + QuoteName(name);
+        ComPtr<IStream> stream;
+        CheckFileResult(root.OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put()),
+                        what);
+        std::uint64_t size = 0;
+        CheckFileResult(stream->Seek(0, STREAM_SEEK_END, &size), what);
+        if (size == 0) continue;
+        CheckFileResult(stream->Seek(-1, STREAM_SEEK_END, nullptr), what);
+        unsigned char last;
+        ULONG read = 0;
+        CheckFileResult(stream->Read(&last, 1, &read), what);
+        if (read != 1) throw Error(what + ": its last byte cannot be read");
+    }
+}
+
 }  // namespace
 
 std::string DescribeFileFailure(const std::string& what, HRESULT hr) {
@@ -69,7 +93,9 @@ std::string DescribeFileFailure(const std::string& what, HRESULT hr) {
 
 Character LoadCharacter(IStorage& root) {
     const Definition definition = ParseDefinition(ReadDefinition(root));
-    return Character(definition, ReadAnimationNames(root));
+    Character character(definition, ReadAnimationNames(root));
+    CheckAnimationStreams(root, character.AnimationNames());
+    return character;
 }
 
 }  // namespace character

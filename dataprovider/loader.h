@@ -15,7 +15,8 @@ namespace character {
 std::string DescribeFileFailure(const std::string& what, HRESULT hr);
 
 // Raises Error when the file holds no definition stream, the definition is larger than
-// kMaxDefinitionBytes, an element cannot be read, or the definition is refused.
+// kMaxDefinitionBytes, an element cannot be read, the definition or the animations' names are
+// refused (Character), or an animation's stream cannot be read to its end.
 Character LoadCharacter(IStorage& root);
 
 }  // namespace character

@@ -3,53 +3,19 @@
 #include <cstring>
 #include <new>
 
-#include "platform/cfb/format.h"
 #include "platform/codepage.h"
+#include "platform/name_case.h"
+#include "platform/name_hash.h"
 
 namespace {
 
-// Upper-cases ASCII letters in every lane of a word at once, lanes of 8 or 16 bits whose values
-// are all below 0x80 (so no sum below carries into the next lane): adding 0x1F sets a lane's
-// top bit from 'a' up, adding 0x05 sets it past 'z'; a letter loses 0x20.
-template <std::uint64_t kOnes>
-std::uint64_t UpcaseAsciiLanes(std::uint64_t word) {
-    const std::uint64_t fromA = word + 0x1F * kOnes;
-    const std::uint64_t pastZ = word + 0x05 * kOnes;
-    const std::uint64_t letters = fromA & ~pastZ & (0x80 * kOnes);
-    return word - (letters >> 2);
-}
-constexpr std::uint64_t kByteLanes = 0x0101010101010101ull;
-constexpr std::uint64_t kUnitLanes = 0x0001000100010001ull;
-
 // A name folded once, before it is hashed and compared: on the stack for names of ordinary
-// length (a compound file's names have at most 31 units), on the heap beyond. ASCII is folded
-// a word at a time, as nearly every name is ASCII.
+// length (a compound file's names have at most 31 units), on the heap beyond.
 class FoldedKey {
 public:
-    explicit FoldedKey(std::u16string_view name) {
-        char16_t* out = Room(name.size());
-        std::size_t i = 0;
-        for (std::uint64_t word; i + 4 <= name.size(); i += 4) {
-            std::memcpy(&word, name.data() + i, sizeof word);
-            if (word & (0xFF80 * kUnitLanes)) break;  // the rest a unit at a time
-            word = UpcaseAsciiLanes<kUnitLanes>(word);
-            std::memcpy(out + i, &word, sizeof word);
-        }
-        for (; i < name.size(); ++i) out[i] = cfb::UpcaseUnit(name[i]);
-    }
+    explicit FoldedKey(std::u16string_view name) { FoldNameInto(name, Room(name.size())); }
     // REQUIRES: IsAscii(name); its bytes are its UTF-16 units.
-    explicit FoldedKey(std::string_view name) {
-        char16_t* out = Room(name.size());
-        std::size_t i = 0;
-        for (std::uint64_t word; i + 8 <= name.size(); i += 8) {
-            std::memcpy(&word, name.data() + i, sizeof word);
-            word = UpcaseAsciiLanes<kByteLanes>(word);
-            unsigned char bytes[8];
-            std::memcpy(bytes, &word, sizeof bytes);
-            for (std::size_t k = 0; k < 8; ++k) out[i + k] = bytes[k];
-        }
-        for (; i < name.size(); ++i) out[i] = cfb::UpcaseUnit(static_cast<unsigned char>(name[i]));
-    }
+    explicit FoldedKey(std::string_view name) { FoldAsciiNameInto(name, Room(name.size())); }
     FoldedKey(const FoldedKey&) = delete;
     FoldedKey& operator=(const FoldedKey&) = delete;
 
@@ -71,24 +37,9 @@ private:
     std::size_t size_ = 0;
 };
 
-// Four units to a word and one multiplication per word, then the final mix of MurmurHash3: a
-// name is hashed for every lookup, so the cost per unit matters.
-std::uint64_t Hash(std::u16string_view folded) {
-    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-    std::uint64_t hash = folded.size() * kMultiplier;
-    std::size_t i = 0;
-    for (std::uint64_t word; i + 4 <= folded.size(); i += 4) {
-        std::memcpy(&word, folded.data() + i, sizeof word);
-        hash = (hash ^ word) * kMultiplier;
-    }
-    std::uint64_t word = 0;
-    for (; i < folded.size(); ++i) word = word << 16 | folded[i];
-    hash = (hash ^ word) * kMultiplier;
-    hash ^= hash >> 33;
-    hash *= 0xFF51AFD7ED558CCDull;
-    hash ^= hash >> 33;
-    return hash;
-}
+// Keyed per process: the names come from files, and a fixed hash lets an author choose names
+// that all share one slot, so that adding N of them costs N * N probes.
+std::uint64_t Hash(std::u16string_view folded) { return HashUnits(folded); }
 
 bool SameUnits(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;

@@ -2,7 +2,8 @@
 // putting many names to many others: a check compares thousands of list lines with thousands of
 // a character's names, and a hash set of strings costs an allocation or two for every name.
 // Here the folded names lie one after another in one block, found through an open-addressing
-// table of their indexes.
+// table of their indexes, hashed under the process's own key (platform/name_hash.h): the names
+// come from files, and no file can aim them at one slot.
 #pragma once
 
 #include <cstddef>

@@ -74,8 +74,9 @@ std::string ChildOpenReason(HRESULT hr) {
     return StorageFailureReason(hr);
 }
 
-// One listing: steps A to D, depth first over an explicit stack of open storages rather than by
-// recursion, so that storages nested as deep as the file allows cannot exhaust the call stack.
+// One listing: a line for the file, then for each storage its elements one at a time, a line
+// each, entering every child storage as it is met; depth first over an explicit stack of open
+// storages rather than by recursion, so that storages nested as deep as the file allows cannot exhaust the call stack.
 // The lines come out as a recursive walk would give them: a storage's line, its elements, its
 // closing line, then its next sibling. Each open storage keeps only its own name, never the path
 // to it.

@@ -299,6 +299,9 @@ HRESULT CompoundFile::WalkChain(const SectorTable& table, std::uint64_t limit,
                 return refuse(" ends after " + Num(chain->size()) + " " + unit + "s, but its size needs " + Num(wanted));
             break;
         }
+        if (current == kFreeSect && !chain->empty())
+            return refuse(" reaches " + std::string(unit) + " " + Num(chain->back()) + ", which " + table.name +
+                          " marks free");
         if (current >= limit) {
             bool lost = false;
             if (HRESULT hr = IsLost(table, limit, current, &lost); FAILED(hr)) return hr;
@@ -362,6 +365,7 @@ HRESULT CompoundFile::LayOutStream(std::uint32_t id, StreamLayout* layout) const
                                       {"the mini sector chain", id}, &layout->sectors)
                           : WalkChain(fat_, sectorCount_, start, CeilDiv(size, sectorSize_),
                                       {"the sector chain", id}, &layout->sectors);
+        if (SUCCEEDED(hr) && layout->mini) hr = CheckInsideMiniStream(*layout);
         if (SUCCEEDED(hr)) hr = FindSectorOwners();
     } catch (const std::bad_alloc&) {
         return Refuse(E_OUTOFMEMORY, "not enough memory for the sector list of a stream");
@@ -402,6 +406,20 @@ HRESULT CompoundFile::ReadRegular(std::span<const std::uint32_t> sectors, std::u
     return hr;
 }
 
+HRESULT CompoundFile::CheckInsideMiniStream(const StreamLayout& layout) const {
+    // The mini stream holds only the root entry's size; sectors beyond it are damage. The last
+    // sector needs only what the size leaves of it.
+    const std::uint64_t miniStreamSize = directory_.Size(0);
+    for (std::size_t i = 0; i < layout.sectors.size(); ++i) {
+        const std::uint64_t needed = i + 1 < layout.sectors.size() ? kMiniSectorSize : layout.size - i * kMiniSectorSize;
+        if (std::uint64_t{layout.sectors[i]} * kMiniSectorSize + needed > miniStreamSize)
+            return Refuse(STG_E_DOCFILECORRUPT, Part{"the data", layout.entry}.Text(directory_) + " uses mini sector " +
+                                                    Num(layout.sectors[i]) + ", beyond the mini stream's " +
+                                                    Num(miniStreamSize) + " bytes");
+    }
+    return S_OK;
+}
+
 // The mini stream is laid out at the first read of a small stream; a damaged one is walked again
 // at each read, so that each failure carries its reason.
 HRESULT CompoundFile::ReadMini(const StreamLayout& layout, std::uint64_t offset,
@@ -415,12 +433,8 @@ HRESULT CompoundFile::ReadMini(const StreamLayout& layout, std::uint64_t offset,
             return hr;
         miniStreamLaidOut_ = true;
     }
+    // LayOutStream has checked that every mini sector lies inside the mini stream.
     const HRESULT hr = ReadRuns(layout.sectors, kMiniSectorShift, offset, size, [&](std::uint64_t at, std::size_t length) {
-        // The mini stream holds only the root entry's size; sectors beyond it are damage.
-        if (at + length > miniStream_.size)
-            return Refuse(STG_E_DOCFILECORRUPT, data.Text(directory_) + " uses mini sector " +
-                                                    Num(at / kMiniSectorSize) + ", beyond the mini stream's " +
-                                                    Num(miniStream_.size) + " bytes");
         if (HRESULT read = ReadRegular(miniStream_.sectors, at, data, buffer, length); FAILED(read)) return read;
         buffer += length;
         return S_OK;

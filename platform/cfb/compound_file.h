@@ -25,9 +25,10 @@
 
 namespace cfb {
 
-// A FAT or mini FAT: the next sector of each sector's chain. Read one sector of the table at a
-// time, the first time a chain needs an entry from it, so that listing the directory of a file
-// with one huge stream reads and holds only the few table sectors that map the directory.
+// A FAT or mini FAT: the next sector of each sector's chain. A table sector is read the first
+// time a chain needs an entry from it, together with the unread table sectors that follow it in
+// the file (at most 64 KiB in one call), so that listing the directory of a file with one huge
+// stream reads and holds only the few table sectors that map the directory.
 struct SectorTable {
     const char* name = "";  // for reasons: "the FAT"
     const char* unit = "";  // what its entries index: "sector"
@@ -68,14 +69,14 @@ public:
     const Directory& Dir() const { return directory_; }
 
     // REQUIRES: Dir().IsStream(id). Walks and checks the stream's chain: a loop, a link to a
-    // sector that is not in use or no table covers, or a chain shorter than the size is
-    // STG_E_DOCFILECORRUPT, a link to a sector the file has lost STG_E_READFAULT. Two chains of
+    // sector that is not in use or no table covers, a chain shorter than the size, or a small
+    // stream's mini sector beyond the mini stream is STG_E_DOCFILECORRUPT, a link to a sector the file has lost STG_E_READFAULT. Two chains of
     // the file that share a sector make every stream STG_E_DOCFILECORRUPT, naming them.
     HRESULT LayOutStream(std::uint32_t id, StreamLayout* layout) const;
 
-    // Reads up to `size` bytes of a stream from `offset`; *read is short only at the stream's
-    // end. A small stream whose sectors lie outside the mini stream is STG_E_DOCFILECORRUPT;
-    // bytes past the end of the file are STG_E_READFAULT, never read as zeros.
+    // Reads up to `size` bytes of a stream laid out by LayOutStream from `offset`; *read is short
+    // only at the stream's end. Bytes past the end of the file are STG_E_READFAULT, never read as
+    // zeros.
     HRESULT ReadStream(const StreamLayout& layout, std::uint64_t offset, void* buffer,
                        std::size_t size, std::size_t* read) const;
 
@@ -158,6 +159,9 @@ private:
     // Reads `size` bytes from byte `offset` of the data held in `sectors`, in order.
     HRESULT ReadRegular(std::span<const std::uint32_t> sectors, std::uint64_t offset, Part part,
                         unsigned char* buffer, std::size_t size) const;
+    // STG_E_DOCFILECORRUPT when a mini sector of the small stream's chain, as far as its size
+    // needs, lies beyond the mini stream (the root entry's size).
+    HRESULT CheckInsideMiniStream(const StreamLayout& layout) const;
     HRESULT ReadMini(const StreamLayout& layout, std::uint64_t offset, unsigned char* buffer,
                      std::size_t size) const;
 

@@ -117,10 +117,6 @@ public:
     // Reached by the walk of the tree from the root: an entry in use, not one left behind.
     bool Reached(std::uint32_t id) const { return entries_[id].visited; }
 
-    // Asks the processor to start loading what Type, Size and the name's place read of entry
-    // `id`, for a caller that knows which entries it will reach a little later.
-    void Prefetch(std::uint32_t id) const { __builtin_prefetch(&entries_[id]); }
-
     // REQUIRES: IsStorage(id). The children in sibling-tree order, up to any damage.
     std::span<const std::uint32_t> Children(std::uint32_t id) const;
     ChildList ChildListState(std::uint32_t id) const;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/name_case.h"
+
 namespace cfb {
 
 inline constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -92,24 +94,14 @@ inline void Store64(unsigned char* p, std::uint64_t v) {
     for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// The format's case folding for names: simple upper-casing of each UTF-16 unit (Latin-1,
-// Latin Extended-A, Greek, Cyrillic and fullwidth letters), the rule sibling trees are ordered
-// by and names are matched by. Inline for ASCII, which nearly every name is: comparing and
-// hashing names folds every unit.
-char16_t UpcaseBeyondAscii(char16_t unit);
-inline char16_t UpcaseUnit(char16_t unit) {
-    if (unit >= 0x80) return UpcaseBeyondAscii(unit);
-    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
-}
-
-// Sibling order: shorter names first, then unit by unit after UpcaseUnit. <0, 0 or >0.
+// Sibling order: shorter names first, then unit by unit after UpcaseNameUnit. <0, 0 or >0.
 // For any two sequences of UTF-16 units with size() and operator[].
 template <class A, class B>
 int CompareNameUnits(const A& a, const B& b) {
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const char16_t x = UpcaseUnit(a[i]);
-        const char16_t y = UpcaseUnit(b[i]);
+        const char16_t x = UpcaseNameUnit(a[i]);
+        const char16_t y = UpcaseNameUnit(b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     return 0;

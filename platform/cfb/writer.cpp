@@ -159,11 +159,10 @@ CompoundFileWriter::EntryId CompoundFileWriter::Add(EntryId parent, std::u16stri
     CheckName(name);
     if (elements_.size() >= kMaxRegSect) RaiseBadName(name, "the file has too many elements");
 
-    std::u16string key;
-    key.reserve(2 + name.size());
-    key.push_back(static_cast<char16_t>(parent & 0xFFFF));
-    key.push_back(static_cast<char16_t>(parent >> 16));
-    for (const char16_t unit : name) key.push_back(UpcaseUnit(unit));
+    std::u16string key(2 + name.size(), u'\0');
+    key[0] = static_cast<char16_t>(parent & 0xFFFF);
+    key[1] = static_cast<char16_t>(parent >> 16);
+    FoldNameInto(name, key.data() + 2);
     if (!siblingKeys_.insert(std::move(key)).second)
         RaiseBadName(name, "an element of that name is already there");
 

@@ -13,6 +13,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/name_hash.h"
+
 namespace cfb {
 
 // How each storage's children are linked into their sibling tree. Both are valid trees in the
@@ -65,7 +67,7 @@ private:
 
     std::vector<Element> elements_{Element{u"Root Entry", true, {}, {}}};
     // Parent id + upper-cased name of every element, for the sibling uniqueness check.
-    std::unordered_set<std::u16string> siblingKeys_;
+    std::unordered_set<std::u16string, UnitsHash> siblingKeys_;
 };
 
 }  // namespace cfb

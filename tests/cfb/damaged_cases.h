@@ -244,7 +244,7 @@ inline std::vector<Case> AllCases() {
         {"StreamChainPastEnd", set32(FatOffset(5), 0x00FFFFFF), bigBroken,
          "the sector chain of stream \"Big\" refers to sector 16777215, but there are 12"},
         {"StreamChainHitsFreeSector", set32(FatOffset(6), kFreeSect), bigBroken,
-         "the sector chain of stream \"Big\" refers to sector 4294967295, but there are 12"},
+         "the sector chain of stream \"Big\" reaches sector 6, which the FAT marks free"},
         {"StreamChainShorterThanSize", set32(FatOffset(5), kEndOfChain), bigBroken,
          "the sector chain of stream \"Big\" ends after 2 sectors, but its size needs 8"},
         // Chains that share a sector: no stream of the file is read.

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/guid.h"
 #include "platform/linelist.h"
+#include "platform/name_hash.h"
 #include "platform/name_list.h"
 #include "tests/support/temp_dir.h"
 
@@ -171,6 +172,19 @@ TEST(Bstr, ReusedForOneTextAfterAnotherKeepsEachLengthAndTerminator) {
     EXPECT_EQ(reused.SetAscii(""), nullptr);
     EXPECT_EQ(reused.Set(u""), nullptr);
     holds(reused.Set(u"Bow"), u"Bow");
+}
+
+// SipHash-2-4's published vectors (key 00..0F, messages 00, 00 01, ...), and a process key that
+// is not the zero key a forgotten draw would leave.
+TEST(NameHash, IsSipHashUnderAKeyOfTheProcessOwn) {
+    const HashKey key{0x0706050403020100ull, 0x0F0E0D0C0B0A0908ull};
+    unsigned char message[16];
+    for (unsigned char i = 0; i < 16; ++i) message[i] = i;
+    EXPECT_EQ(SipHash24(key, message, 0), 0x726FDB47DD0E0E31ull);
+    EXPECT_EQ(SipHash24(key, message, 8), 0x93F5F5799A932462ull);
+    EXPECT_EQ(SipHash24(key, message, 15), 0xA129CA6149BE45E5ull);
+    const std::u16string name = u"Wave";
+    EXPECT_NE(HashUnits(name), SipHash24(HashKey{0, 0}, name.data(), 2 * name.size()));
 }
 
 TEST(Guid, ParsesAndFormatsTheBracedForm) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "provider/folded_names.h"
-#include "platform/cfb/format.h"
+#include "platform/name_case.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ TEST(FoldedNames, FoldsEveryAsciiUnitAtEveryPlaceOfAWordAsTheCaseRuleDoes) {
             ansi.insert(at, 1, static_cast<char>(c));
             const std::u16string wide(ansi.begin(), ansi.end());
             std::u16string expected;
-            for (char16_t unit : wide) expected += cfb::UpcaseUnit(unit);
+            for (char16_t unit : wide) expected += UpcaseNameUnit(unit);
             FoldedNames fromAnsi, fromWide;
             ASSERT_EQ(fromAnsi.Folded(fromAnsi.InsertAnsi(ansi).first), expected) << c << " at " << at;
             ASSERT_EQ(fromWide.Folded(fromWide.Insert(wide).first), expected) << c << " at " << at;

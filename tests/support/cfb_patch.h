@@ -30,9 +30,18 @@ public:
     void SetEntry8(std::uint32_t id, std::size_t field, std::uint8_t value) {
         *At(EntryOffset(id) + field) = value;
     }
+    std::uint32_t Entry32(std::uint32_t id, std::size_t field) const { return Load32At(EntryOffset(id) + field); }
+    // Entry `sector` of the table whose first sector the header field `table` names: the FAT
+    // (header::kDifat) or the mini FAT (header::kFirstMiniFatSector). REQUIRES: that sector holds it.
+    void SetTableEntry(std::size_t table, std::uint32_t sector, std::uint32_t next) {
+        cfb::Store32(At(cfb::kHeaderSize + std::size_t{Load32At(table)} * 512 + 4 * sector), next);
+    }
     const std::string& Bytes() const { return bytes_; }
 
 private:
+    std::uint32_t Load32At(std::size_t offset) const {
+        return cfb::Load32(reinterpret_cast<const unsigned char*>(bytes_.data() + offset));
+    }
     unsigned char* At(std::size_t offset) { return reinterpret_cast<unsigned char*>(bytes_.data() + offset); }
     std::string bytes_;
 };

@@ -6,9 +6,9 @@
 #include <map>
 #include <tuple>
 
-#include "dataprovider/character.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/name_case.h"
 #include "tools/check/reports.h"
 #include "tools/check/rules_text.h"
 
@@ -104,7 +104,7 @@ void ListFindings(Collector& out, const ExpectedList& list, const char* kind) {
             // Which line is the repeat depends on the order: the fingerprint takes the name as the
             // character file compares it, so that reordering keeps it.
             out.Add("duplicate-name", Quoted(names[i]) + " repeats a name of an earlier line (names compare without regard to case)",
-                    list.path, i + 1, "", WideToAnsi(character::FoldName(AnsiToWide(names[i]))));
+                    list.path, i + 1, "", WideToAnsi(FoldName(AnsiToWide(names[i]))));
     }
 }
 

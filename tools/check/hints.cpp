@@ -7,9 +7,10 @@
 #include <unordered_map>
 
 #include "platform/bstr.h"
-#include "platform/cfb/format.h"
 #include "platform/codepage.h"
 #include "platform/modules.h"
+#include "platform/name_case.h"
+#include "platform/name_hash.h"
 #include "provider/CharacterNames.h"
 #include "provider/folded_names.h"
 #include "tools/check/nearest_names.h"
@@ -19,12 +20,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kMaxSuggestions = 3;
 constexpr std::size_t kNone = ~std::size_t{0};
-
-// The character file's case rule: each UTF-16 unit upper-cased.
-std::u16string Folded(std::u16string text) {
-    for (char16_t& unit : text) unit = cfb::UpcaseUnit(unit);
-    return text;
-}
 
 // Text below U+0300 (Latin-1 and a little beyond, no combining marks) is its own composed form.
 bool BelowCombiningMarks(std::u16string_view text) {
@@ -101,7 +96,7 @@ public:
         for (std::size_t i = 0; i < names.size(); ++i) {
             const std::u16string_view folded = FoldedName(i);
             if (BelowCombiningMarks(folded)) continue;
-            std::u16string composed = Folded(Composed(names[i]));
+            std::u16string composed = FoldName(Composed(names[i]));
             if (composed != folded) byComposed_.emplace(std::move(composed), i);
         }
         // Only names a line could name are offered as the nearest.
@@ -167,7 +162,7 @@ private:
     std::vector<std::size_t> firstName_;  // the first name of each entry in folded_
     std::vector<std::size_t> nextName_;   // the next name of the same entry, kNone after the last
     std::vector<std::string> shown_;      // each name as 8-bit text
-    std::unordered_map<std::u16string, std::size_t> byComposed_;
+    std::unordered_map<std::u16string, std::size_t, UnitsHash> byComposed_;
     FoldedNames unwritable_;                     // the names the list cannot write, as shown
     std::vector<std::size_t> firstUnwritable_;   // the first name of each of those
     std::vector<std::size_t> unwritableEntries_;  // their entries in folded_, ascending
@@ -200,7 +195,7 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
                                                         : "white space at the end"));
     }
     const std::u16string wide = AnsiToWide(trimmed);
-    const std::u16string key = Folded(wide);
+    const std::u16string key = FoldName(wide);
     if (trimmed.size() != name.size()) {
         if (const std::size_t held = same.Find(key); held != kNone) {
             hints.back() += "; without it the name " + Quoted(same.Shown(held)) + " is held";
@@ -209,7 +204,7 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
     }
     // A held name equal to the key itself is not in another normalization: that would be a name
     // the provider refused although it holds it, and no hint explains that.
-    const std::size_t composed = same.FindComposed(Folded(Composed(wide)));
+    const std::size_t composed = same.FindComposed(FoldName(Composed(wide)));
     if (composed != kNone && same.FoldedName(composed) != key) {
         hints.push_back("the character holds " + Quoted(same.Shown(composed)) +
                         ", the same letters in another Unicode normalization");
@@ -242,9 +237,9 @@ std::vector<std::string> HintsForName(std::string_view name, bool firstLine, con
 // Ordinary lists need a small part of this: names of 6 to 14 random letters, few near another,
 // take 15 to 30 units of work for each unit of the names, from a thousand to tens of thousands.
 // Names that share a long beginning and differ in a few random letters after it defeat the
-// pieces and reach the limit from a few thousand on; a check of a hundred thousand such names
-// against as many stays within seconds.
-std::size_t NearestSearchLimit(std::size_t units) { return (std::size_t{128} << 20) + 512 * units; }
+// pieces and reach the limit from a couple of thousand on; a check of a hundred thousand such
+// names against as many, 2.8 million units, takes under three seconds in all.
+std::size_t NearestSearchLimit(std::size_t units) { return (std::size_t{64} << 20) + 256 * units; }
 
 std::optional<HeldNames> ReadHeldNames(IUnknown* provider, std::size_t limit) {
     if (!provider) return std::nullopt;

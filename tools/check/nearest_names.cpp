@@ -1,6 +1,7 @@
 #include "tools/check/nearest_names.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 namespace {
@@ -129,20 +130,17 @@ NearestNames::NearestNames(std::vector<std::u16string_view> names) : names_(std:
     std::sort(filed.begin(), filed.end());
     hashes_.reserve(filed.size());
     numbers_.reserve(filed.size());
-    std::size_t runs = 0;
-    for (std::size_t i = 0; i < filed.size(); ++i) {
-        if (i == 0 || filed[i].first != filed[i - 1].first) ++runs;
-        hashes_.push_back(filed[i].first);
-        numbers_.push_back(filed[i].second);
+    for (const auto& [hash, number] : filed) {
+        hashes_.push_back(hash);
+        numbers_.push_back(number);
     }
-    std::size_t slots = 16;
-    while (slots < 2 * runs) slots *= 2;
-    slots_.assign(slots, 0);
-    for (std::size_t i = 0; i < hashes_.size(); ++i) {
-        if (i > 0 && hashes_[i] == hashes_[i - 1]) continue;
-        std::size_t at = hashes_[i] & (slots - 1);
-        while (slots_[at] != 0) at = (at + 1) & (slots - 1);
-        slots_[at] = static_cast<std::uint32_t>(i + 1);
+    // About one part for every one or two pieces.
+    const auto partBits = static_cast<unsigned>(std::max<std::size_t>(1, std::bit_width(hashes_.size() / 2)));
+    partShift_ = 64 - partBits;
+    partStarts_.assign((std::size_t{1} << partBits) + 1, 0);
+    for (std::size_t part = 0, i = 0; part < partStarts_.size(); ++part) {
+        while (i < hashes_.size() && (hashes_[i] >> partShift_) < part) ++i;
+        partStarts_[part] = static_cast<std::uint32_t>(i);
     }
     measuredBy_.assign(names_.size(), 0);
 }
@@ -179,15 +177,12 @@ bool NearestNames::Measure(Search& search, std::size_t bound) {
         search.found.insert(at, number);
         if (search.found.size() > search.most) search.found.pop_back();
     };
-    const std::size_t mask = slots_.size() - 1;
     auto lookUp = [&](std::uint64_t hash) {
-        for (std::size_t at = hash & mask; slots_[at] != 0; at = (at + 1) & mask) {
-            std::size_t i = slots_[at] - 1;
-            if (hashes_[i] != hash) continue;
-            for (; i < hashes_.size() && hashes_[i] == hash && search.work <= search.limit; ++i)
-                measure(numbers_[i]);
-            return;
-        }
+        const std::size_t part = hash >> partShift_;
+        const auto first = hashes_.begin() + partStarts_[part], last = hashes_.begin() + partStarts_[part + 1];
+        search.work += std::bit_width(static_cast<std::size_t>(last - first));
+        auto i = static_cast<std::size_t>(std::lower_bound(first, last, hash) - hashes_.begin());
+        for (; i < hashes_.size() && hashes_[i] == hash && search.work <= search.limit; ++i) measure(numbers_[i]);
     };
     const std::u16string_view key = search.key;
     const auto keyLength = static_cast<std::ptrdiff_t>(key.size());

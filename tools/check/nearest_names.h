@@ -8,7 +8,11 @@
 // piece unchanged, at a place shifted by at most k (an edit that changes no piece only shifts;
 // a swap across the edge of the unchanged piece changes its first unit into the unit before it,
 // so that form is kept too). The pieces of every held name are filed by a hash; a missing name
-// looks up its own pieces and measures only the held names that share one.
+// looks up its own pieces and measures only the held names that share one. The filed hashes are
+// kept sorted and split by their top bits into parts of one or two hashes each for most names; a
+// lookup searches its part by halving. The hash is fixed, and names chosen to fill a table of
+// slots into one long run would make every lookup walk it; chosen names can make a part long,
+// but its search still takes a step per doubling.
 #pragma once
 
 #include <cstddef>
@@ -41,8 +45,8 @@ public:
 
     // The numbers of the names nearest to `key`, in number order, at most `most`: those at the
     // least distance, at least one edit and within the bound for key's length. `work` grows by
-    // the pieces looked up, the names found by them and the units compared; nothing when it
-    // would pass `limit` before the search is done.
+    // the pieces looked up (their units and the steps of each search), the names found by them
+    // and the units compared; nothing when it would pass `limit` before the search is done.
     std::optional<std::vector<std::size_t>> Find(std::u16string_view key, std::size_t most, std::size_t& work,
                                                  std::size_t limit);
 
@@ -54,10 +58,12 @@ private:
 
     std::vector<std::u16string_view> names_;
     std::vector<std::uint64_t> unitSets_;  // which units each name holds, one bit per unit modulo 64
-    // The filed pieces, sorted by hash, and where each hash's run begins, by open addressing.
+    // The filed pieces, sorted by hash, and where the hashes of each value of the top bits begin
+    // (one more at the end).
     std::vector<std::uint64_t> hashes_;
     std::vector<std::uint32_t> numbers_;
-    std::vector<std::uint32_t> slots_;  // index + 1 of a run's first piece, 0 when free
+    std::vector<std::uint32_t> partStarts_;
+    unsigned partShift_ = 63;
     // Which search measured each name last, so that a name found by several pieces is measured
     // once.
     std::vector<std::uint32_t> measuredBy_;

@@ -14,6 +14,8 @@
 #include "platform/cfb/format.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/name_case.h"
+#include "platform/name_hash.h"
 #include "platform/storage.h"
 
 namespace pack {
@@ -53,7 +55,7 @@ Plan PlanUnpack(IStorage& root, const std::string& characterFile) {
     const HRESULT listed = root.EnumElements(0, nullptr, 0, elements.Put());
     if (FAILED(listed)) Refuse(characterFile, DescribeFailure("cannot list the elements", listed));
     Plan plan;
-    std::unordered_map<std::u16string, std::u16string> unpacked;  // folded name -> name
+    std::unordered_map<std::u16string, std::u16string, UnitsHash> unpacked;  // folded name -> name
     std::optional<std::u16string> definition;
     while (true) {
         STATSTG element;
@@ -68,7 +70,7 @@ Plan PlanUnpack(IStorage& root, const std::string& characterFile) {
             plan.leftOut.push_back(WideToAnsi(name));
             continue;
         }
-        const auto [earlier, added] = unpacked.emplace(character::FoldName(name), name);
+        const auto [earlier, added] = unpacked.emplace(FoldName(name), name);
         if (!added)
             Refuse(characterFile, "the streams \"" + WideToAnsi(earlier->second) + "\" and \"" +
                                       WideToAnsi(name) +
