@@ -1,5 +1,6 @@
 #include "app/DProv.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -14,6 +15,7 @@
 #include "app/memo.h"
 #include "app/memo_lines.h"
 #include "app/path_caption.h"
+#include "app/stream_viewer.h"
 #include "checking/name_lists.h"
 #include "checking/start_dir.h"
 #include "checking/storage_totals.h"
@@ -156,6 +158,9 @@ void TForm1::CreateAnimationsPage() {
     ListBox1 = MakeListBox(TabSheet1, 144, 16, 129, 217);
     Button1 = MakeValidateButton(TabSheet1);
     SetTabOrder(Memo1, ListBox1, Button1);
+    connect(ListBox1, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        Guarded(prompts_, [&] { OpenStreamViewer({std::string(ListBox1->Lines()[index.row()])}); })();
+    });
     connect(Button1, &QPushButton::clicked, this, Guarded(prompts_, [this] { Button1Click(); }));
 }
 
@@ -195,6 +200,11 @@ void TForm1::CreateStoFilePage() {
     PageControl1->addTab(TabSheet4, "StoFile");
     Label17 = MakeLabel(TabSheet4, 96, 24, "Storage Elements ");
     ListBox3 = MakeListBox(TabSheet4, 8, 56, 265, 177);
+    connect(ListBox3, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        Guarded(prompts_, [&] {
+            if (const auto element = StoFileElements.StreamPath(index.row())) OpenStreamViewer(*element);
+        })();
+    });
 }
 
 void TForm1::CreateNoticePage() {
@@ -263,12 +273,16 @@ void TForm1::Button2Click() { VerifyStates(); }
 void TForm1::OpenCharacterStoFile(const std::string& path) {
     ListBox3->Clear();
     ElementLines.Clear();
-    // The listing object lives only for this step, also when copying its lines fails.
-    const TOpenStorage OpenedStorage(path, prompts_);
+    StoFileElements = {};
+    // The lines go to the page and to ElementLines; which element each line stands for is kept
+    // for the stream viewers. A listing that fails leaves all three empty.
+    StoFileListing OpenedStorage;
+    ListStorageFile(path, prompts_, OpenedStorage);
     SetNumber(Label12, StorageElementTotal(OpenedStorage.Lines.Count()));
     SetNumber(Label13, AnimationTotal(OpenedStorage.Lines.Count()));
     ListBox3->SetLines(OpenedStorage.Lines);
-    ElementLines = OpenedStorage.Lines;
+    ElementLines = std::move(OpenedStorage.Lines);
+    StoFileElements = std::move(OpenedStorage);
 }
 
 // The window loads the lists and saves in the start-up directory and connects in the character
@@ -313,4 +327,24 @@ void TForm1::SaveVerifyFiles() {
     ::SaveVerifyFiles(StartDir, CharName, {ListBox1->Lines(), Button1->isEnabled()},
                       {ListBox2->Lines(), Button2->isEnabled()},
                       {StartDir + kAvailAnim.fileName, StartDir + kAvailState.fileName}, prompts_);
+}
+
+void TForm1::OpenStreamViewer(const std::vector<std::string>& element) {
+    if (CharFileName.empty()) return;
+    auto* viewer = new StreamViewer(CharFileName, element, prompts_, this);
+    std::erase_if(viewers_, [](const QPointer<StreamViewer>& open) { return open.isNull(); });
+    viewers_.emplace_back(viewer);
+    viewer->show();
+}
+
+std::vector<StreamViewer*> TForm1::StreamViewers() const {
+    std::vector<StreamViewer*> open;
+    for (const auto& viewer : viewers_)
+        if (viewer) open.push_back(viewer.data());
+    return open;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    for (StreamViewer* viewer : StreamViewers()) viewer->close();
+    QMainWindow::closeEvent(event);
 }

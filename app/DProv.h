@@ -2,12 +2,16 @@
 // character's statistics, the storage listing, a notice), the File menu with Open, Save and Exit,
 // and the path of the open character in the menu bar. One run of the program checks one
 // character file. The commands are short sequences of calls into the checking library; the window
-// only moves their results into its controls.
+// only moves their results into its controls. Activating the line of a stream on the StoFile
+// page, or a valid animation, opens a stream viewer of its own for that stream.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <string>
+#include <vector>
 
+#include "app/stofile_listing.h"
 #include "checking/provider_connection.h"
 #include "platform/linelist.h"
 #include "platform/prompts.h"
@@ -21,6 +25,7 @@ class QTabWidget;
 class ListBox;
 class Memo;
 class PathCaption;
+class StreamViewer;
 
 class TForm1 : public QMainWindow {
 public:
@@ -43,6 +48,10 @@ public:
     void VerifyAnims();
     void VerifyStates();
     void SaveVerifyFiles();
+    // A new stream viewer for the stream at `element` in the open character file.
+    void OpenStreamViewer(const std::vector<std::string>& element);
+    // The stream viewers open now, oldest first.
+    std::vector<StreamViewer*> StreamViewers() const;
 
     // State for the whole run.
     std::string CharFileName;
@@ -50,6 +59,7 @@ public:
     std::string StartDir;
     std::string CharFileDir;
     LineList ElementLines;
+    StoFileListing StoFileElements;  // which element each StoFile line stands for
     ProviderLink Connection;  // Provider, DocFile and Character
 
     // Controls.
@@ -99,6 +109,10 @@ public:
     QAction* Exit1;
     PathCaption* Path1;
 
+protected:
+    // Closes the stream viewers with the window.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void FormCreate();
     void FormDestroy();
@@ -111,4 +125,5 @@ private:
     void CreateMenu();
 
     Prompts& prompts_;
+    std::vector<QPointer<StreamViewer>> viewers_;  // a viewer deletes itself when closed
 };

@@ -47,3 +47,13 @@ std::optional<std::string> QtPrompts::ChooseCharacterFile(const std::string& ini
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return ExpandFileName(dialog.selectedFiles().first().toStdString());
 }
+
+std::optional<std::string> QtPrompts::ChooseSaveFile(const std::string& suggestedName) {
+    QFileDialog dialog(parent_, "Save As");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(DisplayText(suggestedName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return ExpandFileName(dialog.selectedFiles().first().toStdString());
+}

@@ -14,6 +14,7 @@ public:
     void ShowError(const std::string& text) override;
     bool ConfirmYesCancel(const std::string& text) override;
     std::optional<std::string> ChooseCharacterFile(const std::string& initialName) override;
+    std::optional<std::string> ChooseSaveFile(const std::string& suggestedName) override;
 
 private:
     QWidget* parent_;

@@ -65,6 +65,7 @@ public:
     void ShowError(const std::string&) override {}
     bool ConfirmYesCancel(const std::string&) override { return true; }
     std::optional<std::string> ChooseCharacterFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return std::nullopt; }
 };
 
 // The listing's lines are only counted: what matters is that every file is walked safely.

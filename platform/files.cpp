@@ -159,18 +159,34 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Writes what `produce` gives at the descriptor's position and counts it into `written`; returns
+// 0 or the errno of the write that failed. An Error the producer raises leaves it.
+int WriteProduced(int fd, const ByteProducer& produce, std::uint64_t& written) {
+    int err = 0;
+    written = 0;
+    produce([&](std::string_view bytes) {
+        if (err != 0) return;
+        if (WriteAll(fd, bytes)) written += bytes.size();
+        else err = errno;
+    });
+    return err;
+}
+
 // Overwrites an existing file through its own descriptor, for a folder that allows no new file
-// beside it. Space for the new content is claimed before a byte changes, so a full disk leaves
-// the old content whole; returns 0 or the errno of the step that failed.
-int OverwriteInPlace(const std::string& target, std::string_view bytes) {
+// beside it. The content is produced once without writing, so that a source that cannot be read
+// fails before a byte changes, and space for it is claimed first, so a full disk leaves the old
+// content whole; returns 0 or the errno of the step that failed.
+int OverwriteInPlace(const std::string& target, std::uint64_t size, const ByteProducer& produce) {
+    produce([](std::string_view) {});
     FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
     if (fd.Get() < 0) return errno;
-    if (!bytes.empty()) {
-        const int claimed = ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(bytes.size()));
+    if (size > 0) {
+        const int claimed = ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(size));
         if (claimed != 0 && claimed != EOPNOTSUPP && claimed != EINVAL) return claimed;
     }
-    if (!WriteAll(fd.Get(), bytes)) return errno;
-    if (::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0) return errno;
+    std::uint64_t written = 0;
+    if (const int err = WriteProduced(fd.Get(), produce, written); err != 0) return err;
+    if (::ftruncate(fd.Get(), static_cast<off_t>(written)) != 0) return errno;
     if (::fsync(fd.Get()) != 0) return errno;
     if (::close(fd.Release()) != 0) return errno;
     return 0;
@@ -199,6 +215,10 @@ bool CannotCreateHere(int err) { return err == EACCES || err == EPERM || err == 
 }  // namespace
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    WriteFileAtomically(path, bytes.size(), [bytes](const ByteSink& put) { put(bytes); });
+}
+
+void WriteFileAtomically(const std::string& path, std::uint64_t size, const ByteProducer& produce) {
     auto fail = [&](const std::string& why) { return Error("Cannot write the file " + path + ": " + why); };
     const std::string target = FollowLinks(path);
     struct stat existing;
@@ -213,7 +233,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (fd.Get() < 0) {
         const int createError = errno;
         if (!exists || !CannotCreateHere(createError)) throw fail(Reason(createError));
-        const int overwriteError = OverwriteInPlace(target, bytes);
+        const int overwriteError = OverwriteInPlace(target, size, produce);
         if (overwriteError != 0)
             throw fail("its folder allows no new file (" + Reason(createError) +
                        ") and the file itself cannot be overwritten (" + Reason(overwriteError) + ")");
@@ -229,13 +249,21 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
             ::fchown(fd.Get(), existing.st_uid, existing.st_gid) != 0) {
             // Renaming our file over it would hand the file to us; write it where it is instead.
             ::unlink(tempPath.c_str());
-            const int overwriteError = OverwriteInPlace(target, bytes);
+            const int overwriteError = OverwriteInPlace(target, size, produce);
             if (overwriteError != 0) throw fail(Reason(overwriteError));
             return;
         }
         if (::fchmod(fd.Get(), existing.st_mode & 07777) != 0) throw discard(errno);
     }
-    if (!WriteAll(fd.Get(), bytes)) throw discard(errno);
+    std::uint64_t written = 0;
+    int writeError = 0;
+    try {
+        writeError = WriteProduced(fd.Get(), produce, written);
+    } catch (const Error&) {
+        ::unlink(tempPath.c_str());
+        throw;
+    }
+    if (writeError != 0) throw discard(writeError);
     if (::fsync(fd.Get()) != 0) throw discard(errno);
     if (::close(fd.Release()) != 0) throw discard(errno);
     if (::rename(tempPath.c_str(), target.c_str()) != 0) throw discard(errno);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,3 +48,13 @@ std::string ReadWholeFile(const std::string& path);
 // is overwritten where it is, its space claimed first. Raises Error("Cannot write the file F:
 // why"), saying which of the two ways failed and why.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// A source of bytes written piece by piece: it hands every piece, in order, to the sink it is
+// given, and may be run more than once with the same result. It raises Error when its own source
+// cannot be read.
+using ByteSink = std::function<void(std::string_view)>;
+using ByteProducer = std::function<void(const ByteSink&)>;
+
+// WriteFileAtomically for content too large to hold at once: `size` bytes (space is claimed for
+// them) from `produce`. An Error the producer raises leaves an earlier file as it was.
+void WriteFileAtomically(const std::string& path, std::uint64_t size, const ByteProducer& produce);

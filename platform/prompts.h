@@ -1,5 +1,5 @@
 // The one interface through which the program talks to the user: plain messages with an OK
-// button, errors that ended a command, the Yes/Cancel confirmation and the file-open dialog. The
+// button, errors that ended a command, the Yes/Cancel confirmation, the file-open dialog and the save dialog. The
 // window passes real dialogs, the command-line checker writes to the terminal, tests script the
 // answers.
 #pragma once
@@ -24,4 +24,8 @@ public:
     // pattern such as "*.acs"). The chosen name as a full path; nothing when cancelled. A typed
     // name of a file that does not exist is accepted.
     virtual std::optional<std::string> ChooseCharacterFile(const std::string& initialName) = 0;
+
+    // The save dialog, offering `suggestedName` in the current folder. The chosen name as a full
+    // path; nothing when cancelled. Where no one can be asked, nothing is chosen.
+    virtual std::optional<std::string> ChooseSaveFile(const std::string& suggestedName) = 0;
 };

@@ -3,12 +3,14 @@
 in a folder holding the sample character and its name lists, opens the character through File >
 Open and the Open dialog, presses both Validate buttons, and reads the path caption, the memos'
 lines (the animation list over 2,000 names long, as a whole and a line alone), the valid lists,
-the storage listing and the counts. What it read is printed, and must be
+the storage listing and the counts; then opens the stream viewer on Wave by keyboard and reads
+its picture's name as the frames step. What it read is printed, and must be
 what quorvel-check reports on the same folder.
 
 Run under a display and a session bus:
   tests/support/with_display.sh 800x600x24 dbus-run-session -- screen_reader_test.py BUILD
 """
+import ctypes
 import json
 import os
 import shutil
@@ -113,6 +115,63 @@ def expect(what, read, wanted):
         sys.exit(f"FAIL: {what} reads {reading!r}, expected {wanted!r}")
 
 
+# X key codes of the keys the viewer is driven with (the usual PC keyboard map of Xvfb).
+KEY_CODES = {"Return": 36, "Right": 114, "Escape": 9, "Home": 110, "Down": 116, "Tab": 23, "space": 65}
+
+
+def press_keys(node, *names):
+    """Presses keys as a keyboard does, through the X test extension. The display has no window
+    manager, so the window under `node` is first given the keyboard, as a click would."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    xtest = ctypes.CDLL("libXtst.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    display = ctypes.c_void_p(x11.XOpenDisplay(None))
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    xtest.XTestFakeMotionEvent(display, -1, box.x + box.width // 2, box.y + box.height // 2, 0)
+    x11.XFlush(display)
+    time.sleep(0.1)
+    root, window = ctypes.c_ulong(x11.XDefaultRootWindow(display)), ctypes.c_ulong()
+    ignored = [ctypes.c_ulong()] + [ctypes.c_int() for _ in range(4)] + [ctypes.c_uint()]
+    x11.XQueryPointer(display, root, ctypes.byref(ignored[0]), ctypes.byref(window),
+                      *[ctypes.byref(value) for value in ignored[1:]])
+    if window.value:
+        x11.XSetInputFocus(display, window, 2, 0)  # RevertToParent, CurrentTime
+        x11.XFlush(display)
+        time.sleep(0.2)
+    for name in names:
+        for down in (1, 0):
+            xtest.XTestFakeKeyEvent(display, KEY_CODES[name], down, 0)
+        x11.XFlush(display)
+        time.sleep(0.05)
+    x11.XCloseDisplay(display)
+
+
+def window_named(app, title):
+    return next((w for w in (app.getChildAtIndex(i) for i in range(app.childCount)) if w and w.name == title), None)
+
+
+def read_viewer(app, stofile, listing):
+    """Opens the viewer on Wave from its StoFile line with the keyboard (Tab from the page's tab
+    to the list, Home, Down to the line, Enter), pauses it with Space, steps two frames with
+    Right, reads the picture's name, and closes the viewer with Escape."""
+    wave = next(i for i, line in enumerate(listing) if line.startswith("Stream Wave "))
+    find(app, pyatspi.ROLE_PAGE_TAB, "StoFile").queryAction().doAction(0)
+    press_keys(stofile, "Tab", "Home", *["Down"] * wave, "Return")
+    viewer = wait_for("viewer on Wave", lambda: window_named(app, "Wave - Tobin.acs"))
+    picture = wait_for("Wave's picture", lambda: next(
+        (n for n in descendants(viewer) if n.name.startswith("animation Wave, frame ")), None))
+    picture.queryComponent().grabFocus()
+    press_keys(picture, "space")
+    time.sleep(0.5)
+    frame = int(picture.name.split()[3])
+    press_keys(picture, "Right", "Right")
+    expect("Wave's picture two frames on", lambda: picture.name,
+           f"animation Wave, frame {(frame + 1) % 8 + 1} of 8")
+    press_keys(picture, "Escape")
+    expect("viewer closed", lambda: window_named(app, "Wave - Tobin.acs") is None, True)
+
+
 def main():
     build = os.path.abspath(sys.argv[1])
     work = tempfile.mkdtemp(prefix="quorvel-reader-")
@@ -176,6 +235,7 @@ def main():
         expect("states verified", lambda: value_after(app, "States verified : "), str(report["states"]["valid_count"]))
         stofile = find(page(app, "Storage Elements "), pyatspi.ROLE_LIST)
         expect("storage elements", lambda: items(stofile), listing)
+        read_viewer(app, stofile, listing)
         print("screen reader test OK")
     finally:
         if window is not None:

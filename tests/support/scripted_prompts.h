@@ -1,5 +1,5 @@
 // Prompts for tests: records every message and error in order and answers the confirmation and
-// the file-open dialog with answers set before the command runs.
+// the file dialogs with answers set before the command runs.
 #pragma once
 
 #include <deque>
@@ -10,12 +10,14 @@
 
 class ScriptedPrompts : public Prompts {
 public:
-    // Everything shown, in order: "message: ...", "error: ...", "confirm: ...", "open: ...".
+    // Everything shown, in order: "message: ...", "error: ...", "confirm: ...", "open: ...",
+    // "save as: ...".
     std::vector<std::string> shown;
     std::vector<std::string> messages;
     std::vector<std::string> errors;
     bool confirmAnswer = true;
     std::deque<std::optional<std::string>> fileChoices;  // empty: the dialog is cancelled
+    std::deque<std::optional<std::string>> saveChoices;  // the same for the save dialog
     std::string lastInitialName;
 
     void ShowMessage(const std::string& text) override {
@@ -36,6 +38,13 @@ public:
         if (fileChoices.empty()) return std::nullopt;
         auto choice = fileChoices.front();
         fileChoices.pop_front();
+        return choice;
+    }
+    std::optional<std::string> ChooseSaveFile(const std::string& suggestedName) override {
+        shown.push_back("save as: " + suggestedName);
+        if (saveChoices.empty()) return std::nullopt;
+        auto choice = saveChoices.front();
+        saveChoices.pop_front();
         return choice;
     }
 };

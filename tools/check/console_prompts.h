@@ -26,6 +26,7 @@ public:
     void ShowError(const std::string& text) override { Show("error: " + text); }
     bool ConfirmYesCancel(const std::string&) override { return confirm_; }
     std::optional<std::string> ChooseCharacterFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return std::nullopt; }
 
     // Called before each line is written, to clear a progress line from the terminal.
     void SetBeforeLine(std::function<void()> beforeLine) { beforeLine_ = std::move(beforeLine); }

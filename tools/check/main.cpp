@@ -2,6 +2,7 @@
 //   quorvel-check [OPTIONS] FILE.acs...   checks the files as the window does (see --help).
 //   quorvel-check --explain=RULE   prints what a rule of the findings means (docs/rules.md).
 //   quorvel-check list [--json] [--escape=WHEN] FILE...   prints the storage listings the window shows.
+//   quorvel-check cat FILE ELEMENT   writes one stream's bytes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "storage/olestg.h"
+#include "tools/check/cat.h"
 #include "tools/check/check_run.h"
 #include "tools/check/console_prompts.h"
 #include "tools/check/escaping.h"
@@ -182,6 +184,7 @@ int Check(const CheckOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "cat") return Cat(std::vector<std::string>(argv + 2, argv + argc));
     const Command command = ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     switch (command.kind) {
         case Command::Kind::Help:

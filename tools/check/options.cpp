@@ -10,6 +10,7 @@
 const std::string kCheckSynopsis =
     "Usage: quorvel-check [OPTION]... FILE.acs...\n"
     "  or:  quorvel-check list [--json] [--escape=WHEN] FILE...\n"
+    "  or:  quorvel-check cat FILE ELEMENT\n"
     "  or:  quorvel-check --explain=RULE\n";
 
 namespace {
@@ -60,6 +61,8 @@ const char kCheckHelpText[] =
     "                     in the listing lines as \\xNN: WHEN is auto (when standard output is a\n"
     "                     terminal, the default), always or never; otherwise the lines are\n"
     "                     written as they are, byte for byte\n"
+    "  cat FILE ELEMENT   write the bytes of one stream to standard output; ELEMENT is the names\n"
+    "                     from the root separated by /, as list --json gives them\n"
     "\n"
     "Names:\n"
     "A list holds one name per line; each line is one name, however long (the window's States\n"
