@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package given as $1 installs, works for a normal user and leaves nothing behind:
 # records every path under the system folders a package may touch, installs the package with
-# apt-get, lists its files, has `nobody` check the installed sample from a folder of its own and
-# shows the checker's manual page, purges the package, and fails if any path appeared or went
-# missing. For CI on a fresh machine (it installs and removes a package): run as root.
+# apt-get, lists its files, validates its desktop entry and AppStream entry, has `nobody` check
+# the installed sample from a folder of its own and shows the checker's manual page, purges the
+# package, and fails if any path appeared or went missing. For CI on a fresh machine (it
+# installs and removes a package): run as root.
 set -euo pipefail
 deb=$(realpath "$1")
 [ "$(id -u)" -eq 0 ] || { echo "check-package-install.sh: must run as root" >&2; exit 2; }
@@ -26,6 +27,11 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$d
 dpkg -L quorvel >"$scratch/files"
 echo "installed $(wc -l <"$scratch/files") paths:"
 sed 's/^/  /' "$scratch/files"
+
+echo "== desktop-file-validate /usr/share/applications/quorvel.desktop"
+desktop-file-validate /usr/share/applications/quorvel.desktop && echo "desktop-file-validate: no errors"
+echo "== appstreamcli validate --no-net --pedantic /usr/share/metainfo/example.quorvel.Quorvel.metainfo.xml"
+appstreamcli validate --no-net --pedantic /usr/share/metainfo/example.quorvel.Quorvel.metainfo.xml
 
 echo "== quorvel-check on the installed sample, as nobody, from a folder of its own"
 chown nobody "$scratch"

@@ -12,6 +12,7 @@ packages=(
   libicu-dev python3-jsonschema libxml2-utils libxml2-dev
   at-spi2-core python3-pyatspi dbus-daemon
   dpkg-dev file help2man lintian
+  build-essential debhelper bash-completion librsvg2-bin appstream desktop-file-utils autopkgtest diffoscope-minimal
   git pre-commit nodejs
 )
 # npm installs the SARIF validator for the tests; a Node.js from elsewhere may bring its own npm.

@@ -24,12 +24,21 @@ cmake --install "$build" --prefix "$prefix" --strip >/dev/null
 for file in bin/quorvel bin/quorvel-check bin/quorvel-pack lib/quorvel/libquorvel-platform.so \
     lib/quorvel/libquorvel-dataprovider.so lib/quorvel/components/dataprovider.component \
     share/applications/quorvel.desktop share/mime/packages/quorvel.xml \
-    share/icons/hicolor/48x48/apps/quorvel.png share/quorvel/samples/Tobin.acs \
+    share/icons/hicolor/scalable/apps/quorvel.svg share/icons/hicolor/16x16/apps/quorvel.png \
+    share/icons/hicolor/256x256/apps/quorvel.png share/metainfo/example.quorvel.Quorvel.metainfo.xml \
+    share/quorvel/samples/Tobin.acs \
     share/quorvel/samples/AvailAnim.txt share/quorvel/samples/AvailState.txt \
     share/doc/quorvel/changelog.gz share/doc/quorvel/check-report.schema.json \
     share/doc/quorvel/list-report.schema.json; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
+for size in 16 22 24 32 48 64 128 256; do
+  file -b "$prefix/share/icons/hicolor/${size}x$size/apps/quorvel.png" | grep -q "PNG image data, $size x $size," ||
+    fail "no icon of $size x $size pixels"
+done
+desktop-file-validate "$prefix/share/applications/quorvel.desktop" || fail "the menu entry is not valid"
+appstreamcli validate --no-net --explain "$prefix/share/metainfo/example.quorvel.Quorvel.metainfo.xml" >"$work/appstream.txt" ||
+  fail "the AppStream entry is not valid: $(cat "$work/appstream.txt")"
 public=$(find "$prefix/lib" -maxdepth 1 -type f)
 [ -z "$public" ] || fail "libraries in the public library folder: $public"
 
