@@ -285,20 +285,24 @@ void TForm1::OpenCharacterStoFile(const std::string& path) {
     StoFileElements = std::move(OpenedStorage);
 }
 
+// The window loads the lists and saves in the start-up directory and connects in the character
+// file's directory, changing to each first: a directory that cannot be entered ends the command
+// with its error before anything is read, connected or written.
 void TForm1::GetAvailLists() {
     ChangeDir(StartDir);
-    if (const auto animations = LoadAvailList(kAvailAnim, prompts_)) {
+    if (const auto animations = LoadAvailList(StartDir + kAvailAnim.fileName, kAvailAnim, prompts_)) {
         SetMemoLines(*Memo1, *animations);
         Button1->setEnabled(true);
     }
-    if (const auto states = LoadAvailList(kAvailState, prompts_)) {
+    if (const auto states = LoadAvailList(StartDir + kAvailState.fileName, kAvailState, prompts_)) {
         SetMemoLines(*Memo2, *states);
         Button2->setEnabled(true);
     }
 }
 
 void TForm1::InitDataProv() {
-    if (InitDataProvider(Connection, CharName, CharFileDir, CharFileName, prompts_))
+    ChangeDir(CharFileDir);
+    if (InitDataProvider(Connection, CharName, CharFileName, prompts_))
         SetCaption(Label11, DisplayText(WideToAnsi(CharName)));
 }
 
@@ -319,9 +323,10 @@ void TForm1::VerifyStates() {
 }
 
 void TForm1::SaveVerifyFiles() {
+    ChangeDir(StartDir);
     ::SaveVerifyFiles(StartDir, CharName, {ListBox1->Lines(), Button1->isEnabled()},
                       {ListBox2->Lines(), Button2->isEnabled()},
-                      {kAvailAnim.fileName, kAvailState.fileName}, prompts_);
+                      {StartDir + kAvailAnim.fileName, StartDir + kAvailState.fileName}, prompts_);
 }
 
 void TForm1::OpenStreamViewer(const std::vector<std::string>& element) {

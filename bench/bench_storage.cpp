@@ -18,6 +18,7 @@
 #include "platform/codepage.h"
 #include "platform/storage.h"
 #include "platform/cfb/writer.h"
+#include "tests/support/bytes_read.h"
 
 namespace {
 
@@ -25,15 +26,6 @@ std::u16string Numbered(const char16_t* prefix, int i) {
     std::u16string name = prefix;
     for (const char c : std::to_string(i)) name += char16_t(c);
     return name;
-}
-
-std::uint64_t BytesReadSoFar() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::uint64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return 0;
 }
 
 // Opens the file and enumerates every storage in it, depth first; returns the element count.
@@ -111,9 +103,9 @@ Inputs& TheInputs() {
 void Enumerate(benchmark::State& state, const std::string& file, std::uint64_t expected) {
     const std::u16string path = AnsiToWide(file);
     std::uint64_t elements = 0;
-    const std::uint64_t before = BytesReadSoFar();
+    const std::uint64_t before = BytesReadByThisProcess();
     for (auto _ : state) elements = EnumerateAll(path);
-    const std::uint64_t read = BytesReadSoFar() - before;
+    const std::uint64_t read = BytesReadByThisProcess() - before;
     if (elements != expected) state.SkipWithError("wrong element count");
     state.counters["elements"] = static_cast<double>(elements);
     state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / (1 << 20);

@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     OleInitialize(nullptr);
     ProviderLink link;
     std::u16string name;
-    InitDataProvider(link, name, ExtractFilePath(names), names, prompts);
+    InitDataProvider(link, name, names, prompts);
     LineList expected;
     expected.SetText(animationList);
     const Times verify = Measure(7, [] {}, [&] {
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
     const LineList valid = window->ListBox1->Lines();
     const LineList noStates;
     const Times save = Measure(7, [] {}, [&] {
-        SaveVerifyFiles(dir + "/", u"Bench", {valid, true}, {noStates, true}, {"AvailAnim.txt"}, prompts);
+        SaveVerifyFiles(dir + "/", u"Bench", {valid, true}, {noStates, true}, {dir + "/AvailAnim.txt"}, prompts);
     });
     Print("save 100,000 valid names", save);
     window.reset();

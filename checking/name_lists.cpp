@@ -2,12 +2,13 @@
 
 #include "platform/files.h"
 
-std::optional<LineList> LoadAvailList(const AvailListFile& file, Prompts& prompts) {
-    if (!FileExists(file.fileName)) {
+std::optional<LineList> LoadAvailList(const std::string& path, const AvailListFile& file,
+                                      Prompts& prompts) {
+    if (!FileExists(path)) {
         prompts.ShowMessage(file.missingMessage);
         return std::nullopt;
     }
     LineList names;
-    names.LoadFromFile(file.fileName);
+    names.LoadFromFile(path);
     return names;
 }

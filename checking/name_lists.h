@@ -1,5 +1,6 @@
-// The expected-name lists: "AvailAnim.txt" and "AvailState.txt" in the start-up directory, one
-// name per line, used exactly as they stand (blank lines included).
+// The expected-name lists: "AvailAnim.txt" and "AvailState.txt" in the start-up directory (or
+// files the checker is given), one name per line, used exactly as they stand (blank lines
+// included).
 #pragma once
 
 #include <optional>
@@ -15,7 +16,7 @@ struct AvailListFile {
 inline constexpr AvailListFile kAvailAnim{"AvailAnim.txt", "AvailAnim file not found."};
 inline constexpr AvailListFile kAvailState{"AvailState.txt", "AvailState file not found."};
 
-// Loads the list by its relative name from the current directory. A missing file is reported
-// with its message and gives nothing; a file that exists but cannot be read raises Error naming
-// it.
-std::optional<LineList> LoadAvailList(const AvailListFile& file, Prompts& prompts);
+// Loads the list of kind `file` from `path`. A missing file is reported with the kind's message
+// and gives nothing; a file that exists but cannot be read raises Error naming it.
+std::optional<LineList> LoadAvailList(const std::string& path, const AvailListFile& file,
+                                      Prompts& prompts);

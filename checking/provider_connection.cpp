@@ -4,7 +4,6 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/com/com.h"
-#include "platform/files.h"
 
 void ProviderLink::Release() {
     Provider.Reset();
@@ -12,9 +11,8 @@ void ProviderLink::Release() {
     Character.Reset();
 }
 
-bool InitDataProvider(ProviderLink& link, std::u16string& charName, const std::string& charFileDir,
-                      const std::string& charFilePath, Prompts& prompts) {
-    ChangeDir(charFileDir);
+bool InitDataProvider(ProviderLink& link, std::u16string& charName, const std::string& charFilePath,
+                      Prompts& prompts) {
     if (FAILED(CoCreateInstance(CLSID_AgentDataProvider, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IUnknown, link.Provider.PutVoid())) ||
         !link.Provider) {

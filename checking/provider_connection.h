@@ -19,12 +19,12 @@ struct ProviderLink {
     void Release();
 };
 
-// Changes the current directory to charFileDir (raising Error when that fails; the directory
-// stays changed whatever follows), creates the provider, opens `charFilePath` (the full path)
-// through it, activates the file's first object and reads the character's name into charName
-// (cleared first). When the provider or one of its interfaces cannot be had, shows "Error - Cannot
+// Creates the provider, opens `charFilePath` (the full path) through it, activates the file's
+// first object and reads the character's name into charName (cleared first). The current
+// directory is left as it is: a caller that wants the provider to run in the character file's
+// folder changes to it first. When the provider or one of its interfaces cannot be had, shows "Error - Cannot
 // connect to data provider.", "Error - Cannot open DocFile." or "No CharacterProvider Interface
 // Exists" and returns false. A failed call raises Error with the provider's description. Returns
 // true once the name has been read.
-bool InitDataProvider(ProviderLink& link, std::u16string& charName, const std::string& charFileDir,
-                      const std::string& charFilePath, Prompts& prompts);
+bool InitDataProvider(ProviderLink& link, std::u16string& charName, const std::string& charFilePath,
+                      Prompts& prompts);

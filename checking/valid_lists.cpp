@@ -30,9 +30,10 @@ bool NamesAFileInPlace(const std::u16string& characterName) {
            characterName.find(u'\0') == std::u16string::npos;
 }
 
-// Raises Error when `fileName`, relative to the current directory, names one of the lists.
-void RefuseExpectedList(const std::string& fileName, const std::vector<std::string>& expectedLists) {
-    const std::string full = ExpandFileName(fileName);
+// Raises Error when `fileName` in `folder` names one of the lists.
+void RefuseExpectedList(const std::string& folder, const std::string& fileName,
+                        const std::vector<std::string>& expectedLists) {
+    const std::string full = ExpandFileName(folder + fileName);
     for (const auto& list : expectedLists)
         if (ExpandFileName(list) == full || SameFile(full, list))
             throw Error("Cannot create the file " + fileName + ": it is the expected-name list " +
@@ -51,7 +52,6 @@ std::vector<std::string> SaveVerifyFiles(const std::string& startDir,
                                          const ValidList& animations, const ValidList& states,
                                          const std::vector<std::string>& expectedLists,
                                          Prompts& prompts) {
-    ChangeDir(startDir);
     if (animations.entries.Count() == 0)
         prompts.ShowMessage("There are no items in valid animation list to save.");
     if (states.entries.Count() == 0)
@@ -67,11 +67,11 @@ std::vector<std::string> SaveVerifyFiles(const std::string& startDir,
         if (!NamesAFileInPlace(characterName))
             throw Error("Cannot create the file " + fileName +
                         ": the character name holds a path separator or a NUL character.");
-        RefuseExpectedList(fileName, expectedLists);
+        RefuseExpectedList(startDir, fileName, expectedLists);
     }
     std::vector<std::string> written;
     for (const auto& [fileName, entries] : toWrite) {
-        entries->SaveToFile(fileName);
+        entries->SaveToFile(startDir + fileName);
         written.push_back(fileName);
     }
     return written;

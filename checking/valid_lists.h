@@ -22,13 +22,14 @@ struct ValidList {
     bool validated;  // its Validate command was available
 };
 
-// Changes to startDir, reports an empty list ("There are no items in valid animation list to
-// save." / "... valid states list ..."), asks for confirmation, then writes each list that has
-// entries and was available for validation, animations first. Every file to write is vetted
-// before the first is written, and a refusal raises Error naming the file and why: a character
-// name holding "/", "\" or a NUL cannot name a file in startDir, and a file that is one of
-// `expectedLists` (by name against startDir, or the same file through a link) is the user's input,
-// which a character named "vailAnim" must not replace. Raises Error naming the file that cannot
+// Reports an empty list ("There are no items in valid animation list to save." / "... valid
+// states list ..."), asks for confirmation, then writes each list that has entries and was
+// available for validation into startDir (ending with a separator), animations first; the current
+// directory is neither used nor changed. Every file to write is vetted before the first is
+// written, and a refusal raises Error naming the file and why: a character name holding "/", "\"
+// or a NUL cannot name a file in startDir, and a file that is one of `expectedLists` (by its full
+// name, or the same file through a link) is the user's input, which a character named "vailAnim"
+// must not replace. Raises Error naming the file that cannot
 // be written; an existing file is replaced atomically, so a failed write leaves it as it was.
 // Returns the file names written.
 std::vector<std::string> SaveVerifyFiles(const std::string& startDir,

@@ -7,7 +7,8 @@ the storage listing and the counts; then opens the stream viewer on Wave by keyb
 its picture's name as the frames step. What it read is printed, and must be
 what quorvel-check reports on the same folder.
 
-Run under a display and a session bus:  xvfb-run -a dbus-run-session -- screen_reader_test.py BUILD
+Run under a display and a session bus:
+  tests/support/with_display.sh 800x600x24 dbus-run-session -- screen_reader_test.py BUILD
 """
 import ctypes
 import json

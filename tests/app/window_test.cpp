@@ -10,6 +10,9 @@
 #include <QTabWidget>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "app/list_box.h"
 #include "app/memo_lines.h"
 #include "app/path_caption.h"
@@ -53,52 +56,54 @@ TEST_F(Window, CancellingTheDialogChangesNothing) {
     EXPECT_TRUE(prompts.errors.empty());
 }
 
-TEST_F(Window, FileThatIsNotACompoundFileKeepsTheStartUpState) {
+// A file that is not a compound file, and the typed name of one that does not exist.
+TEST_F(Window, FileThatCannotBeListedKeepsTheStartUpState) {
     WriteStartFile("AvailAnim.txt", "Wave\r\n");
-    const std::string text = characterDir.File("notes.acs");
-    WriteFileAtomically(text, "just text");
-    Form().Memo1->setPlainText("typed by hand");
-    Open(text);
-    EXPECT_EQ(prompts.errors, Lines{"Not a valid storage file."});
-    EXPECT_FALSE(Form().Open1->isEnabled());
-    EXPECT_EQ(Form().ListBox3->Count(), 0);
-    EXPECT_EQ(Text(Form().Label12), "0 ");
-    EXPECT_EQ(Text(Form().Label13), "0 ");
-    EXPECT_EQ(Form().Path1->Caption(), "Path:");
-    EXPECT_EQ(Form().Memo1->toPlainText(), "typed by hand");
+    WriteFileAtomically(characterDir.File("notes.acs"), "just text");
+    for (const char* name : {"notes.acs", "nowhere.acs"}) {
+        SCOPED_TRACE(name);
+        form.reset();
+        prompts.errors.clear();
+        Form().Memo1->setPlainText("typed by hand");
+        Open(characterDir.File(name));
+        EXPECT_EQ(prompts.errors, Lines{"Not a valid storage file."});
+        EXPECT_FALSE(Form().Open1->isEnabled());
+        EXPECT_EQ(Form().ListBox3->Count(), 0);
+        EXPECT_EQ(Text(Form().Label12), "0 ");
+        EXPECT_EQ(Text(Form().Label13), "0 ");
+        EXPECT_EQ(Form().Path1->Caption(), "Path:");
+        EXPECT_EQ(Form().Memo1->toPlainText(), "typed by hand");
 
-    prompts.errors.clear();
-    Form().Open1->trigger();  // the command is spent for this run
-    EXPECT_TRUE(prompts.errors.empty());
+        prompts.errors.clear();
+        Form().Open1->trigger();  // the command is spent for this run
+        EXPECT_TRUE(prompts.errors.empty());
+    }
 }
 
-TEST_F(Window, TypedNameOfAMissingFileFailsTheListing) {
-    Open(characterDir.File("nowhere.acs"));
-    EXPECT_EQ(prompts.errors, Lines{"Not a valid storage file."});
-    EXPECT_FALSE(Form().Open1->isEnabled());
-    EXPECT_EQ(Form().Path1->Caption(), "Path:");
-}
-
-TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndEleven) {
-    NoProvider();
+// A flat file of twelve streams, nine of its eleven animations listed and verified.
+TEST_F(Window, FlatFileOfTwelveStreamsGivesTwelveAndElevenAndNineVerifiedLeaveTwoUnknown) {
     CharacterRecipe recipe;
-    for (int i = 0; i < 11; ++i) recipe.animations.push_back("Anim" + std::to_string(i));
-    const std::string path = characterDir.File("flat.acs");
-    WriteCharacterFile(path, recipe);
-    Open(path);
+    std::string expected;
+    for (int i = 0; i < 11; ++i) {
+        recipe.animations.push_back("Anim" + std::to_string(i));
+        if (i < 9) expected += "Anim" + std::to_string(i) + "\r\n";
+    }
+    WriteStartFile("AvailAnim.txt", expected + "Unknown1\r\n");
+    const std::string path = OpenCharacter("flat.acs", recipe);
     EXPECT_EQ(Text(Form().Label12), "12");
     EXPECT_EQ(Text(Form().Label13), "11");
     EXPECT_EQ(Form().ListBox3->Count(), 14);
     EXPECT_EQ(Form().ElementLines.Count(), 14);
     EXPECT_EQ(Form().Path1->Caption().toStdString(), "Path: " + path);
     EXPECT_EQ(Form().CharFileDir, characterDir.Path());
+    Form().Button1->click();
+    EXPECT_EQ(Text(Form().Label15), "9");
+    EXPECT_EQ(Text(Form().Label14), "2");
 }
 
 TEST_F(Window, RootThatCannotBeEnumeratedShowsMinusOneAndMinusTwo) {
     NoProvider();
-    const std::string path = characterDir.File("broken.acs");
-    WriteFileAtomically(path, RootThatCannotBeEnumerated());
-    Open(path);
+    OpenFile("broken.acs", RootThatCannotBeEnumerated());
     EXPECT_EQ(prompts.messages.front(), "Enum Failed");
     EXPECT_EQ(Text(Form().Label12), "-1");
     EXPECT_EQ(Text(Form().Label13), "-2");
@@ -111,9 +116,7 @@ TEST_F(Window, NestedFileShowsItsSevenLines) {
     writer.AddStream(CompoundFileWriter::kRoot, u"X", std::string(10, 'x'));
     writer.AddStream(writer.AddStorage(CompoundFileWriter::kRoot, u"Sub"), u"Y", std::string(20, 'y'));
     writer.AddStream(CompoundFileWriter::kRoot, u"Zeta", std::string(30, 'z'));
-    const std::string path = characterDir.File("nested.acs");
-    writer.SaveToFile(path);
-    Open(path);
+    const std::string path = OpenFile("nested.acs", writer.SaveToBytes());
     EXPECT_EQ(Form().ListBox3->Lines().Lines(),
               (Lines{"Storage " + path, "Stream X Size: 10", "Storage Sub Size: 0", "Stream Y Size: 20",
                      "End Storage (Unknown)", "Stream Zeta Size: 30", "End Storage (Unknown)"}));
@@ -123,10 +126,8 @@ TEST_F(Window, NestedFileShowsItsSevenLines) {
 TEST_F(Window, OnlyTheStateListPresentEnablesOnlyItsButton) {
     NoProvider();
     WriteStartFile("AvailState.txt", "Resting\r\nTalking");  // no break after the last line
-    const std::string path = characterDir.File("c.acs");
-    WriteCharacterFile(path, {});
     Form().Memo1->setPlainText("typed by hand");  // cleared by the Open, with no list to replace it
-    Open(path);
+    OpenCharacter("c.acs");
     EXPECT_EQ(prompts.messages, (Lines{"AvailAnim file not found.",
                                        "Error - Cannot connect to data provider."}));
     EXPECT_FALSE(Form().Button1->isEnabled());
@@ -155,9 +156,7 @@ protected:
         recipe.stateLines = {"Resting:Anim0", "Talking:Anim1,Anim2"};
         WriteStartFile("AvailAnim.txt", expected);
         WriteStartFile("AvailState.txt", "Resting\r\nresting\r\n\r\nTalking\r\nSleeping\r\n");
-        charPath = characterDir.File("max.acs");
-        WriteCharacterFile(charPath, recipe);
-        Open(charPath);
+        charPath = OpenCharacter("max.acs", recipe);
     }
     std::string charPath;
 };
@@ -211,9 +210,7 @@ TEST_F(Window, LongStateNameWrapsIntoSeveralNamesEachTestedOnItsOwn) {
     recipe.animations = {"Wave"};
     for (const auto& piece : pieces) recipe.stateLines.push_back(piece + ":Wave");
     WriteStartFile("AvailState.txt", longName + "\r\n");
-    const std::string path = characterDir.File("wrap.acs");
-    WriteCharacterFile(path, recipe);
-    Open(path);
+    OpenCharacter("wrap.acs", recipe);
     Form().Button2->click();
     EXPECT_EQ(Form().ListBox2->Lines().Lines(), pieces);
     EXPECT_EQ(Text(Form().Label16), std::to_string(pieces.size()));
@@ -236,9 +233,7 @@ TEST_F(WindowWithProvider, SaveWritesNamedListsInTheStartDirectory) {
 TEST_F(WindowWithProvider, SaveNeverReplacesAnExpectedNameList) {
     WriteStartFile("AvailAnim.txt", "Wave\r\n");
     WriteStartFile("AvailState.txt", "Resting\r\n");
-    const std::string path = characterDir.File("vail.acs");
-    WriteCharacterFile(path, {"vailState", {"Wave"}, {"Resting:Wave"}});
-    Open(path);
+    OpenCharacter("vail.acs", {"vailState", {"Wave"}, {"Resting:Wave"}});
     Form().Button1->click();
     Form().Button2->click();
     Form().Save1->trigger();
@@ -271,11 +266,8 @@ TEST_F(WindowWithProvider, CharacterFileIsUnchangedAndUnlockedOnceTheWindowClose
 }
 
 TEST_F(Window, ProviderFailuresReachTheErrorBoxAndLeaveNone) {
-    testcomponents::ComponentFolder folder;
-    testcomponents::ServeAsProvider(folder, testcomponents::kActivateObjectFails);
-    const std::string path = characterDir.File("probe.acs");
-    WriteCharacterFile(path, {});
-    Open(path);
+    ServeAs(testcomponents::kActivateObjectFails);
+    OpenCharacter("probe.acs");
     EXPECT_EQ(prompts.errors, Lines{std::string("Loading the character failed: ") +
                                     testcomponents::kActivateFailure});
     EXPECT_EQ(Text(Form().Label11), "None");
@@ -283,12 +275,9 @@ TEST_F(Window, ProviderFailuresReachTheErrorBoxAndLeaveNone) {
 }
 
 TEST_F(Window, FailedNameReadLeavesNoneButValidates) {
-    testcomponents::ComponentFolder folder;
-    testcomponents::ServeAsProvider(folder, testcomponents::kGetCharacterNameFails);
+    ServeAs(testcomponents::kGetCharacterNameFails);
     WriteStartFile("AvailAnim.txt", "ok-wave\r\nnope\r\nmaybe-bow\r\n");
-    const std::string path = characterDir.File("probe.acs");
-    WriteCharacterFile(path, {});
-    Open(path);
+    OpenCharacter("probe.acs");
     EXPECT_EQ(prompts.errors.size(), 1u);
     EXPECT_EQ(Text(Form().Label11), "None");
     Form().Button1->click();
@@ -300,12 +289,9 @@ TEST_F(Window, FailedNameReadLeavesNoneButValidates) {
 }
 
 TEST_F(Window, EveryMemoLineIsAskedBlankLinesAndDuplicatesIncluded) {
-    testcomponents::ComponentFolder folder;
-    testcomponents::ServeAsProvider(folder, testcomponents::kWorking);
+    ServeAs(testcomponents::kWorking);
     WriteStartFile("AvailAnim.txt", "ok-wave\r\n\r\nok-wave\r\nnope\r\n");
-    const std::string path = characterDir.File("probe.acs");
-    WriteCharacterFile(path, {});
-    Open(path);
+    OpenCharacter("probe.acs");
     testcomponents::ForgetAskedNames();
     Form().Button1->click();
     EXPECT_EQ(testcomponents::AskedNames(),
@@ -314,21 +300,28 @@ TEST_F(Window, EveryMemoLineIsAskedBlankLinesAndDuplicatesIncluded) {
     EXPECT_EQ(Text(Form().Label15), "2");
 }
 
-TEST_F(Window, TwelveStreamsWithNineVerifiedLeaveTwoUnknown) {
-    CharacterRecipe recipe;
-    std::string expected;
-    for (int i = 0; i < 11; ++i) {
-        recipe.animations.push_back("Anim" + std::to_string(i));
-        if (i < 9) expected += "Anim" + std::to_string(i) + "\r\n";
+// The window loads and saves in the start-up directory: once that folder is gone, Open and Save
+// end with the reason before anything is loaded, connected, asked or written.
+TEST_F(Window, StartUpDirectoryThatCannotBeEnteredEndsTheCommand) {
+    WriteStartFile("AvailAnim.txt", "Wave\r\n");
+    const std::string folder = startDir.Path().substr(0, startDir.Path().size() - 1);
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"Open", [&] { OpenCharacter("c.acs"); }},
+        {"Save", [&] { Form().Save1->trigger(); }},
+    };
+    for (const auto& [command, run] : commands) {
+        SCOPED_TRACE(command);
+        Form();
+        ASSERT_EQ(std::rename(folder.c_str(), (folder + "-away").c_str()), 0);
+        run();
+        ASSERT_EQ(std::rename((folder + "-away").c_str(), folder.c_str()), 0);
+        EXPECT_EQ(prompts.errors, Lines{"Cannot change the current directory to " + startDir.Path() +
+                                        ": No such file or directory"});
+        EXPECT_TRUE(prompts.messages.empty());
+        prompts.errors.clear();
+        EXPECT_FALSE(Form().Connection.Provider);
+        EXPECT_FALSE(Form().Button1->isEnabled());
     }
-    WriteStartFile("AvailAnim.txt", expected + "Unknown1\r\n");
-    const std::string path = characterDir.File("twelve.acs");
-    WriteCharacterFile(path, recipe);
-    Open(path);
-    Form().Button1->click();
-    EXPECT_EQ(Text(Form().Label12), "12");
-    EXPECT_EQ(Text(Form().Label15), "9");
-    EXPECT_EQ(Text(Form().Label14), "2");
 }
 
 TEST_F(Window, SaveRightAfterStartUpWritesNothing) {

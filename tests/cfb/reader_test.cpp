@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "crafted_file.h"
 #include "explore.h"
 #include "platform/cfb/writer.h"
+#include "platform/error.h"
 #include "platform/files.h"
+#include "tests/support/bytes_read.h"
 #include "tests/support/cfb_patch.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,11 +24,7 @@ constexpr DWORD kChildMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
 class Reader : public testing::Test {
 protected:
-    std::string Write(const std::string& bytes, const std::string& name = "file.acs") {
-        const std::string path = dir_.File(name);
-        WriteFileAtomically(path, bytes);
-        return path;
-    }
+    std::string Write(const std::string& bytes, const std::string& name = "file.acs") { return dir_.Write(name, bytes); }
     static HRESULT Open(const std::string& path, ComPtr<IStorage>& root, DWORD mode = kRootMode) {
         return StgOpenStorage(AnsiToWide(path).c_str(), nullptr, mode, nullptr, 0, root.Put());
     }
@@ -42,10 +38,45 @@ protected:
     TempDir dir_;
 };
 
-std::string Name(const STATSTG& s) { return s.pwcsName ? WideToAnsi(s.pwcsName) : "(null)"; }
+// The record's name, whose task memory is freed; the pointer is left as it was, so that a later
+// fetch into the record must clear it.
+std::string TakeName(const STATSTG& s) {
+    const std::string name = s.pwcsName ? WideToAnsi(s.pwcsName) : "(null)";
+    CoTaskMemFree(s.pwcsName);
+    return name;
+}
 
 bool IsZeroed(const STATSTG& s) {
     return !s.pwcsName && s.type == 0 && s.cbSize == 0 && s.clsid == CLSID{} && s.mtime.dwLowDateTime == 0;
+}
+
+// The enumeration of a storage's elements, and a child storage opened by name; a failure ends
+// the test.
+ComPtr<IEnumSTATSTG> Elements(IStorage* storage) {
+    ComPtr<IEnumSTATSTG> elements;
+    if (const HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Put()); hr != S_OK)
+        RaiseFailure("EnumElements failed", hr);
+    return elements;
+}
+
+ComPtr<IStorage> OpenChild(IStorage* storage, const char16_t* name) {
+    ComPtr<IStorage> child;
+    if (const HRESULT hr = storage->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.Put()); hr != S_OK)
+        RaiseFailure("OpenStorage failed", hr);
+    return child;
+}
+
+// `count` streams in the root, entry i named name(i) and linked to the next by its right link
+// (its left one for `leftChain`).
+template <typename Name>
+std::vector<crafted::EntrySpec> SiblingChain(std::uint32_t count, Name name, bool leftChain = false) {
+    std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+    for (std::uint32_t i = 1; i <= count; ++i) {
+        crafted::EntrySpec e{name(i)};
+        (leftChain ? e.left : e.right) = i < count ? i + 1 : cfb::kNoStream;
+        entries.push_back(e);
+    }
+    return entries;
 }
 
 ComPtr<IStream> OpenStream(IStorage* storage, const char16_t* name) {
@@ -85,26 +116,23 @@ TEST_F(Reader, EnumerationDeliversRecordsThenAZeroedEnd) {
     crafted::Put32(bytes, s + cfb::entry::kStateBits, 0x55);
     crafted::Put32(bytes, s + cfb::entry::kModifiedTime, 0x12345678);
     ComPtr<IStorage> root = OpenOrFail(Write(bytes));
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
 
     STATSTG e;
     ULONG fetched = 0;
     ASSERT_EQ(elements->Next(1, &e, &fetched), S_OK);
     EXPECT_EQ(fetched, 1u);
-    EXPECT_EQ(Name(e), "S");
+    EXPECT_EQ(TakeName(e), "S");
     EXPECT_EQ(e.type, STGTY_STORAGE);
     EXPECT_EQ(e.cbSize, 0u);
     EXPECT_EQ(FormatGuid(e.clsid), "{04030201-0605-0807-090A-0B0C0D0E0F10}");
     EXPECT_EQ(e.grfStateBits, 0x55u);
     EXPECT_EQ(e.mtime.dwLowDateTime, 0x12345678u);
-    CoTaskMemFree(e.pwcsName);
 
     ASSERT_EQ(elements->Next(1, &e, nullptr), S_OK);
-    EXPECT_EQ(Name(e), "Big");
+    EXPECT_EQ(TakeName(e), "Big");
     EXPECT_EQ(e.type, STGTY_STREAM);
     EXPECT_EQ(e.cbSize, 4096u);
-    CoTaskMemFree(e.pwcsName);
 
     for (int twice = 0; twice < 2; ++twice) {
         e.type = 77;
@@ -116,18 +144,15 @@ TEST_F(Reader, EnumerationDeliversRecordsThenAZeroedEnd) {
 
 TEST_F(Reader, NextFetchesSeveralAtOnce) {
     ComPtr<IStorage> root = OpenOrFail(Write(crafted::Baseline()));
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
     STATSTG batch[3];
     ULONG fetched = 0;
     EXPECT_EQ(elements->Next(2, batch, nullptr), E_INVALIDARG);
     EXPECT_EQ(elements->Next(3, batch, &fetched), S_FALSE);
     ASSERT_EQ(fetched, 2u);
-    EXPECT_EQ(Name(batch[0]), "S");
-    EXPECT_EQ(Name(batch[1]), "Big");
+    EXPECT_EQ(TakeName(batch[0]), "S");
+    EXPECT_EQ(TakeName(batch[1]), "Big");
     EXPECT_TRUE(IsZeroed(batch[2]));
-    CoTaskMemFree(batch[0].pwcsName);
-    CoTaskMemFree(batch[1].pwcsName);
 }
 
 // A damaged sibling tree: what comes before the damage is delivered, then Next fails.
@@ -136,14 +161,12 @@ TEST_F(Reader, BatchStopsBeforeTheDamageAndTheNextCallFails) {
     crafted::Put32(bytes, crafted::EntryOffset(2) + cfb::entry::kLeft, 1);
     crafted::Put32(bytes, crafted::EntryOffset(1) + cfb::entry::kRight, 2);
     ComPtr<IStorage> root = OpenOrFail(Write(bytes));
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
     STATSTG batch[4];
     ULONG fetched = 9;
     EXPECT_EQ(elements->Next(4, batch, &fetched), S_FALSE);
     ASSERT_EQ(fetched, 1u);
-    EXPECT_EQ(Name(batch[0]), "S");
-    CoTaskMemFree(batch[0].pwcsName);
+    EXPECT_EQ(TakeName(batch[0]), "S");
     EXPECT_EQ(elements->Next(4, batch, &fetched), STG_E_DOCFILECORRUPT);
     EXPECT_EQ(fetched, 0u);
     EXPECT_TRUE(IsZeroed(batch[0]));
@@ -166,10 +189,9 @@ TEST_F(Reader, OpensChildrenByNameIgnoringCase) {
 
     STATSTG stat;
     ASSERT_EQ(root->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_EQ(Name(stat), "Root Entry");
+    EXPECT_EQ(TakeName(stat), "Root Entry");
     EXPECT_EQ(stat.type, STGTY_STORAGE);
     EXPECT_EQ(stat.grfMode, kRootMode);
-    CoTaskMemFree(stat.pwcsName);
     ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
     ASSERT_EQ(s->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.pwcsName, nullptr);
@@ -202,16 +224,14 @@ TEST_F(Reader, StreamsReadSeekAndStat) {
     EXPECT_EQ(big->Seek(10000, STREAM_SEEK_SET, nullptr), S_OK);
     EXPECT_EQ(ReadRest(big.Get()), "");
 
-    ComPtr<IStorage> s;
-    ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+    ComPtr<IStorage> s = OpenChild(root.Get(), u"S");
     ComPtr<IStream> a = OpenStream(s.Get(), u"A");
     EXPECT_EQ(ReadRest(a.Get(), 3), "abcdefghij");
     STATSTG stat;
     ASSERT_EQ(a->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_EQ(Name(stat), "a");
+    EXPECT_EQ(TakeName(stat), "a");
     EXPECT_EQ(stat.type, STGTY_STREAM);
     EXPECT_EQ(stat.cbSize, 10u);
-    CoTaskMemFree(stat.pwcsName);
 }
 
 // The file shrinks under an open root: what is gone fails to read, in a large stream, in the mini
@@ -220,8 +240,7 @@ TEST_F(Reader, AFileCutShortAfterItWasOpenedIsNeverReadAsZeros) {
     for (const std::size_t cut : {crafted::SectorOffset(6), crafted::SectorOffset(3), crafted::SectorOffset(12) - 1}) {
         const std::string path = Write(crafted::Baseline());
         ComPtr<IStorage> root = OpenOrFail(path);
-        ComPtr<IStorage> s;
-        ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
+        ComPtr<IStorage> s = OpenChild(root.Get(), u"S");
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
         for (auto [storage, name] : {std::pair{root.Get(), u"Big"}, std::pair{s.Get(), u"a"}}) {
             ComPtr<IStream> stream = OpenStream(storage, name);
@@ -233,16 +252,6 @@ TEST_F(Reader, AFileCutShortAfterItWasOpenedIsNeverReadAsZeros) {
             EXPECT_EQ(got, lost ? 0u : 10u) << cut;
         }
     }
-}
-
-// Bytes this process has read from files so far (the system's count, every read call included).
-std::uint64_t BytesReadByThisProcess() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    std::uint64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return 0;
 }
 
 // Streams whose chains are the directory's own: reading every stream of the file is refused, and
@@ -373,18 +382,15 @@ TEST_F(Reader, RootIsRefusedWhileAnotherHolderHasTheFileLocked) {
 TEST_F(Reader, LockLastsUntilTheLastObjectOpenedFromTheRootIsReleased) {
     const std::string path = Write(crafted::Baseline());
     ComPtr<IStorage> root = OpenOrFail(path);
-    ComPtr<IStorage> s;
-    ASSERT_EQ(root->OpenStorage(u"S", nullptr, kChildMode, nullptr, 0, s.Put()), S_OK);
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(s->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+    ComPtr<IStorage> s = OpenChild(root.Get(), u"S");
+    ComPtr<IEnumSTATSTG> elements = Elements(s.Get());
     root.Reset();
     s.Reset();
     ComPtr<IStorage> second;
     EXPECT_EQ(Open(path, second), STG_E_SHAREVIOLATION);
     STATSTG e;
     ASSERT_EQ(elements->Next(1, &e, nullptr), S_OK);
-    EXPECT_EQ(Name(e), "a");
-    CoTaskMemFree(e.pwcsName);
+    EXPECT_EQ(TakeName(e), "a");
     elements.Reset();
     EXPECT_EQ(Open(path, second), S_OK);
 }
@@ -421,17 +427,13 @@ TEST_F(Reader, EveryEntryKeepsWhatItsRecordHolds) {
         return units;
     };
     for (int version : {3, 4}) {
-        std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
+        std::vector<crafted::EntrySpec> entries = SiblingChain(kCount, name);
         for (std::uint32_t i = 1; i <= kCount; ++i) {
-            crafted::EntrySpec e{name(i)};
-            e.right = i < kCount ? i + 1 : cfb::kNoStream;
-            e.size = (std::uint64_t{0xBAD} << 32) | i;
-            if (i % 97 == 0) e.stateBits = i, e.modified = std::uint64_t{i} << 32 | 7;
-            entries.push_back(e);
+            entries[i].size = (std::uint64_t{0xBAD} << 32) | i;
+            if (i % 97 == 0) entries[i].stateBits = i, entries[i].modified = std::uint64_t{i} << 32 | 7;
         }
         ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(entries, version)));
-        ComPtr<IEnumSTATSTG> elements;
-        ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+        ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
         std::uint32_t i = 0, kept = 0;
         for (STATSTG s; elements->Next(1, &s, nullptr) == S_OK; CoTaskMemFree(s.pwcsName)) {
             const std::u16string full = name(++i);
@@ -461,15 +463,9 @@ TEST_F(Reader, EveryEntryKeepsWhatItsRecordHolds) {
 TEST_F(Reader, ChainsOfAHundredThousandSiblingsEnumerateInOrder) {
     constexpr std::uint32_t kCount = 100000;
     for (bool rightChain : {true, false}) {
-        std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
-        for (std::uint32_t i = 1; i <= kCount; ++i) {
-            crafted::EntrySpec e{Numbered(rightChain ? i : kCount + 1 - i)};
-            (rightChain ? e.right : e.left) = i < kCount ? i + 1 : cfb::kNoStream;
-            entries.push_back(e);
-        }
-        ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(entries)));
-        ComPtr<IEnumSTATSTG> elements;
-        ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.Put()), S_OK);
+        const auto name = [&](std::uint32_t i) { return Numbered(rightChain ? i : kCount + 1 - i); };
+        ComPtr<IStorage> root = OpenOrFail(Write(crafted::DirectoryOnly(SiblingChain(kCount, name, !rightChain))));
+        ComPtr<IEnumSTATSTG> elements = Elements(root.Get());
         std::vector<STATSTG> batch(1000);
         std::uint32_t seen = 0;
         bool inOrder = true;
@@ -554,8 +550,7 @@ TEST_F(Reader, ReadsBackWhatTheWriterStored) {
         writer.AddStream(i % 2 ? nested : cfb::CompoundFileWriter::kRoot, name, content(sizes[i], char('a' + i)));
     }
     ComPtr<IStorage> root = OpenOrFail(Write(writer.SaveToBytes(cfb::SiblingShape::RightChain)));
-    ComPtr<IStorage> inner;
-    ASSERT_EQ(root->OpenStorage(u"Nested", nullptr, kChildMode, nullptr, 0, inner.Put()), S_OK);
+    ComPtr<IStorage> inner = OpenChild(root.Get(), u"Nested");
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const std::u16string name = u"n" + AnsiToWide(std::to_string(sizes[i]));
         ComPtr<IStream> stream = OpenStream(i % 2 ? inner.Get() : root.Get(), name.c_str());
@@ -591,13 +586,8 @@ std::uint32_t Label(Shape shape, std::uint32_t id) {
 }
 
 std::string Entries(Shape shape) {
-    std::vector<crafted::EntrySpec> entries{crafted::Root(1)};
-    for (std::uint32_t i = 1; i <= kCount; ++i) {
-        crafted::EntrySpec e{Numbered(Label(shape, i))};
-        e.size = i;
-        if (shape == Shape::RightChain) e.right = i < kCount ? i + 1 : cfb::kNoStream;
-        entries.push_back(e);
-    }
+    std::vector<crafted::EntrySpec> entries = SiblingChain(kCount, [&](std::uint32_t i) { return Numbered(Label(shape, i)); });
+    for (std::uint32_t i = 1; i <= kCount; ++i) entries[i].size = i;
     if (shape != Shape::RightChain) entries[0].child = Balance(entries, 1, kCount);
     return crafted::DirectoryOnly(entries);
 }

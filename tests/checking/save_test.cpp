@@ -26,7 +26,8 @@ protected:
                                  const LineList& states, bool animationsValidated = true,
                                  bool statesValidated = true) {
         return SaveVerifyFiles(startDir.Path(), name, {animations, animationsValidated},
-                               {states, statesValidated}, {"AvailAnim.txt", "AvailState.txt"}, prompts);
+                               {states, statesValidated},
+                               {startDir.File("AvailAnim.txt"), startDir.File("AvailState.txt")}, prompts);
     }
     std::vector<std::string> FilesInStartDir() const {
         std::vector<std::string> names;
@@ -73,7 +74,7 @@ TEST_F(Save, WritesBothListsNamedAfterTheCharacterInTheStartDirectory) {
     EXPECT_EQ(FilesInStartDir(), (Lines{"AMax.txt", "SMax.txt"}));
     EXPECT_EQ(ReadWholeFile(startDir.File("AMax.txt")), "Wave\r\nBow\r\nWave\r\n");
     EXPECT_EQ(ReadWholeFile(startDir.File("SMax.txt")), "Resting\r\n");
-    EXPECT_EQ(GetCurrentDir() + "/", startDir.Path());
+    EXPECT_EQ(GetCurrentDir() + "/", elsewhere.Path());  // saving leaves it where it was
 }
 
 TEST_F(Save, UnreadNameGivesAAndSAndSavingTwiceReplaces) {
@@ -134,10 +135,9 @@ TEST_F(Save, NeverReplacesAnExpectedNameList) {
     WriteFileAtomically(elsewhere.File("states.txt"), "Resting\r\n");
     ASSERT_EQ(::symlink(elsewhere.File("states.txt").c_str(), startDir.File("SLinked.txt").c_str()), 0);
     const std::vector<std::pair<std::u16string, std::vector<std::string>>> cases{
-        {u"vailAnim", {"AvailAnim.txt"}},                          // by name, relative to the start
-        {u"vailAnim", {startDir.File("AvailAnim.txt")}},           // by full name
-        {u"vailState", {"AvailAnim.txt", "AvailState.txt"}},       // the state list, not there yet
-        {u"Linked", {"AvailAnim.txt", elsewhere.File("states.txt")}},  // the same file by a link
+        {u"vailAnim", {startDir.File("AvailAnim.txt")}},  // by full name
+        {u"vailState", {startDir.File("AvailAnim.txt"), startDir.File("AvailState.txt")}},  // not there yet
+        {u"Linked", {startDir.File("AvailAnim.txt"), elsewhere.File("states.txt")}},  // by a link
     };
     for (const auto& [name, lists] : cases) {
         try {

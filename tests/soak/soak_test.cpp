@@ -91,14 +91,13 @@ protected:
             if (firstListing.empty()) firstListing = listing.Lines.Lines();
             ASSERT_EQ(listing.Lines.Lines(), firstListing);
         }
-        ChangeDir(startDir.Path());
-        const auto animations = LoadAvailList(kAvailAnim, prompts);
-        const auto states = LoadAvailList(kAvailState, prompts);
+        const auto animations = LoadAvailList(startDir.File("AvailAnim.txt"), kAvailAnim, prompts);
+        const auto states = LoadAvailList(startDir.File("AvailState.txt"), kAvailState, prompts);
         ASSERT_TRUE(animations && states);
 
         ProviderLink link;
         std::u16string name;
-        ASSERT_TRUE(InitDataProvider(link, name, charDir, charPath, prompts));
+        ASSERT_TRUE(InitDataProvider(link, name, charPath, prompts));
         ASSERT_EQ(name, u"Max");
         const LineList validAnimations = VerifyNames(link.Character.Get(), *animations, NameKind::Animation);
         const LineList validStates = VerifyNames(link.Character.Get(), *states, NameKind::State);
@@ -106,7 +105,8 @@ protected:
         ASSERT_EQ(validStates.Lines(), (Lines{"Resting", "greeting"}));
 
         const auto saved = SaveVerifyFiles(startDir.Path(), name, {validAnimations, true},
-                                           {validStates, true}, {"AvailAnim.txt", "AvailState.txt"},
+                                           {validStates, true},
+                                           {startDir.File("AvailAnim.txt"), startDir.File("AvailState.txt")},
                                            prompts);
         ASSERT_EQ(saved, (Lines{"AMax.txt", "SMax.txt"}));
         link.Release();

@@ -35,18 +35,30 @@ EntrySpec Stream(std::u16string name, std::uint64_t size, std::uint32_t left = c
     return {std::move(name), cfb::kTypeStream, left, right, cfb::kNoStream, cfb::kEndOfChain, size};
 }
 
+// The checker's message for a storage whose child link is damaged: `where` names the storage by
+// its path, `which` as the reader does.
+std::string EnumFailed(const std::string& where, const std::string& which) {
+    return "Enum Failed (" + where + ": the child link of " + which +
+           " leads to no usable entry (past the directory, to an unused entry, or back into the tree))";
+}
+
+// A stream "A" beside a storage "Sub" (entry kSub) holding a stream "B", or a storage "Inner"
+// holding it.
+constexpr CompoundFileWriter::EntryId kSub = 2;
+CompoundFileWriter StreamBesideStorage(bool nested) {
+    CompoundFileWriter writer;
+    writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
+    const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"Sub");
+    writer.AddStream(nested ? writer.AddStorage(sub, u"Inner") : sub, u"B", "b");
+    return writer;
+}
+
 class Listing : public ::testing::Test {
 protected:
     std::string Save(const CompoundFileWriter& writer, const std::string& name = "c.acs") {
-        const std::string path = dir.File(name);
-        writer.SaveToFile(path);
-        return path;
+        return SaveBytes(writer.SaveToBytes(), name);
     }
-    std::string SaveBytes(const std::string& bytes, const std::string& name = "c.acs") {
-        const std::string path = dir.File(name);
-        WriteFileAtomically(path, bytes);
-        return path;
-    }
+    std::string SaveBytes(const std::string& bytes, const std::string& name = "c.acs") { return dir.Write(name, bytes); }
     Lines List(const std::string& path, const ListingMode& mode = kWindowListing) {
         return TOpenStorage(path, prompts, mode).Lines.Lines();
     }
@@ -107,47 +119,41 @@ TEST_F(Listing, ControlCharacterPrefixesAreSpelledOut) {
                             "End Storage (Unknown)"}));
 }
 
+// What is not a compound file gives no lines: the window's text alone, the checker's with why.
 TEST_F(Listing, NotACompoundFileGivesNoLines) {
-    const std::string text = SaveBytes("Wave\r\nBow\r\n", "names.txt");
-    EXPECT_EQ(ErrorOf(text), "Not a valid storage file.");
-    EXPECT_EQ(ErrorOf(dir.File("missing.acs")), "Not a valid storage file.");
-    EXPECT_EQ(ErrorOf(SaveBytes("", "empty.acs")), "Not a valid storage file.");
-}
-
-TEST_F(Listing, RootThatCannotBeOpenedForWritingIsRefused) {
-    CompoundFileWriter writer;
-    writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
-    const std::string path = Save(writer);
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    EXPECT_EQ(ErrorOf(path), "Call to StgOpenStorage failed");
+    const struct {
+        std::string path, why;
+    } cases[] = {
+        {SaveBytes("Wave\r\nBow\r\n", "names.txt"), "not a compound file"},
+        {dir.File("missing.acs"), "no such file"},
+        {SaveBytes("", "empty.acs"), "not a compound file"},
+        {dir.Path(), "a folder, not a file"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ErrorOf(c.path), "Not a valid storage file.") << c.path;
+        EXPECT_EQ(ErrorOf(c.path, kReadOnlyListing), "Not a valid storage file. (" + c.why + ")") << c.path;
+    }
 }
 
 // Each failure in both modes: the window's text alone, and the checker's with the storage it
 // concerns and why.
 TEST_F(Listing, StorageThatCannotBeEnumeratedContributesNothing) {
-    CompoundFileWriter writer;
-    writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
-    const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"Sub");
-    writer.AddStream(sub, u"B", "b");
+    const CompoundFileWriter writer = StreamBesideStorage(false);
     CfbPatch damagedRoot(writer.SaveToBytes());
     damagedRoot.SetEntry32(CompoundFileWriter::kRoot, cfb::entry::kChild, 0x00FFFFFF);
     const std::string root = SaveBytes(damagedRoot.Bytes(), "root.acs");
     EXPECT_EQ(List(root), (Lines{"Storage " + root}));
     EXPECT_EQ(List(root, kReadOnlyListing), (Lines{"Storage " + root}));
-    EXPECT_EQ(prompts.messages,
-              (Lines{"Enum Failed", "Enum Failed (the root storage: the child link of the root storage leads "
-                                    "to no usable entry (past the directory, to an unused entry, or back into the tree))"}));
+    EXPECT_EQ(prompts.messages, (Lines{"Enum Failed", EnumFailed("the root storage", "the root storage")}));
 
     prompts.messages.clear();
     CfbPatch damagedChild(writer.SaveToBytes());
-    damagedChild.SetEntry32(sub, cfb::entry::kChild, 0x00FFFFFF);
+    damagedChild.SetEntry32(kSub, cfb::entry::kChild, 0x00FFFFFF);
     const std::string child = SaveBytes(damagedChild.Bytes(), "child.acs");
     const Lines lines{"Storage " + child, "Stream A Size: 1", "Storage Sub Size: 0", "End Storage (Unknown)"};
     EXPECT_EQ(List(child), lines);
     EXPECT_EQ(List(child, kReadOnlyListing), lines);
-    EXPECT_EQ(prompts.messages,
-              (Lines{"Enum Failed", "Enum Failed (storage \"Sub\": the child link of storage \"Sub\" leads "
-                                    "to no usable entry (past the directory, to an unused entry, or back into the tree))"}));
+    EXPECT_EQ(prompts.messages, (Lines{"Enum Failed", EnumFailed("storage \"Sub\"", "storage \"Sub\"")}));
 }
 
 // A storage whose name first names a stream, and a storage with an empty name: neither can be
@@ -262,16 +268,7 @@ TEST_F(Listing, DeepNestingDoesNotExhaustTheStack) {
 // The read-only listing the checker uses: the window's texts, each followed by the reason and,
 // for a storage, its name.
 TEST_F(Listing, ReadOnlyListingSaysWhyAndWhere) {
-    CompoundFileWriter writer;
-    writer.AddStream(CompoundFileWriter::kRoot, u"A", "a");
-    const auto sub = writer.AddStorage(CompoundFileWriter::kRoot, u"Sub");
-    const auto inner = writer.AddStorage(sub, u"Inner");
-    writer.AddStream(inner, u"B", "b");
-    const std::string good = Save(writer);
-    EXPECT_EQ(ErrorOf(dir.File("none.acs"), kReadOnlyListing), "Not a valid storage file. (no such file)");
-    EXPECT_EQ(ErrorOf(dir.Path(), kReadOnlyListing), "Not a valid storage file. (a folder, not a file)");
-    EXPECT_EQ(ErrorOf(SaveBytes("Wave\r\n", "t.acs"), kReadOnlyListing),
-              "Not a valid storage file. (not a compound file)");
+    const std::string good = Save(StreamBesideStorage(true));
 
     // Another holder writing: refused as locked. Another reader: shared.
     for (int operation : {LOCK_EX, LOCK_SH}) {
@@ -285,6 +282,7 @@ TEST_F(Listing, ReadOnlyListingSaysWhyAndWhere) {
     }
     // No write permission: the window's open is refused, the read-only one is not.
     ASSERT_EQ(::chmod(good.c_str(), 0444), 0);
+    EXPECT_EQ(ErrorOf(good), "Call to StgOpenStorage failed");
     EXPECT_EQ(ErrorOf(good, kReadOnlyListing), "no error");
 }
 
@@ -298,13 +296,10 @@ TEST_F(Listing, DeepStoragesAreNamedByTheEndsOfTheirPath) {
                                       level + 1 < depth ? level + 2 : 99));
         return SaveBytes(crafted::DirectoryOnly(entries));
     };
-    auto message = [](const std::string& path, const std::string& last) {
-        return "Enum Failed (storage \"" + path + "\": the child link of storage \"" + last +
-               "\" leads to no usable entry (past the directory, to an unused entry, or back into the tree))";
-    };
     List(nested(8), kReadOnlyListing);
     List(nested(9), kReadOnlyListing);
-    EXPECT_EQ(prompts.messages, (Lines{message("A/B/C/D/E/F/G/H", "H"), message("A/B/.../E/F/G/H/I", "I")}));
+    EXPECT_EQ(prompts.messages, (Lines{EnumFailed("storage \"A/B/C/D/E/F/G/H\"", "storage \"H\""),
+                                       EnumFailed("storage \"A/B/.../E/F/G/H/I\"", "storage \"I\"")}));
 }
 
 // The reason of a damaged file is what the storage services set as error information, read once;

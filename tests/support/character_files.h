@@ -20,10 +20,18 @@ inline std::string CharacterDefinition(const CharacterRecipe& recipe) {
     return text;
 }
 
-inline void WriteCharacterFile(const std::string& path, const CharacterRecipe& recipe) {
+inline cfb::CompoundFileWriter CharacterFileWriter(const CharacterRecipe& recipe) {
     cfb::CompoundFileWriter writer;
     writer.AddStream(cfb::CompoundFileWriter::kRoot, u"Character", CharacterDefinition(recipe));
     for (const auto& animation : recipe.animations)
         writer.AddStream(cfb::CompoundFileWriter::kRoot, AnsiToWide(animation), "frames of " + animation);
-    writer.SaveToFile(path);
+    return writer;
+}
+
+inline std::string CharacterFileBytes(const CharacterRecipe& recipe) {
+    return CharacterFileWriter(recipe).SaveToBytes();
+}
+
+inline void WriteCharacterFile(const std::string& path, const CharacterRecipe& recipe) {
+    CharacterFileWriter(recipe).SaveToFile(path);
 }

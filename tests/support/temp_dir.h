@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -32,6 +33,11 @@ public:
     // With a trailing separator.
     std::string Path() const { return path_ + "/"; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // Writes the file `name` in the folder; returns its path.
+    std::string Write(const std::string& name, std::string_view bytes) const {
+        WriteFileAtomically(File(name), bytes);
+        return File(name);
+    }
 
 private:
     std::string previous_;

@@ -9,12 +9,14 @@ class CheckJobs : public CheckProgram {};
 
 TEST_F(CheckJobs, ParallelJobsReportExactlyAsOneJobInTheOrderGiven) {
     std::vector<std::string> files;
+    std::filesystem::create_directory(characters.File("sub"));
     for (int i = 0; i < 9; ++i) {
-        const std::string path = characters.File("c" + std::to_string(i) + ".acs");
+        const std::string path = characters.File("sub/c" + std::to_string(i) + ".acs");
         if (i % 3 == 0) WriteCharacterFile(path, {"C" + std::to_string(i), {"Wave"}, {"Resting:Wave"}});
         else if (i % 3 == 1) std::filesystem::copy_file(maxPath, path);
         else WriteFileAtomically(path, RootThatCannotBeEnumerated());
-        files.push_back(path);
+        // Relative names are taken against the folder the checker started in, for every file.
+        files.push_back(i % 2 ? path : std::filesystem::relative(path, start.Path()).string());
     }
     files.push_back(characters.File("none.acs"));
     auto run = [&](const std::string& jobs, bool json) {
@@ -27,6 +29,9 @@ TEST_F(CheckJobs, ParallelJobsReportExactlyAsOneJobInTheOrderGiven) {
         const ProgramResult one = run("1", json);
         const ProgramResult three = run("3", json);
         EXPECT_EQ(one.status, 2);
+        EXPECT_NE(one.out.find(json ? "\"failed\": 4" : "10 files: 3 all valid, 3 with missing names, 0 not "
+                                                           "checked against every list, 4 failed"),
+                  std::string::npos) << one.out;
         EXPECT_EQ(three.status, one.status);
         EXPECT_EQ(three.out, one.out);
         EXPECT_EQ(three.err, one.err);

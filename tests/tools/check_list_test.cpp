@@ -4,6 +4,7 @@
 
 #include "platform/cfb/writer.h"
 #include "storage/olestg.h"
+#include "tests/cfb/crafted_file.h"
 #include "tests/support/cfb_patch.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scripted_prompts.h"
@@ -118,6 +119,15 @@ TEST(CheckList, SeveralFilesAndJsonForScripts) {
   ]
 }
 )j");
+}
+
+// Sizes of 2 GiB and more are whole in both forms, never negative 32-bit numbers.
+TEST(CheckList, SizesOfTwoGibibytesAndMoreAreWhole) {
+    TempDir dir;
+    const std::string path = dir.Write("big.acs", crafted::DirectoryOnly({crafted::Root(1), {u"Big", cfb::kTypeStream,
+        cfb::kNoStream, cfb::kNoStream, cfb::kNoStream, cfb::kEndOfChain, 1ull << 31}}));
+    EXPECT_NE(RunProgram(kChecker, {"list", path}).out.find("Stream Big Size: 2147483648\n"), std::string::npos);
+    EXPECT_NE(RunProgram(kChecker, {"list", "--json", path}).out.find("\"size\": 2147483648,"), std::string::npos);
 }
 
 // A name may hold control characters: on a terminal, and when asked, they are escaped so that they

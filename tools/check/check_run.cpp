@@ -26,15 +26,11 @@
 
 namespace {
 
-// The provider connection changes the process's current directory, and saving writes relative
-// to it: while a file is being saved, no other file may be connected.
-std::mutex currentDirectory;
-
 ExpectedList LoadList(const std::string& path, const AvailListFile& kind, ConsolePrompts& prompts) {
     ExpectedList list{path, std::nullopt, std::nullopt};
     prompts.SetSubject(path);
     try {
-        list.names = LoadAvailList({list.path.c_str(), kind.missingMessage}, prompts);
+        list.names = LoadAvailList(list.path, kind, prompts);
         if (list.names) list.folded.emplace(*list.names);
     } catch (const std::exception& e) {
         prompts.ShowError(MessageOf(e));
@@ -50,12 +46,9 @@ std::optional<SortedNames> Validate(IAgentCharacterProvider* character, const Ex
 
 // Connects the provider; a failure is the check's error, and validation goes on as the window's
 // does, with no character to accept any name.
-void Connect(FileCheck& check, ProviderLink& link, bool saving, ConsolePrompts& prompts) {
-    std::unique_lock<std::mutex> lock(currentDirectory, std::defer_lock);
-    if (saving) lock.lock();
+void Connect(FileCheck& check, ProviderLink& link, ConsolePrompts& prompts) {
     try {
-        check.connected = InitDataProvider(link, check.character, ExtractFilePath(check.path),
-                                           check.path, prompts);
+        check.connected = InitDataProvider(link, check.character, check.path, prompts);
     } catch (const std::exception& e) {
         check.error = MessageOf(e);
         prompts.ShowError(check.error);
@@ -101,13 +94,13 @@ void AddHintsOrSayWhyNot(FileCheck& check, const CheckRun& run, IUnknown* provid
 }
 
 // Everything but saving, which follows in file order once a file's messages have been shown.
-void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePrompts& prompts) {
+void CheckOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts) {
     const int listingLines = CountListingLines(check, prompts);
     check.storageElements = StorageElementTotal(listingLines);
     check.animationsInStorage = AnimationTotal(listingLines);
 
     ProviderLink link;
-    Connect(check, link, saving, prompts);
+    Connect(check, link, prompts);
     check.animations = Validate(link.Character.Get(), run.animations, NameKind::Animation);
     check.states = Validate(link.Character.Get(), run.states, NameKind::State);
     AddHintsOrSayWhyNot(check, run, link.Provider.Get());
@@ -119,7 +112,6 @@ void CheckOneFile(FileCheck& check, const CheckRun& run, bool saving, ConsolePro
 void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts) {
     if (!check.connected) return;
     const LineList none;
-    const std::lock_guard<std::mutex> lock(currentDirectory);
     try {
         check.saved = SaveVerifyFiles(
             run.startDir, check.character,
@@ -140,10 +132,14 @@ FileCheck::Outcome OutcomeOf(const FileCheck& check, const CheckRun& run) {
     return FileCheck::Outcome::AllValid;
 }
 
-void CheckCatchingErrors(FileCheck& check, const CheckRun& run, bool saving,
-                         ConsolePrompts& prompts) {
+// Takes up one file: its name as given becomes the full path the reports show, which is also the
+// subject of what is shown for it.
+void CheckCatchingErrors(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts) {
+    prompts.SetSubject(check.path);
     try {
-        CheckOneFile(check, run, saving, prompts);
+        check.path = ExpandFileName(check.path);
+        prompts.SetSubject(check.path);
+        CheckOneFile(check, run, prompts);
     } catch (const std::exception& e) {
         check.error = MessageOf(e);
         prompts.ShowError(check.error);
@@ -154,8 +150,8 @@ void CheckCatchingErrors(FileCheck& check, const CheckRun& run, bool saving,
 // over in file order: Wait(i) returns once file i is done, with what was shown for it.
 class ParallelChecks {
 public:
-    ParallelChecks(CheckRun& run, bool saving, int jobs) : run_(run), done_(run.files.size()) {
-        for (int j = 0; j < jobs; ++j) workers_.emplace_back([this, saving] { Work(saving); });
+    ParallelChecks(CheckRun& run, int jobs) : run_(run), done_(run.files.size()) {
+        for (int j = 0; j < jobs; ++j) workers_.emplace_back([this] { Work(); });
     }
     ~ParallelChecks() {
         stop_ = true;
@@ -169,12 +165,12 @@ public:
     }
 
 private:
-    void Work(bool saving) {
+    void Work() {
         OleInitialize(nullptr);
         std::ostringstream discarded;
         ConsolePrompts prompts(discarded);
         for (std::size_t i = next_++; i < run_.files.size() && !stop_; i = next_++) {
-            CheckCatchingErrors(run_.files[i], run_, saving, prompts);
+            CheckCatchingErrors(run_.files[i], run_, prompts);
             std::vector<std::string> shown = prompts.TakeShown();
             discarded.str("");
             const std::lock_guard<std::mutex> lock(mutex_);
@@ -205,26 +201,24 @@ std::vector<std::string> UncheckedLists(const CheckRun& run) {
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const FileDone& fileDone) {
     OleInitialize(nullptr);
     CheckRun run;
-    // The provider connection changes the current directory: every name is made a full path
-    // before the first file is touched.
     run.startDir = StartUpDirectory();
     run.animations = LoadList(ExpandFileName(options.animationList), kAvailAnim, prompts);
     run.states = LoadList(ExpandFileName(options.stateList), kAvailState, prompts);
     run.messages = prompts.TakeShown();
     run.files.resize(options.files.size());
-    for (std::size_t i = 0; i < options.files.size(); ++i)
-        run.files[i].path = ExpandFileName(options.files[i]);
+    for (std::size_t i = 0; i < options.files.size(); ++i) run.files[i].path = options.files[i];
 
     const std::size_t jobs = std::min<std::size_t>(std::max(options.jobs, 1), run.files.size());
     std::optional<ParallelChecks> parallel;
-    if (jobs > 1) parallel.emplace(run, options.save, static_cast<int>(jobs));
+    if (jobs > 1) parallel.emplace(run, static_cast<int>(jobs));
     for (std::size_t i = 0; i < run.files.size(); ++i) {
         FileCheck& check = run.files[i];
-        prompts.SetSubject(check.path);
         if (parallel) {
-            for (const auto& line : parallel->Wait(i)) prompts.Show(line);
+            const std::vector<std::string> shown = parallel->Wait(i);
+            prompts.SetSubject(check.path);
+            for (const auto& line : shown) prompts.Show(line);
         } else {
-            CheckCatchingErrors(check, run, options.save, prompts);
+            CheckCatchingErrors(check, run, prompts);
         }
         if (options.save && check.error.empty()) SaveOneFile(check, run, prompts);
         check.outcome = OutcomeOf(check, run);

@@ -26,7 +26,7 @@ struct FileCheck {
     // file was not found), some names missing, every name valid.
     enum class Outcome { AllValid, SomeMissing, Unchecked, Failed };
 
-    std::string path;  // full path
+    std::string path;  // full path, once the file is taken up (the name as given before)
     Outcome outcome = Outcome::Failed;
     std::string error;                  // the error that ended the check; empty when none did
     std::vector<std::string> messages;  // everything shown while checking it, errors included
@@ -57,9 +57,9 @@ std::vector<std::string> UncheckedLists(const CheckRun& run);
 
 // Checks every file of `options`, options.jobs of them at a time; the result and everything
 // shown are the same for any number of jobs, in the order of the files. Relative names are
-// taken against the current directory when the run starts, which is also the start-up directory
-// for saving. Messages and errors go through `prompts`, each after the file it concerns.
-// Initialises the component services for the run. Leaves the current directory changed.
+// taken against the current directory, which is also the start-up directory for saving and which
+// the run never changes. Messages and errors go through `prompts`, each after the file it
+// concerns. Initialises the component services for the run.
 // `fileDone` hears how many files are done, in order, after each one's messages were shown.
 using FileDone = std::function<void(std::size_t done)>;
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const FileDone& fileDone = {});

@@ -166,7 +166,6 @@ constexpr std::size_t kFilesForProgress = 20;
 int Check(const CheckOptions& options) {
     ConsolePrompts prompts;
     try {
-        // Taken against the current directory before the run changes it.
         const std::string junitPath = options.junitFile.empty() ? "" : ExpandFileName(options.junitFile);
         const std::string sarifPath = options.sarifFile.empty() ? "" : ExpandFileName(options.sarifFile);
         ProgressLine progress(options.files.size(), StandardErrorIsTerminal() &&
