@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-struct OptionSpec {
+struct OptionDecl {
     std::string_view name;   // the long name, without "--"
     char letter = 0;         // the one-letter form, 0 for none
     std::string_view needs;  // what its value is ("a list file"), empty for an option without one
 };
 
 struct GivenOption {
-    const OptionSpec* spec;
+    const OptionDecl* decl;
     std::string value;  // empty for an option without a value
 };
 
@@ -32,5 +32,5 @@ struct CommandLine {
 };
 
 // `unknownContext` follows the text of an unknown option (" for list").
-CommandLine ReadCommandLine(const std::vector<std::string>& args, std::span<const OptionSpec> specs,
+CommandLine ReadCommandLine(const std::vector<std::string>& args, std::span<const OptionDecl> decls,
                             std::string_view unknownContext = "");

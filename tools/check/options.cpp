@@ -144,9 +144,9 @@ bool Choose(const std::string& value, std::initializer_list<std::string_view> wo
     return false;
 }
 
-constexpr OptionSpec kListSpecs[] = {{"json", 0, ""}, {"escape", 0, "auto, always or never"}};
+constexpr OptionDecl kListSpecs[] = {{"json", 0, ""}, {"escape", 0, "auto, always or never"}};
 
-constexpr OptionSpec kCheckSpecs[] = {
+constexpr OptionDecl kCheckSpecs[] = {
     {"help", 'h', ""},
     {"version", 'V', ""},
     {"explain", 0, "a rule"},
@@ -197,8 +197,8 @@ Command ParseCommand(const std::vector<std::string>& args) {
     Command command;
     // --help and --version answer whatever follows them.
     for (const auto& given : line.options) {
-        if (given.spec->name == "help") command.kind = Command::Kind::Help;
-        if (given.spec->name == "version") command.kind = Command::Kind::Version;
+        if (given.decl->name == "help") command.kind = Command::Kind::Help;
+        if (given.decl->name == "version") command.kind = Command::Kind::Version;
         if (command.kind != Command::Kind::Usage) return command;
     }
     if (!line.problem.empty()) return Usage(line.problem);
@@ -213,7 +213,7 @@ Command ParseCommand(const std::vector<std::string>& args) {
         options.format = CheckOptions::Format::Json;
     }
     for (const auto& given : line.options) {
-        const std::string_view name = given.spec->name;
+        const std::string_view name = given.decl->name;
         if (name == "animations") options.animationList = given.value;
         else if (name == "states") options.stateList = given.value;
         else if (name == "junit") options.junitFile = given.value;

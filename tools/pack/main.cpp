@@ -46,7 +46,7 @@ const std::string kHelp = kSynopsis +
 
 int Usage(const std::string& problem) { return UsageError("quorvel-pack", problem, kSynopsis); }
 
-constexpr OptionSpec kSpecs[] = {{"help", 'h', ""}, {"version", 'V', ""}, {"unpack", 0, ""}};
+constexpr OptionDecl kSpecs[] = {{"help", 'h', ""}, {"version", 'V', ""}, {"unpack", 0, ""}};
 
 }  // namespace
 
@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
     const CommandLine line = ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc), kSpecs);
     // --help and --version answer whatever follows them.
     for (const auto& given : line.options) {
-        if (given.spec->name == "help") return PrintText(kHelp) ? 0 : kCouldNotUse;
-        if (given.spec->name == "version") return PrintText(VersionText("quorvel-pack")) ? 0 : kCouldNotUse;
+        if (given.decl->name == "help") return PrintText(kHelp) ? 0 : kCouldNotUse;
+        if (given.decl->name == "version") return PrintText(VersionText("quorvel-pack")) ? 0 : kCouldNotUse;
     }
     if (!line.problem.empty()) return Usage(line.problem);
     const bool unpack = line.Find("unpack") != nullptr;
