@@ -69,6 +69,9 @@ TEST(Hints, WhiteSpaceAtEitherEnd) {
 
 TEST(Hints, NearestNamesOnlyWhenClose) {
     EXPECT_EQ(HintsOf({"Wav"}), (std::vector<Strings>{{"did you mean 'Wave'?"}}));
+    std::size_t work = 0;  // the pieces, their searches' steps, the names found, the cells
+    Hinted({"Wav"}, ListKind::Animations, kHeld, &work);
+    EXPECT_EQ(work, 32u);
     // Case alone does not count as a difference.
     EXPECT_EQ(HintsOf({"GREAT", "Blonk"}),
               (std::vector<Strings>{{"did you mean 'Greet'?"}, {"did you mean 'Blink'?"}}));
@@ -208,7 +211,7 @@ TEST(Hints, NearestNameSearchStopsAtItsLimitAndSaysSo) {
     std::size_t units = 0;
     for (const Strings* names : {&held, &sorted.missing})
         for (const std::string& name : *names) units += name.size();
-    EXPECT_LE(work, NearestSearchLimit(units) + 100);
+    EXPECT_LE(work, (std::size_t{64} << 20) + 256 * units + 100);
     const std::string skipped = "nearest names not searched: the search for this list reached its limit of work";
     EXPECT_NE(sorted.hints.front(), Strings{skipped});
     EXPECT_EQ(sorted.hints.back(), Strings{skipped});
