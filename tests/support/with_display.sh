@@ -19,7 +19,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
 
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/server.log" &
+# Only the socket in the file system: a server's abstract socket is seen across a chroot, so a
+# server of the machine outside could be reached in place of this one under the same number.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -nolisten local 3>"$work/display" 2>"$work/server.log" &
 server=$!
 # The number is written, with a line break, once the server accepts clients.
 for _ in $(seq 200); do
