@@ -23,9 +23,8 @@ constexpr const char* kHelp =
     "  --help     display this help and exit\n"
     "  --version  output version information and exit\n";
 
-constexpr const char* kNoDisplay =
-    "quorvel: the window needs a display and none could be opened; quorvel-check checks "
-    "character files without one\n";
+constexpr const char* kNoDisplay = "quorvel: the window needs a display and none could be opened";
+constexpr const char* kCheckerNeedsNone = "; quorvel-check checks character files without one\n";
 
 // A message of the toolkit held back while it starts, with the context it came with.
 struct HeldMessage {
@@ -40,7 +39,17 @@ std::vector<HeldMessage> held;
 
 void HoldOrEnd(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg) {
+        // The toolkit's first complaint is the reason (the display refused us, a library is
+        // missing); its closing abort text only says that it gave up.
         std::fputs(kNoDisplay, stderr);
+        if (!held.empty()) {
+            std::string reason = held.front().text.simplified().toStdString();
+            for (char& c : reason) {
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+            }
+            std::fprintf(stderr, " (%s)", reason.c_str());
+        }
+        std::fputs(kCheckerNeedsNone, stderr);
         std::fflush(stderr);
         std::_Exit(1);
     }

@@ -16,8 +16,8 @@ std::optional<std::string> CommandLineAnswer(int argc, char** argv);
 
 // While it lives, the window toolkit's start-up holds back its messages. When the toolkit cannot
 // start (no display, or one that cannot be opened) it says in one line on the standard error that
-// the window needs a display and the checker does not, and ends the program with status 1 instead
-// of the toolkit's abort. Once the toolkit has started, the messages held back are passed on.
+// the window needs a display, why the toolkit could not open one, and that the checker needs none,
+// and ends the program with status 1 instead of the toolkit's abort. Once the toolkit has started, the messages held back are passed on.
 class DisplayCheck {
 public:
     DisplayCheck();

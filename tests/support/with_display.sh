@@ -19,9 +19,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
 
-# Only the socket in the file system: a server's abstract socket is seen across a chroot, so a
-# server of the machine outside could be reached in place of this one under the same number.
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -nolisten local 3>"$work/display" 2>"$work/server.log" &
+# The server listens on the abstract socket as well as on the one in /tmp: a client tries the
+# abstract one first, and that namespace is the machine's, shared across a chroot. Holding the
+# name there makes the server pass over a number that a server outside already answers on, where
+# a client of this one would otherwise reach that one and be refused.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/server.log" &
 server=$!
 # The number is written, with a line break, once the server accepts clients.
 for _ in $(seq 200); do
