@@ -18,14 +18,16 @@ Character::Character(const Definition& definition, NameList animations)
         const auto [earlier, added] = animations_.Insert(animationNames_[i]);
         if (!added)
             throw Error("The file holds the animations " + QuoteName(animationNames_[earlier]) + " and " +
-                        QuoteName(animationNames_[i]) + ", which are one name without regard to case");
+                        QuoteName(animationNames_[i]) + ", which are one name without regard to case",
+                        E_INVALIDDATA);
     }
     for (const auto& state : definition.states) {
         for (const auto& animation : state.animations) {
             if (!HasAnimation(animation))
                 throw Error(DefinitionLinePrefix(state.line) + "the state " + QuoteName(state.name) +
                             " names the animation " + QuoteName(animation) +
-                            ", which the file does not hold");
+                            ", which the file does not hold",
+                            E_INVALIDDATA);
         }
         states_.Insert(state.name);
         stateNames_.Add(state.name);

@@ -14,7 +14,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kQuotedUnits = 60;
 
 [[noreturn]] void Refuse(int line, const std::string& problem) {
-    throw Error(DefinitionLinePrefix(line) + problem);
+    throw Error(DefinitionLinePrefix(line) + problem, E_INVALIDDATA);
 }
 
 bool IsSpace(char16_t unit) { return unit == u' ' || unit == u'\t'; }
@@ -97,7 +97,7 @@ Definition ParseDefinition(std::string_view text) {
             definition.states.push_back(std::move(state));
         }
     }
-    if (nameLine == 0) throw Error("Character definition: there is no Name line");
+    if (nameLine == 0) throw Error("Character definition: there is no Name line", E_INVALIDDATA);
     return definition;
 }
 

@@ -12,7 +12,7 @@ constexpr ULONG kFirstReadChunk = 4 * 1024;
 constexpr ULONG kReadChunk = 64 * 1024;
 
 void CheckFileResult(HRESULT hr, const std::string& what) {
-    if (FAILED(hr)) throw Error(DescribeFileFailure(what, hr));
+    if (FAILED(hr)) throw Error(DescribeFileFailure(what, hr), hr);
 }
 
 std::string ReadDefinition(IStorage& root) {
@@ -21,7 +21,7 @@ std::string ReadDefinition(IStorage& root) {
     const HRESULT opened =
         root.OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put());
     if (opened == STG_E_FILENOTFOUND)
-        throw Error("The character file holds no Character stream (the character's definition)");
+        throw Error("The character file holds no Character stream (the character's definition)", E_INVALIDDATA);
     CheckFileResult(opened, "Cannot open the Character stream");
 
     // The recorded size is not trusted: reading stops one byte past the limit whatever it says.
@@ -36,7 +36,7 @@ std::string ReadDefinition(IStorage& root) {
         if (read == 0) break;
     }
     if (text.size() > kMaxDefinitionBytes)
-        throw Error("The Character stream is larger than 1 MiB, too large for a definition");
+        throw Error("The Character stream is larger than 1 MiB, too large for a definition", E_INVALIDDATA);
     return text;
 }
 
@@ -78,7 +78,7 @@ void CheckAnimationStreams(IStorage& root, const NameList& animations) {
         unsigned char last;
         ULONG read = 0;
         CheckFileResult(stream->Read(&last, 1, &read), what);
-        if (read != 1) throw Error(what + ": its last byte cannot be read");
+        if (read != 1) throw Error(what + ": its last byte cannot be read", STG_E_READFAULT);
     }
 }
 

@@ -85,7 +85,7 @@ public:
             character_.emplace(character::LoadCharacter(*storage.Get()));
             return S_OK;
         } catch (const Error& error) {
-            return Fail(E_FAIL, error.what());
+            return Fail(FAILED(error.Code()) ? error.Code() : E_FAIL, error.what());
         } catch (const std::bad_alloc&) {
             return Fail(E_OUTOFMEMORY, "Not enough memory to load the character");
         } catch (const std::exception& error) {

@@ -22,6 +22,7 @@ constexpr MessageRow kMessages[] = {
     {E_ACCESSDENIED, "Access is denied."},
     {E_OUTOFMEMORY, "Not enough memory resources are available to complete this operation."},
     {E_INVALIDARG, "The parameter is incorrect."},
+    {E_INVALIDDATA, "The data is invalid."},
     {E_DIRECTORY, "The name is that of a folder, not a file."},
     {CLASS_E_NOAGGREGATION, "Class does not support aggregation."},
     {CLASS_E_CLASSNOTAVAILABLE, "The component does not offer the requested class."},

@@ -21,6 +21,9 @@ inline constexpr HRESULT E_UNEXPECTED = MakeHResult(0x8000FFFF);
 inline constexpr HRESULT E_ACCESSDENIED = MakeHResult(0x80070005);
 inline constexpr HRESULT E_OUTOFMEMORY = MakeHResult(0x8007000E);
 inline constexpr HRESULT E_INVALIDARG = MakeHResult(0x80070057);
+// The system's "the data is invalid": what a file holds breaks its own rules (a character
+// definition that names an animation the file does not hold, say).
+inline constexpr HRESULT E_INVALIDDATA = MakeHResult(0x8007000D);
 // The system's "the directory name is invalid": a folder was named where a file is needed.
 inline constexpr HRESULT E_DIRECTORY = MakeHResult(0x8007010B);
 inline constexpr HRESULT CLASS_E_NOAGGREGATION = MakeHResult(0x80040110);

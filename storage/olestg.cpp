@@ -146,12 +146,14 @@ void StorageWalk::OpenFile(const std::string& path) {
         const std::u16string widePath = PathToWide(path);
         ClearErrorInfo();
         const HRESULT isStorage = StgIsStorageFile(widePath.c_str());
-        if (isStorage != S_OK) throw Error(Explained("Not a valid storage file.", isStorage));
+        if (isStorage != S_OK) throw Error(Explained("Not a valid storage file.", isStorage), isStorage);
         AddLine("Storage " + path);
         ClearErrorInfo();
         const HRESULT opened = StgOpenStorage(widePath.c_str(), nullptr, mode_.rootMode, nullptr, 0, root.Put());
-        if (FAILED(opened) || !root)
-            throw Error(Explained("Call to StgOpenStorage failed", FAILED(opened) ? opened : E_POINTER));
+        if (FAILED(opened) || !root) {
+            const HRESULT failure = FAILED(opened) ? opened : E_POINTER;
+            throw Error(Explained("Call to StgOpenStorage failed", failure), failure);
+        }
     }
     // The open file is the one at the path; its size bounds what its directory can hold.
     limit_ = ListingLineLimit(FileSize(path).value_or(0));
@@ -168,7 +170,7 @@ void StorageWalk::ListStorage(ComPtr<IStorage> root) {
         if (FAILED(fetched)) {
             const std::string text = "Reading the storage elements failed";
             if (!mode_.explained) RaiseFailure(text, fetched);
-            throw Error(AboutStorage(text, StorageText(nullptr), StorageFailureReason(fetched)));
+            throw Error(AboutStorage(text, StorageText(nullptr), StorageFailureReason(fetched)), fetched);
         }
         if (fetched != S_OK) {
             // Nothing delivered: the record counts as all zeros, an "Unknown" element.

@@ -88,5 +88,5 @@ std::string TakeErrorDescription() {
 void RaiseCallFailure(const std::string& what, HRESULT hr) {
     const std::string description = TakeErrorDescription();
     if (description.empty()) RaiseFailure(what, hr);
-    throw Error(what + ": " + description);
+    throw Error(what + ": " + description, hr);
 }

@@ -167,7 +167,7 @@ TEST_F(ProviderTest, StoragesAndControlNamedStreamsAreNotAnimations) {
     EXPECT_TRUE(FAILED(Animation(u"\x05SummaryInformation")));
 
     WriteFile("Name=Tobin\nState=Resting:Frames\n", {u"Wave"}, {u"Frames"});
-    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Activate(), E_INVALIDDATA);
     EXPECT_EQ(Description(),
               "Character definition, line 2: the state \"Resting\" names the animation "
               "\"Frames\", which the file does not hold");
@@ -186,22 +186,23 @@ TEST_F(ProviderTest, NothingIsAnsweredBeforeASuccessfulActivation) {
     EXPECT_EQ(character_->GetCharacterName(name.Put()), E_UNEXPECTED);
 }
 
+// A definition that cannot be used fails as invalid data, which tells its kind to the caller.
 TEST_F(ProviderTest, ActivationFailuresSayWhy) {
     WriteWithoutDefinition();
-    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Activate(), E_INVALIDDATA);
     EXPECT_EQ(Description(),
               "The character file holds no Character stream (the character's definition)");
 
     WriteFile("# only a comment\n");
-    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Activate(), E_INVALIDDATA);
     EXPECT_EQ(Description(), "Character definition: there is no Name line");
 
     WriteFile("Name=Tobin\n\nVoice=\xC3\x28\n");
-    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Activate(), E_INVALIDDATA);
     EXPECT_EQ(Description(), "Character definition, line 3: the text is not valid UTF-8");
 
     WriteFile("Name=Tobin\n" + std::string(character::kMaxDefinitionBytes, '#'));
-    EXPECT_EQ(Activate(), E_FAIL);
+    EXPECT_EQ(Activate(), E_INVALIDDATA);
     EXPECT_EQ(Description(), "The Character stream is larger than 1 MiB, too large for a definition");
 
     WriteFile("Name=Tobin\n#" + std::string(character::kMaxDefinitionBytes - 12, '#'));

@@ -43,6 +43,11 @@ TEST_F(CheckFormats, EveryFormatEndsWithTheSameStatusAndTheRuleOfTheVerdict) {
     const std::string refused = characters.File("refused.acs");
     WriteCharacterFile(refused, {"Max", {"Wave", "Bow"}, {"Resting:Idle"}});
     const std::string cut = Written("cut.acs", ReadWholeFile(maxPath).substr(0, 1100));
+    const auto damagedCase = [&](const std::string& name) {
+        for (const damaged::Case& c : damaged::AllCases())
+            if (c.name == name) return Written(name + ".acs", c.make());
+        return std::string();
+    };
     const struct {
         std::string file;
         int status;
@@ -53,6 +58,8 @@ TEST_F(CheckFormats, EveryFormatEndsWithTheSameStatusAndTheRuleOfTheVerdict) {
         {Gull(), 1, "title=missing-animation::'Bow' is not an animation of gull.acs"},
         {refused, 2, "title=definition-error::Loading the character failed: Character definition, line 2"},
         {Damaged(), 2, "title=incomplete-listing::"},
+        {damagedCase("SiblingCycle"), 2, "title=damaged-file::"},
+        {damagedCase("Baseline"), 2, "title=definition-error::Loading the character failed: The character file holds no"},
         {Written("text.acs", "hello"), 2, "title=not-compound-file::"},
         {cut, 2, "title=truncated-file::"},
         {characters.File("nowhere.acs"), 2, "title=file-unreadable::"},

@@ -44,14 +44,20 @@ std::optional<SortedNames> Validate(IAgentCharacterProvider* character, const Ex
     return SortNames(*list.names, VerifyNames(character, *list.names, kind), *list.folded);
 }
 
+// The error that ends a file's check: kept with its kind, and shown.
+void EndWithError(FileCheck& check, const std::exception& e, ConsolePrompts& prompts) {
+    check.error = MessageOf(e);
+    check.errorKind = CodeOf(e);
+    prompts.ShowError(check.error);
+}
+
 // Connects the provider; a failure is the check's error, and validation goes on as the window's
 // does, with no character to accept any name.
 void Connect(FileCheck& check, ProviderLink& link, ConsolePrompts& prompts) {
     try {
         check.connected = InitDataProvider(link, check.character, check.path, prompts);
     } catch (const std::exception& e) {
-        check.error = MessageOf(e);
-        prompts.ShowError(check.error);
+        EndWithError(check, e, prompts);
     }
 }
 
@@ -119,8 +125,7 @@ void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts)
             {check.states ? check.states->valid : none, bool(check.states)},
             {run.animations.path, run.states.path}, prompts);
     } catch (const std::exception& e) {
-        check.error = MessageOf(e);
-        prompts.ShowError(check.error);
+        EndWithError(check, e, prompts);
     }
 }
 
@@ -141,8 +146,7 @@ void CheckCatchingErrors(FileCheck& check, const CheckRun& run, ConsolePrompts& 
         prompts.SetSubject(check.path);
         CheckOneFile(check, run, prompts);
     } catch (const std::exception& e) {
-        check.error = MessageOf(e);
-        prompts.ShowError(check.error);
+        EndWithError(check, e, prompts);
     }
 }
 

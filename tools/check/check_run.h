@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hresult.h"
 #include "platform/linelist.h"
 #include "tools/check/console_prompts.h"
 #include "tools/check/name_sorting.h"
@@ -29,6 +30,7 @@ struct FileCheck {
     std::string path;  // full path, once the file is taken up (the name as given before)
     Outcome outcome = Outcome::Failed;
     std::string error;                  // the error that ended the check; empty when none did
+    HRESULT errorKind = S_OK;           // the error's code, which tells its kind
     std::vector<std::string> messages;  // everything shown while checking it, errors included
     bool connected = false;             // the provider opened the file and gave the name
     std::u16string character;

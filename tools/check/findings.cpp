@@ -34,23 +34,27 @@ constexpr Rule kRules[] = {
 
 const Rule& RuleNamed(std::string_view id) { return *FindRule(id); }
 
-bool Has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
-
-// The rule for the error that ended a file's check. The errors are the checker's own texts
-// (docs/checker.md, "Why a file cannot be used"), with the reason in brackets; which step failed
-// tells a listing's damage from the provider's refusal and from a save.
+// The rule for the error that ended a file's check, from the error's kind; which step failed
+// tells a save's failure from the rest, and a listing's failure of no known kind (damage the
+// reader names only in words) from the provider's.
 const Rule& FailureRule(const FileCheck& file) {
-    const std::string& error = file.error;
     const bool listed = file.storageElements.has_value();
     if (listed && file.connected) return RuleNamed("save-failed");
-    if (listed && Has(error, "Character definition")) return RuleNamed("definition-error");
-    if (Has(error, "(not a compound file)")) return RuleNamed("not-compound-file");
-    for (const char* reason : {"(no such file)", "(a folder, not a file)", "(permission denied)",
-                               "(locked by another program)"})
-        if (Has(error, reason)) return RuleNamed("file-unreadable");
-    if (Has(error, "the file is truncated:")) return RuleNamed("truncated-file");
-    if (!listed || Has(error, "truncated or damaged")) return RuleNamed("damaged-file");
-    return RuleNamed("provider-failed");
+    switch (file.errorKind) {
+        case S_FALSE:  // the test for a compound file says no
+        case STG_E_FILEALREADYEXISTS: return RuleNamed("not-compound-file");
+        case STG_E_FILENOTFOUND:
+        case STG_E_PATHNOTFOUND:
+        case E_DIRECTORY:
+        case STG_E_ACCESSDENIED:
+        case STG_E_SHAREVIOLATION:
+        case STG_E_LOCKVIOLATION: return RuleNamed("file-unreadable");
+        case STG_E_READFAULT: return RuleNamed("truncated-file");
+        case STG_E_DOCFILECORRUPT: return RuleNamed("damaged-file");
+        case E_INVALIDDATA: return RuleNamed("definition-error");
+        default: break;
+    }
+    return RuleNamed(listed ? "provider-failed" : "damaged-file");
 }
 
 // FNV-1a over the parts, each ended by a NUL: a fingerprint tells findings apart; it guards
