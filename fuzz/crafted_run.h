@@ -63,7 +63,8 @@ inline CheckRun Run(FuzzedDataProvider& data, std::size_t& missingCount) {
     run.files.resize(data.ConsumeIntegralInRange<std::size_t>(1, kMaxFiles));
     for (auto& file : run.files) {
         file.path = "/" + Text(data);  // a full path, as the checker makes every path
-        file.outcome = static_cast<FileCheck::Outcome>(data.ConsumeIntegralInRange(0, 3));
+        file.errorKind = data.PickValueInArray({S_OK, S_FALSE, STG_E_FILENOTFOUND, STG_E_READFAULT,
+                                                STG_E_DOCFILECORRUPT, E_INVALIDDATA, E_FAIL});
         if (data.ConsumeBool()) file.error = Text(data);
         file.messages = Texts(data);
         file.connected = data.ConsumeBool();

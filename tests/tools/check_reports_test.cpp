@@ -80,6 +80,22 @@ TEST_F(CheckReports, JunitReportHasACasePerLineAndMatchesTheSchema) {
     EXPECT_TRUE(Contains(unwritable.err, "error: ")) << unwritable.err;
 }
 
+// One file named as both lists: each block and each suite shows what its own list's findings say.
+TEST_F(CheckReports, OneFileAsBothListsIsReportedOncePerList) {
+    WriteFileAtomically(start.File("both.txt"), "Wave\r\nwave\r\n\r\n");
+    const std::vector<std::string> args = {"--animations=both.txt", "--states=both.txt", "--junit=r.xml", maxPath};
+    const std::string text = Check(args).out;
+    const auto count = [&](const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("    duplicate: wave\n"), 2u) << text;
+    EXPECT_EQ(count("    blank: line 3\n"), 2u) << text;
+    EXPECT_EQ(count("    missing: "), 2u) << text;  // both names are animations, neither a state
+    EXPECT_TRUE(Contains(ReadWholeFile(start.File("r.xml")), R"(tests="6" failures="2" errors="0" skipped="2")"));
+}
+
 TEST_F(CheckReports, QuietShowsOnlyWhatIsNotValidAndTheSummary) {
     const ProgramResult result = Check({"--quiet", maxPath, gullPath});
     EXPECT_EQ(result.status, 1);

@@ -129,14 +129,6 @@ void SaveOneFile(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts)
     }
 }
 
-FileCheck::Outcome OutcomeOf(const FileCheck& check, const CheckRun& run) {
-    if (!check.error.empty() || !check.connected || check.storagesLeftOut > 0) return FileCheck::Outcome::Failed;
-    if (!run.animations.names || !run.states.names) return FileCheck::Outcome::Unchecked;
-    for (const auto& list : {&check.animations, &check.states})
-        if (*list && !(*list)->missing.empty()) return FileCheck::Outcome::SomeMissing;
-    return FileCheck::Outcome::AllValid;
-}
-
 // Takes up one file: its name as given becomes the full path the reports show, which is also the
 // subject of what is shown for it.
 void CheckCatchingErrors(FileCheck& check, const CheckRun& run, ConsolePrompts& prompts) {
@@ -195,13 +187,6 @@ private:
 
 }  // namespace
 
-std::vector<std::string> UncheckedLists(const CheckRun& run) {
-    std::vector<std::string> paths;
-    for (const ExpectedList* list : {&run.animations, &run.states})
-        if (!list->names) paths.push_back(list->path);
-    return paths;
-}
-
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const FileDone& fileDone) {
     OleInitialize(nullptr);
     CheckRun run;
@@ -225,7 +210,6 @@ CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const Fi
             CheckCatchingErrors(check, run, prompts);
         }
         if (options.save && check.error.empty()) SaveOneFile(check, run, prompts);
-        check.outcome = OutcomeOf(check, run);
         check.messages = prompts.TakeShown();
         if (fileDone) fileDone(i + 1);
     }

@@ -23,12 +23,11 @@ struct ExpectedList {
 };
 
 struct FileCheck {
-    // Worst first: a file that could not be used, a file for which a list was not checked (its
-    // file was not found), some names missing, every name valid.
+    // Its result, from its findings (findings.h), worst last: every name valid, some names
+    // missing, a list not checked (its file was not found), the file could not be used.
     enum class Outcome { AllValid, SomeMissing, Unchecked, Failed };
 
     std::string path;  // full path, once the file is taken up (the name as given before)
-    Outcome outcome = Outcome::Failed;
     std::string error;                  // the error that ended the check; empty when none did
     HRESULT errorKind = S_OK;           // the error's code, which tells its kind
     std::vector<std::string> messages;  // everything shown while checking it, errors included
@@ -53,9 +52,6 @@ struct CheckRun {
     std::vector<std::string> messages;  // from loading the lists
     std::vector<FileCheck> files;
 };
-
-// The lists of `run` whose files were not found, by path.
-std::vector<std::string> UncheckedLists(const CheckRun& run);
 
 // Checks every file of `options`, options.jobs of them at a time; the result and everything
 // shown are the same for any number of jobs, in the order of the files. Relative names are

@@ -75,14 +75,18 @@ class Collector {
 public:
     explicit Collector(const CheckRun& run) : run_(run) {}
 
-    void Add(std::string_view rule, std::string message, const std::string& path, int line,
-             const std::string& character, std::string_view name) {
+    // `key` stands for the name in the fingerprint; the name itself when empty.
+    Finding& Add(std::string_view rule, std::string message, const std::string& path, int line, std::size_t file,
+                 ListOf list, std::string_view name, std::string_view key = {}) {
+        if (key.empty()) key = name;
+        const std::string character = file == kNoFile ? "" : run_.files[file].path;
         const std::string relative = RelativePath(path, run_.startDir);
         const std::string checked = character.empty() ? "" : RelativePath(character, run_.startDir);
-        const std::string key = std::string(rule) + '\0' + relative + '\0' + checked + '\0' + std::string(name);
-        const std::string repeat = std::to_string(repeats_[key]++);
+        const std::string whole = std::string(rule) + '\0' + relative + '\0' + checked + '\0' + std::string(key);
+        const std::string repeat = std::to_string(repeats_[whole]++);
         findings.push_back({&RuleNamed(rule), std::move(message), path, line, character,
-                            Fingerprint({rule, relative, checked, name, repeat})});
+                            Fingerprint({rule, relative, checked, key, repeat}), file, list, std::string(name), {}});
+        return findings.back();
     }
 
     std::vector<Finding> findings;
@@ -94,49 +98,59 @@ private:
 
 std::string Quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
 
-void ListFindings(Collector& out, const ExpectedList& list, const char* kind) {
+void ListFindings(Collector& out, const ExpectedList& list, ListOf which) {
+    const char* kind = which == ListOf::Animations ? "animation" : "state";
     if (!list.names) {
         out.Add("list-unreadable", std::string("the ") + kind + " list could not be read, so no file was checked against it",
-                list.path, 0, "", "");
+                list.path, 0, kNoFile, which, "");
         return;
     }
     const LineList& names = *list.names;
     for (int i = 0; i < names.Count(); ++i) {
         if (names[i].empty())
-            out.Add("blank-line", "line " + std::to_string(i + 1) + " is empty", list.path, i + 1, "", "");
+            out.Add("blank-line", "line " + std::to_string(i + 1) + " is empty", list.path, i + 1, kNoFile, which, "");
         else if (list.folded && list.folded->Repeats(i))
             // Which line is the repeat depends on the order: the fingerprint takes the name as the
             // character file compares it, so that reordering keeps it.
             out.Add("duplicate-name", Quoted(names[i]) + " repeats a name of an earlier line (names compare without regard to case)",
-                    list.path, i + 1, "", WideToAnsi(FoldName(AnsiToWide(names[i]))));
+                    list.path, i + 1, kNoFile, which, names[i], WideToAnsi(FoldName(AnsiToWide(names[i]))));
     }
 }
 
-void NameFindings(Collector& out, const FileCheck& file, const ExpectedList& list,
-                  const std::optional<SortedNames>& sorted, const char* kind, std::string_view missingRule) {
+void NameFindings(Collector& out, std::size_t index, const CheckRun& run, ListOf which) {
+    const FileCheck& file = run.files[index];
+    const bool animations = which == ListOf::Animations;
+    const ExpectedList& list = animations ? run.animations : run.states;
+    const std::optional<SortedNames>& sorted = animations ? file.animations : file.states;
     if (!sorted) return;
+    const char* noun = animations ? "animation" : "state";
+    const char* kind = animations ? "an animation" : "a state";
     const std::string character = ExtractFileName(file.path);
     for (std::size_t i = 0; i < sorted->missing.size() && i < sorted->missingLines.size(); ++i) {
-        std::string message = Quoted(sorted->missing[i]) + " is not " + (kind[0] == 'a' ? "an " : "a ") + kind +
-                              " of " + character;
-        if (i < sorted->hints.size())
-            for (const auto& hint : sorted->hints[i]) message += "; " + hint;
-        out.Add(missingRule, std::move(message), list.path, sorted->missingLines[i], file.path, sorted->missing[i]);
+        const std::string& name = sorted->missing[i];
+        std::string message = Quoted(name) + " is not " + kind + " of " + character;
+        const std::vector<std::string> none;
+        const auto& hints = i < sorted->hints.size() ? sorted->hints[i] : none;
+        for (const auto& hint : hints) message += "; " + hint;
+        out.Add(animations ? "missing-animation" : "missing-state", std::move(message), list.path,
+                sorted->missingLines[i], index, which, name)
+            .hints = hints;
     }
     for (const auto& name : sorted->unlisted)
-        out.Add("unlisted-name", character + " holds the " + kind + " " + Quoted(name) + ", which the list does not name",
-                list.path, 0, file.path, name);
+        out.Add("unlisted-name", character + " holds the " + noun + " " + Quoted(name) + ", which the list does not name",
+                list.path, 0, index, which, name);
 }
 
-void FileFindings(Collector& out, const CheckRun& run, const FileCheck& file) {
-    if (!file.error.empty()) out.Add(FailureRule(file).id, file.error, file.path, 0, file.path, "");
-    else if (!file.connected) out.Add("provider-failed", "the data provider could not be used", file.path, 0, file.path, "");
-    if (file.storagesLeftOut > 0) out.Add("incomplete-listing", IncompleteListing(file), file.path, 0, file.path, "");
+void FileFindings(Collector& out, const CheckRun& run, std::size_t index) {
+    const FileCheck& file = run.files[index];
+    if (!file.error.empty()) out.Add(FailureRule(file).id, file.error, file.path, 0, index, ListOf::None, "");
+    else if (!file.connected) out.Add("provider-failed", "the data provider could not be used", file.path, 0, index, ListOf::None, "");
+    if (file.storagesLeftOut > 0) out.Add("incomplete-listing", IncompleteListing(file), file.path, 0, index, ListOf::None, "");
     for (const auto& name : file.emptyAnimations)
         out.Add("empty-animation", "the animation stream " + Quoted(name) + " holds 0 bytes: it has no frames",
-                file.path, 0, file.path, name);
-    NameFindings(out, file, run.animations, file.animations, "animation", "missing-animation");
-    NameFindings(out, file, run.states, file.states, "state", "missing-state");
+                file.path, 0, index, ListOf::None, name);
+    NameFindings(out, index, run, ListOf::Animations);
+    NameFindings(out, index, run, ListOf::States);
 }
 
 }  // namespace
@@ -160,10 +174,41 @@ std::string_view LevelName(Level level) {
 
 std::vector<Finding> Findings(const CheckRun& run) {
     Collector out(run);
-    ListFindings(out, run.animations, "animation");
-    ListFindings(out, run.states, "state");
-    for (const auto& file : run.files) FileFindings(out, run, file);
+    ListFindings(out, run.animations, ListOf::Animations);
+    ListFindings(out, run.states, ListOf::States);
+    for (std::size_t i = 0; i < run.files.size(); ++i) FileFindings(out, run, i);
     return std::move(out.findings);
+}
+
+FindingsByFile::FindingsByFile(std::span<const Finding> findings) : all_(findings), at_(0) {
+    while (at_ < all_.size() && all_[at_].file == kNoFile) ++at_;
+    lists_ = all_.first(at_);
+}
+
+std::span<const Finding> FindingsByFile::Next(std::size_t index) {
+    const std::size_t start = at_;
+    while (at_ < all_.size() && all_[at_].file == index) ++at_;
+    return all_.subspan(start, at_ - start);
+}
+
+std::vector<const Finding*> FindingsOf(std::span<const Finding> from, ListOf list, std::string_view id) {
+    std::vector<const Finding*> found;
+    for (const Finding& finding : from)
+        if (finding.list == list && finding.rule->id == id) found.push_back(&finding);
+    return found;
+}
+
+std::vector<std::string> UnreadableLists(std::span<const Finding> lists) {
+    std::vector<std::string> paths;
+    for (const Finding& finding : lists)
+        if (finding.rule->id == "list-unreadable") paths.push_back(finding.path);
+    return paths;
+}
+
+FileCheck::Outcome OutcomeOf(std::span<const Finding> lists, std::span<const Finding> file) {
+    if (StatusOf(file) == 2) return FileCheck::Outcome::Failed;
+    if (StatusOf(lists) == 2) return FileCheck::Outcome::Unchecked;
+    return StatusOf(file) == 1 ? FileCheck::Outcome::SomeMissing : FileCheck::Outcome::AllValid;
 }
 
 int StatusOf(std::span<const Finding> findings) {

@@ -4,6 +4,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "tools/check/escaping.h"
+#include "tools/check/findings.h"
 #include "tools/check/reports.h"
 
 namespace {
@@ -83,22 +84,23 @@ private:
     Counts counts_;
 };
 
-void ListCases(Suite& suite, const std::string& className, const std::optional<SortedNames>& sorted) {
+// A case per line of the list; a blank line is skipped and a missing name fails, as the findings
+// about the list and the file say.
+void ListCases(Suite& suite, const std::string& className, const std::optional<SortedNames>& sorted, ListOf which,
+               std::span<const Finding> lists, std::span<const Finding> file) {
     if (!sorted) return;
+    const auto missing = FindingsOf(file, which, which == ListOf::Animations ? "missing-animation" : "missing-state");
+    const auto blank = FindingsOf(lists, which, "blank-line");
     std::size_t nextMissing = 0, nextBlank = 0;
     for (int line = 1; line <= sorted->names.Count(); ++line) {
         const std::string name = "line " + std::to_string(line);
         const std::string_view text = sorted->names[line - 1];
-        if (nextBlank < sorted->blankLines.size() && sorted->blankLines[nextBlank] == line) {
+        if (nextBlank < blank.size() && blank[nextBlank]->line == line) {
             ++nextBlank;
             suite.Skipped(className, name, "blank line");
-        } else if (nextMissing < sorted->missingLines.size() &&
-                   sorted->missingLines[nextMissing] == line) {
-            const std::vector<std::string> none;
-            const auto& hints = nextMissing < sorted->hints.size() ? sorted->hints[nextMissing] : none;
-            ++nextMissing;
-            suite.Failure(className, name + ": " + std::string(text),
-                          "missing: " + std::string(text), hints);
+        } else if (nextMissing < missing.size() && missing[nextMissing]->line == line) {
+            const Finding& finding = *missing[nextMissing++];
+            suite.Failure(className, name + ": " + std::string(text), "missing: " + finding.name, finding.hints);
         } else {
             suite.Case(className, name + ": " + std::string(text));
         }
@@ -110,16 +112,20 @@ void ListCases(Suite& suite, const std::string& className, const std::optional<S
 std::string JunitReport(const CheckRun& run) {
     std::string suites;
     Counts all;
-    for (const auto& file : run.files) {
+    const std::vector<Finding> findings = Findings(run);
+    FindingsByFile byFile(findings);
+    for (std::size_t i = 0; i < run.files.size(); ++i) {
+        const FileCheck& file = run.files[i];
+        const std::span<const Finding> own = byFile.Next(i);
         Suite suite;
         const std::string base = ExtractFileName(file.path);
-        if (!file.error.empty()) suite.Error(base, "check", file.error);
-        else if (!file.connected) suite.Error(base, "check", "the data provider could not be used");
-        if (file.storagesLeftOut > 0) suite.Error(base, "listing", IncompleteListing(file));
-        for (const auto& path : UncheckedLists(run))
+        for (const Finding& finding : own)
+            if (finding.rule->status == 2)
+                suite.Error(base, finding.rule->id == "incomplete-listing" ? "listing" : "check", finding.message);
+        for (const auto& path : UnreadableLists(byFile.Lists()))
             suite.Error(base, "list " + path, "list file not found: " + path);
-        ListCases(suite, base + ".animations", file.animations);
-        ListCases(suite, base + ".states", file.states);
+        ListCases(suite, base + ".animations", file.animations, ListOf::Animations, byFile.Lists(), own);
+        ListCases(suite, base + ".states", file.states, ListOf::States, byFile.Lists(), own);
         suites += "  <testsuite name=\"" + Xml(file.path) + "\"" + suite.Totals().Attributes() + ">\n";
         if (file.connected)
             suites += "    <properties>\n      <property name=\"character\" value=\"" +

@@ -19,31 +19,30 @@ const char* ResultName(FileCheck::Outcome outcome) {
     return "failed";
 }
 
-struct Tally {
+// The results of the files, from the run's findings, and how many files had each.
+struct Results {
+    std::vector<FileCheck::Outcome> of;
     int valid = 0, missing = 0, unchecked = 0, failed = 0;
 };
 
-Tally Count(const CheckRun& run) {
-    Tally tally;
-    for (const auto& file : run.files) {
-        switch (file.outcome) {
-            case FileCheck::Outcome::AllValid: ++tally.valid; break;
-            case FileCheck::Outcome::SomeMissing: ++tally.missing; break;
-            case FileCheck::Outcome::Unchecked: ++tally.unchecked; break;
-            case FileCheck::Outcome::Failed: ++tally.failed; break;
+Results ResultsOf(const CheckRun& run, std::span<const Finding> findings) {
+    Results results;
+    FindingsByFile byFile(findings);
+    for (std::size_t i = 0; i < run.files.size(); ++i) {
+        const FileCheck::Outcome outcome = OutcomeOf(byFile.Lists(), byFile.Next(i));
+        results.of.push_back(outcome);
+        switch (outcome) {
+            case FileCheck::Outcome::AllValid: ++results.valid; break;
+            case FileCheck::Outcome::SomeMissing: ++results.missing; break;
+            case FileCheck::Outcome::Unchecked: ++results.unchecked; break;
+            case FileCheck::Outcome::Failed: ++results.failed; break;
         }
     }
-    return tally;
+    return results;
 }
 
 std::string Plural(std::size_t count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
-}
-
-bool HasMissingNames(const FileCheck& file) {
-    for (const auto* list : {&file.animations, &file.states})
-        if (*list && !(*list)->missing.empty()) return true;
-    return false;
 }
 
 // SGR sequences around a line's text, when the report is coloured.
@@ -53,8 +52,10 @@ struct Colours {
     std::string Yellow(const std::string& text) const { return on ? "\x1b[33m" + text + "\x1b[0m" : text; }
 };
 
-void TextList(std::string& out, const char* title, const ExpectedList& list,
-              const std::optional<SortedNames>& sorted, bool quiet, const Colours& colours) {
+// A list's block: its counts and valid names from the validation, the rest from the findings.
+void TextList(std::string& out, const char* title, const ExpectedList& list, ListOf which,
+              const std::optional<SortedNames>& sorted, std::span<const Finding> lists,
+              std::span<const Finding> file, bool quiet, const Colours& colours) {
     out += std::string("  ") + title + " (" + TerminalText(list.path) + "): ";
     if (!sorted) {
         out += list.names ? "not checked\n" : "list file not found\n";
@@ -66,33 +67,36 @@ void TextList(std::string& out, const char* title, const ExpectedList& list,
            std::to_string(sorted->blankLines.size()) + " blank\n";
     if (!quiet)
         for (std::string_view name : sorted->valid) out += "    valid: " + TerminalText(name) + "\n";
-    for (std::size_t i = 0; i < sorted->missing.size(); ++i) {
-        out += "    " + colours.Red("missing: " + TerminalText(sorted->missing[i])) + "\n";
-        if (i < sorted->hints.size())
-            for (const auto& hint : sorted->hints[i]) out += "      hint: " + TerminalText(hint) + "\n";
+    for (const Finding* missing : FindingsOf(file, which, which == ListOf::Animations ? "missing-animation" : "missing-state")) {
+        out += "    " + colours.Red("missing: " + TerminalText(missing->name)) + "\n";
+        for (const auto& hint : missing->hints) out += "      hint: " + TerminalText(hint) + "\n";
     }
-    for (const auto& name : sorted->duplicates) out += "    " + colours.Yellow("duplicate: " + TerminalText(name)) + "\n";
-    for (int line : sorted->blankLines) out += "    " + colours.Yellow("blank: line " + std::to_string(line)) + "\n";
-    for (const auto& name : sorted->unlisted) out += "    unlisted: " + TerminalText(name) + "\n";
+    for (const Finding* repeat : FindingsOf(lists, which, "duplicate-name"))
+        out += "    " + colours.Yellow("duplicate: " + TerminalText(repeat->name)) + "\n";
+    for (const Finding* blank : FindingsOf(lists, which, "blank-line"))
+        out += "    " + colours.Yellow("blank: line " + std::to_string(blank->line)) + "\n";
+    for (const Finding* unlisted : FindingsOf(file, which, "unlisted-name"))
+        out += "    unlisted: " + TerminalText(unlisted->name) + "\n";
 }
 
-std::string ResultText(const CheckRun& run, const FileCheck& file) {
-    switch (file.outcome) {
+std::string ResultText(FileCheck::Outcome outcome, std::span<const Finding> lists, std::span<const Finding> file) {
+    switch (outcome) {
         case FileCheck::Outcome::AllValid: return "every name valid";
         case FileCheck::Outcome::SomeMissing: return "some names missing";
         case FileCheck::Outcome::Unchecked: {
             std::string text = "not checked against every list, not found:";
-            for (const auto& path : UncheckedLists(run)) text += " " + TerminalText(path);
-            return HasMissingNames(file) ? text + "; some names missing" : text;
+            for (const auto& path : UnreadableLists(lists)) text += " " + TerminalText(path);
+            return StatusOf(file) == 1 ? text + "; some names missing" : text;
         }
         case FileCheck::Outcome::Failed: break;
     }
-    if (!file.error.empty()) return "failed: " + TerminalText(file.error);
-    if (file.storagesLeftOut > 0) return "failed: " + IncompleteListing(file);
-    return "failed: the data provider could not be used";
+    for (const Finding& finding : file)
+        if (finding.rule->status == 2) return "failed: " + TerminalText(finding.message);
+    return "failed";
 }
 
-void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, bool quiet, const Colours& colours) {
+void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, FileCheck::Outcome outcome,
+              std::span<const Finding> lists, std::span<const Finding> findings, bool quiet, const Colours& colours) {
     out += TerminalText(file.path) + "\n";
     if (file.connected) out += "  character: " + TerminalText(WideToAnsi(file.character)) + "\n";
     if (file.storageElements) {
@@ -104,14 +108,14 @@ void TextFile(std::string& out, const CheckRun& run, const FileCheck& file, bool
     if (file.unknownAnimations)
         out += "  unknown animations: " + std::to_string(*file.unknownAnimations) + "\n";
     if (file.storageElements) {
-        TextList(out, "animations", run.animations, file.animations, quiet, colours);
-        TextList(out, "states", run.states, file.states, quiet, colours);
+        TextList(out, "animations", run.animations, ListOf::Animations, file.animations, lists, findings, quiet, colours);
+        TextList(out, "states", run.states, ListOf::States, file.states, lists, findings, quiet, colours);
         if (!file.hintsUnavailable.empty())
             out += "  hints: unavailable, " + file.hintsUnavailable + "\n";
     }
     for (const auto& saved : file.saved) out += "  saved: " + TerminalText(saved) + "\n";
-    const std::string result = "result: " + ResultText(run, file);
-    out += "  " + (file.outcome == FileCheck::Outcome::AllValid ? result : colours.Red(result)) + "\n";
+    const std::string result = "result: " + ResultText(outcome, lists, findings);
+    out += "  " + (outcome == FileCheck::Outcome::AllValid ? result : colours.Red(result)) + "\n";
 }
 
 void OptionalNumber(Json& json, const char* key, const std::optional<int>& value) {
@@ -148,13 +152,12 @@ void JsonList(Json& json, const char* key, const std::optional<SortedNames>& sor
     json.Close('}');
 }
 
-void JsonFile(Json& json, const CheckRun& run, const FileCheck& file) {
+void JsonFile(Json& json, const FileCheck& file, FileCheck::Outcome outcome, std::span<const Finding> lists) {
     json.Open(nullptr, '{');
     json.String("path", file.path);
-    json.String("result", ResultName(file.outcome));
-    json.Strings("unchecked_lists", file.outcome == FileCheck::Outcome::Unchecked
-                                        ? UncheckedLists(run)
-                                        : std::vector<std::string>{});
+    json.String("result", ResultName(outcome));
+    json.Strings("unchecked_lists", outcome == FileCheck::Outcome::Unchecked ? UnreadableLists(lists)
+                                                                             : std::vector<std::string>{});
     if (file.error.empty()) json.Null("error");
     else json.String("error", file.error);
     json.Strings("messages", file.messages);
@@ -195,12 +198,11 @@ void JsonFinding(Json& json, const Finding& finding) {
     json.Close('}');
 }
 
-std::string SummaryLine(const CheckRun& run) {
-    const Tally tally = Count(run);
-    return Plural(run.files.size(), "file") + ": " + std::to_string(tally.valid) + " all valid, " +
-           std::to_string(tally.missing) + " with missing names, " +
-           std::to_string(tally.unchecked) + " not checked against every list, " +
-           std::to_string(tally.failed) + " failed\n";
+std::string SummaryLine(const Results& results) {
+    return Plural(results.of.size(), "file") + ": " + std::to_string(results.valid) + " all valid, " +
+           std::to_string(results.missing) + " with missing names, " +
+           std::to_string(results.unchecked) + " not checked against every list, " +
+           std::to_string(results.failed) + " failed\n";
 }
 
 }  // namespace
@@ -213,9 +215,15 @@ std::string IncompleteListing(const FileCheck& file) {
 std::string TextReport(const CheckRun& run, bool quiet, bool coloured) {
     std::string out;
     const Colours colours{coloured};
-    for (const auto& file : run.files)
-        if (!quiet || file.outcome != FileCheck::Outcome::AllValid) TextFile(out, run, file, quiet, colours);
-    if (quiet || run.files.size() > 1) out += SummaryLine(run);
+    const std::vector<Finding> findings = Findings(run);
+    const Results results = ResultsOf(run, findings);
+    FindingsByFile byFile(findings);
+    for (std::size_t i = 0; i < run.files.size(); ++i) {
+        const std::span<const Finding> own = byFile.Next(i);
+        if (!quiet || results.of[i] != FileCheck::Outcome::AllValid)
+            TextFile(out, run, run.files[i], results.of[i], byFile.Lists(), own, quiet, colours);
+    }
+    if (quiet || run.files.size() > 1) out += SummaryLine(results);
     return out;
 }
 
@@ -228,20 +236,22 @@ std::string JsonReport(const CheckRun& run) {
     JsonExpectedList(json, "states", run.states);
     json.Close('}');
     json.Strings("messages", run.messages);
+    const std::vector<Finding> findings = Findings(run);
+    const Results results = ResultsOf(run, findings);
+    const std::span<const Finding> lists = FindingsByFile(findings).Lists();
     json.Open("files", '[');
-    for (const auto& file : run.files) JsonFile(json, run, file);
+    for (std::size_t i = 0; i < run.files.size(); ++i) JsonFile(json, run.files[i], results.of[i], lists);
     json.Close(']');
     json.Open("findings", '[');
-    for (const Finding& finding : Findings(run)) JsonFinding(json, finding);
+    for (const Finding& finding : findings) JsonFinding(json, finding);
     json.Close(']');
-    const Tally tally = Count(run);
     json.Open("summary", '{');
     json.Number("files", static_cast<long long>(run.files.size()));
-    json.Number("valid", tally.valid);
-    json.Number("missing", tally.missing);
-    json.Number("unchecked", tally.unchecked);
-    json.Number("failed", tally.failed);
-    json.Number("exit_status", ExitStatus(run));
+    json.Number("valid", results.valid);
+    json.Number("missing", results.missing);
+    json.Number("unchecked", results.unchecked);
+    json.Number("failed", results.failed);
+    json.Number("exit_status", StatusOf(findings));
     json.Close('}');
     json.Close('}');
     json.text += '\n';

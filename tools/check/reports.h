@@ -1,7 +1,8 @@
 // The forms of a run's report: text for people, JSON for scripts, JUnit XML for CI dashboards,
-// and SARIF, GitHub workflow commands and GitLab Code Quality for code review (ci_reports.cpp),
-// these three written from the run's findings (findings.h).
-// Text and JSON hold the same facts; the JSON keys and their order are fixed
+// and SARIF, GitHub workflow commands and GitLab Code Quality for code review (ci_reports.cpp).
+// Every verdict in them (a missing name, a repeat, a blank line, a file's result and why it
+// failed) comes from the run's findings (findings.h); the counts and valid names beside them
+// come from the run. Text and JSON hold the same facts; the JSON keys and their order are fixed
 // (docs/check-report.schema.json), so scripts may rely on them.
 #pragma once
 
