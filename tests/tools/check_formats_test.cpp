@@ -101,7 +101,7 @@ TEST_F(CheckFormats, EachFormatPlacesTheFindingsOnTheirListLines) {
                     "::error file=odd%2C name%3A%25.txt,line=4,title=missing-animation::'Bw' is not an animation of "
                     "max.acs; did you mean 'Bow'?\n"}},
         {"sarif", {R"("uri": "odd%2C%20name%3A%25.txt")", R"("startLine": 4)", R"("ruleId": "missing-animation")",
-                   R"("helpUri": "https://quorvel.invalid/docs/rules.md#blank-line")", R"("version": "2.1.0")"}},
+                   R"("helpUri": ")" QUORVEL_DOCS_URI R"(rules.md#blank-line")", R"("version": "2.1.0")"}},
         {"gitlab", {R"("check_name": "missing-animation")", R"("path": "odd, name:%.txt")", R"("begin": 4)",
                     R"("severity": "major")", R"("severity": "minor")", R"("severity": "info")"}},
         {"json", {R"("rule": "blank-line",
