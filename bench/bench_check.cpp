@@ -72,9 +72,10 @@ void RunChecks(benchmark::State& state, const Inputs& inputs, int jobs) {
         ChangeDir(startDir);
         ConsolePrompts prompts(messages);
         const CheckRun run = RunCheck(options, prompts);
-        const std::string report = JsonReport(run);
+        const std::vector<Finding> findings = Findings(run);
+        const std::string report = JsonReport(run, findings);
         reportBytes = report.size();
-        if (ExitStatus(run) != 1 || run.files.size() != std::size_t(inputs.fileTotal))
+        if (StatusOf(findings) != 1 || run.files.size() != std::size_t(inputs.fileTotal))
             state.SkipWithError("unexpected result");
         benchmark::DoNotOptimize(report.data());
     }

@@ -98,18 +98,18 @@ std::string WithoutColours(std::string text) {
 
 // The renderings of the findings: SARIF and GitLab's report parse and hold one entry per
 // finding; GitHub's commands are one plain line each, and nothing else.
-void CheckFindingReports(const CheckRun& run) {
-    const auto findings = static_cast<qsizetype>(Findings(run).size());
-    const QJsonDocument sarif = ParsedJson(SarifReport(run));
+void CheckFindingReports(const CheckRun& run, std::span<const Finding> made) {
+    const auto findings = static_cast<qsizetype>(made.size());
+    const QJsonDocument sarif = ParsedJson(SarifReport(run, made));
     if (sarif.object().value("runs").toArray().at(0).toObject().value("results").toArray().size() != findings)
         std::abort();
-    const QJsonDocument gitlab = ParsedJson(GitlabReport(run));
+    const QJsonDocument gitlab = ParsedJson(GitlabReport(run, made));
     if (!gitlab.isArray() || gitlab.array().size() != findings) std::abort();
     // A fingerprint that two findings share would merge them into one issue.
     std::set<QString> fingerprints;
     for (const auto& issue : gitlab.array()) fingerprints.insert(issue.toObject().value("fingerprint").toString());
     if (static_cast<qsizetype>(fingerprints.size()) != findings) std::abort();
-    const std::string github = GithubReport(run);
+    const std::string github = GithubReport(run, made);
     if (!PlainLines(github) || std::count(github.begin(), github.end(), '\n') != findings) std::abort();
     const std::size_t commands = CountLinesStarting(github, "::error ") + CountLinesStarting(github, "::warning ") +
                                  CountLinesStarting(github, "::notice ");
@@ -128,20 +128,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FuzzedDataProvider data(bytes, size);
     std::size_t missingCount = 0;
     const CheckRun run = Run(data, missingCount);
+    const std::vector<Finding> findings = Findings(run);
 
-    const std::string text = TextReport(run);
+    const std::string text = TextReport(run, findings);
     if (!PlainLines(text)) std::abort();
     // Each missing name is one line of its own: none was split, none forged.
     if (CountLinesStarting(text, "    missing: ") != missingCount) std::abort();
 
-    if (WithoutColours(TextReport(run, false, true)) != text) std::abort();
-    CheckFindingReports(run);
+    if (WithoutColours(TextReport(run, findings, false, true)) != text) std::abort();
+    CheckFindingReports(run, findings);
 
-    const QJsonDocument parsed = ParsedJson(JsonReport(run));
+    const QJsonDocument parsed = ParsedJson(JsonReport(run, findings));
     if (!parsed.isObject()) std::abort();
     if (parsed.object().value("files").toArray().size() != static_cast<qsizetype>(run.files.size())) std::abort();
 
-    const std::string junit = JunitReport(run);
+    const std::string junit = JunitReport(run, findings);
     xmlDocPtr document = xmlReadMemory(junit.data(), static_cast<int>(junit.size()), "junit.xml", nullptr,
                                        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     if (!document) std::abort();

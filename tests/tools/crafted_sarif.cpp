@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         FuzzedDataProvider data(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         std::size_t missing = 0;
         const CheckRun run = crafted::Run(data, missing);
-        WriteFileAtomically((fs::path(argv[2]) / (std::to_string(i) + ".sarif")).string(), SarifReport(run));
+        WriteFileAtomically((fs::path(argv[2]) / (std::to_string(i) + ".sarif")).string(), SarifReport(run, Findings(run)));
     }
     return inputs.empty() ? 2 : 0;
 }

@@ -238,7 +238,7 @@ TEST(Hints, UnavailableWithAProviderThatCannotListItsNames) {
     ASSERT_EQ(run.files.size(), 1u);
     EXPECT_EQ(run.files[0].hintsUnavailable, "the data provider does not list the character's names");
     EXPECT_TRUE(run.files[0].animations->hints.empty());
-    const std::string report = TextReport(run);
+    const std::string report = TextReport(run, Findings(run));
     EXPECT_NE(report.find("    valid: okWave\n    valid: okWove\n  states"), std::string::npos) << report;
     EXPECT_NE(report.find("  hints: unavailable, the data provider does not list the character's names\n"),
               std::string::npos) << report;

@@ -218,5 +218,3 @@ CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const Fi
     OleUninitialize();
     return run;
 }
-
-int ExitStatus(const CheckRun& run) { return StatusOf(Findings(run)); }

@@ -61,8 +61,3 @@ struct CheckRun {
 // `fileDone` hears how many files are done, in order, after each one's messages were shown.
 using FileDone = std::function<void(std::size_t done)>;
 CheckRun RunCheck(const CheckOptions& options, ConsolePrompts& prompts, const FileDone& fileDone = {});
-
-// 0 when every name is valid, 1 when some are missing, 2 when a file (its storage listing
-// incomplete included), a list or the provider could not be used: the worst of the run's
-// findings (findings.h).
-int ExitStatus(const CheckRun& run);

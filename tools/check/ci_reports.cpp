@@ -152,7 +152,7 @@ const char* GitlabSeverity(const Rule& rule) {
 
 }  // namespace
 
-std::string SarifReport(const CheckRun& run) {
+std::string SarifReport(const CheckRun& run, std::span<const Finding> findings) {
     Json json;
     json.Open(nullptr, '{');
     json.String("$schema", "https://json.schemastore.org/sarif-2.1.0.json");
@@ -171,7 +171,7 @@ std::string SarifReport(const CheckRun& run) {
     json.Close('}');
     json.Close('}');
     json.Open("results", '[');
-    for (const Finding& finding : Findings(run)) SarifResult(json, run, finding);
+    for (const Finding& finding : findings) SarifResult(json, run, finding);
     json.Close(']');
     json.String("columnKind", "unicodeCodePoints");
     json.Close('}');
@@ -181,9 +181,9 @@ std::string SarifReport(const CheckRun& run) {
     return std::move(json.text);
 }
 
-std::string GithubReport(const CheckRun& run) {
+std::string GithubReport(const CheckRun& run, std::span<const Finding> findings) {
     std::string out;
-    for (const Finding& finding : Findings(run)) {
+    for (const Finding& finding : findings) {
         const Level level = finding.rule->level;
         out += level == Level::Error ? "::error" : level == Level::Warning ? "::warning" : "::notice";
         out += " file=" + CommandText(RelativePath(finding.path, run.startDir), true);
@@ -193,10 +193,10 @@ std::string GithubReport(const CheckRun& run) {
     return out;
 }
 
-std::string GitlabReport(const CheckRun& run) {
+std::string GitlabReport(const CheckRun& run, std::span<const Finding> findings) {
     Json json;
     json.Open(nullptr, '[');
-    for (const Finding& finding : Findings(run)) {
+    for (const Finding& finding : findings) {
         json.Open(nullptr, '{');
         json.String("description", TerminalText(finding.message));
         json.String("check_name", finding.rule->id);

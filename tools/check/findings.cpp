@@ -79,7 +79,7 @@ public:
     Finding& Add(std::string_view rule, std::string message, const std::string& path, int line, std::size_t file,
                  ListOf list, std::string_view name, std::string_view key = {}) {
         if (key.empty()) key = name;
-        const std::string character = file == kNoFile ? "" : run_.files[file].path;
+        const std::string_view character = file == kNoFile ? std::string_view() : run_.files[file].path;
         const std::string relative = RelativePath(path, run_.startDir);
         const std::string checked = character.empty() ? "" : RelativePath(character, run_.startDir);
         const std::string whole = std::string(rule) + '\0' + relative + '\0' + checked + '\0' + std::string(key);
@@ -201,7 +201,7 @@ std::vector<const Finding*> FindingsOf(std::span<const Finding> from, ListOf lis
 std::vector<std::string> UnreadableLists(std::span<const Finding> lists) {
     std::vector<std::string> paths;
     for (const Finding& finding : lists)
-        if (finding.rule->id == "list-unreadable") paths.push_back(finding.path);
+        if (finding.rule->id == "list-unreadable") paths.emplace_back(finding.path);
     return paths;
 }
 

@@ -34,9 +34,11 @@ inline constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
 struct Finding {
     const Rule* rule;
     std::string message;    // one line for people; holds names from files as they are
-    std::string path;       // the full path of the file it concerns: a list or a character file
-    int line = 0;           // the 1-based line of `path` it concerns; 0 for the whole file
-    std::string character;  // the character file checked; empty for a finding about a list alone
+    // The paths are the run's own (findings are made from a run and read while it lives), held
+    // once however many findings name them.
+    std::string_view path;       // the full path of the file it concerns: a list or a character file
+    int line = 0;                // the 1-based line of `path` it concerns; 0 for the whole file
+    std::string_view character;  // the character file checked; empty for a finding about a list alone
     // Built from the rule, the files and the name, never from the line, so that moving the line
     // elsewhere in the list keeps it; the n-th repeat of one name gets its own.
     std::string fingerprint;

@@ -109,10 +109,9 @@ void ListCases(Suite& suite, const std::string& className, const std::optional<S
 
 }  // namespace
 
-std::string JunitReport(const CheckRun& run) {
+std::string JunitReport(const CheckRun& run, std::span<const Finding> findings) {
     std::string suites;
     Counts all;
-    const std::vector<Finding> findings = Findings(run);
     FindingsByFile byFile(findings);
     for (std::size_t i = 0; i < run.files.size(); ++i) {
         const FileCheck& file = run.files[i];

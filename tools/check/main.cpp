@@ -138,15 +138,15 @@ bool Coloured(CheckOptions::Color color) {
     return StandardOutputIsTerminal() && !(noColor && *noColor);
 }
 
-std::string Report(const CheckRun& run, const CheckOptions& options) {
+std::string Report(const CheckRun& run, std::span<const Finding> findings, const CheckOptions& options) {
     switch (options.format) {
-        case CheckOptions::Format::Text: return TextReport(run, options.quiet, Coloured(options.color));
-        case CheckOptions::Format::Json: return JsonReport(run);
-        case CheckOptions::Format::Sarif: return SarifReport(run);
-        case CheckOptions::Format::Github: return GithubReport(run);
+        case CheckOptions::Format::Text: return TextReport(run, findings, options.quiet, Coloured(options.color));
+        case CheckOptions::Format::Json: return JsonReport(run, findings);
+        case CheckOptions::Format::Sarif: return SarifReport(run, findings);
+        case CheckOptions::Format::Github: return GithubReport(run, findings);
         case CheckOptions::Format::Gitlab: break;
     }
-    return GitlabReport(run);
+    return GitlabReport(run, findings);
 }
 
 // Writes a report beside the one on standard output; a failure is shown and makes the run fail.
@@ -173,10 +173,13 @@ int Check(const CheckOptions& options) {
         prompts.SetBeforeLine([&progress] { progress.Clear(); });
         const CheckRun run = RunCheck(options, prompts, [&progress](std::size_t done) { progress.Update(done); });
         progress.Clear();
-        int status = ExitStatus(run);
-        if (!junitPath.empty()) WriteBeside(junitPath, JunitReport(run), prompts, status);
-        if (!sarifPath.empty()) WriteBeside(sarifPath, SarifReport(run), prompts, status);
-        return PrintText(Report(run, options)) ? status : kCouldNotUse;
+        // The exit status is the worst finding's: 0 every name valid, 1 some missing, 2 a file,
+        // a list or the provider could not be used.
+        const std::vector<Finding> findings = Findings(run);
+        int status = StatusOf(findings);
+        if (!junitPath.empty()) WriteBeside(junitPath, JunitReport(run, findings), prompts, status);
+        if (!sarifPath.empty()) WriteBeside(sarifPath, SarifReport(run, findings), prompts, status);
+        return PrintText(Report(run, findings, options)) ? status : kCouldNotUse;
     } catch (const std::exception& e) {
         prompts.ShowError(MessageOf(e));
         return kCouldNotUse;

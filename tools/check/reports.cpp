@@ -212,10 +212,9 @@ std::string IncompleteListing(const FileCheck& file) {
            " could not be listed";
 }
 
-std::string TextReport(const CheckRun& run, bool quiet, bool coloured) {
+std::string TextReport(const CheckRun& run, std::span<const Finding> findings, bool quiet, bool coloured) {
     std::string out;
     const Colours colours{coloured};
-    const std::vector<Finding> findings = Findings(run);
     const Results results = ResultsOf(run, findings);
     FindingsByFile byFile(findings);
     for (std::size_t i = 0; i < run.files.size(); ++i) {
@@ -227,7 +226,7 @@ std::string TextReport(const CheckRun& run, bool quiet, bool coloured) {
     return out;
 }
 
-std::string JsonReport(const CheckRun& run) {
+std::string JsonReport(const CheckRun& run, std::span<const Finding> findings) {
     Json json;
     json.Open(nullptr, '{');
     json.String("start_directory", run.startDir);
@@ -236,7 +235,6 @@ std::string JsonReport(const CheckRun& run) {
     JsonExpectedList(json, "states", run.states);
     json.Close('}');
     json.Strings("messages", run.messages);
-    const std::vector<Finding> findings = Findings(run);
     const Results results = ResultsOf(run, findings);
     const std::span<const Finding> lists = FindingsByFile(findings).Lists();
     json.Open("files", '[');
