@@ -85,7 +85,7 @@ public:
         const std::string whole = std::string(rule) + '\0' + relative + '\0' + checked + '\0' + std::string(key);
         const std::string repeat = std::to_string(repeats_[whole]++);
         findings.push_back({&RuleNamed(rule), std::move(message), path, line, character,
-                            Fingerprint({rule, relative, checked, key, repeat}), file, list, std::string(name), {}});
+                            Fingerprint({rule, relative, checked, key, repeat}), file, list, name, {}});
         return findings.back();
     }
 
@@ -129,8 +129,8 @@ void NameFindings(Collector& out, std::size_t index, const CheckRun& run, ListOf
     for (std::size_t i = 0; i < sorted->missing.size() && i < sorted->missingLines.size(); ++i) {
         const std::string& name = sorted->missing[i];
         std::string message = Quoted(name) + " is not " + kind + " of " + character;
-        const std::vector<std::string> none;
-        const auto& hints = i < sorted->hints.size() ? sorted->hints[i] : none;
+        const std::span<const std::string> hints =
+            i < sorted->hints.size() ? std::span<const std::string>(sorted->hints[i]) : std::span<const std::string>();
         for (const auto& hint : hints) message += "; " + hint;
         out.Add(animations ? "missing-animation" : "missing-state", std::move(message), list.path,
                 sorted->missingLines[i], index, which, name)

@@ -34,8 +34,8 @@ inline constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
 struct Finding {
     const Rule* rule;
     std::string message;    // one line for people; holds names from files as they are
-    // The paths are the run's own (findings are made from a run and read while it lives), held
-    // once however many findings name them.
+    // The paths, names and hints are the run's own (findings are made from a run and read while it
+    // lives), held once however many findings name them.
     std::string_view path;       // the full path of the file it concerns: a list or a character file
     int line = 0;                // the 1-based line of `path` it concerns; 0 for the whole file
     std::string_view character;  // the character file checked; empty for a finding about a list alone
@@ -44,8 +44,8 @@ struct Finding {
     std::string fingerprint;
     std::size_t file = kNoFile;    // its character file's index in the run; kNoFile for a list's own
     ListOf list = ListOf::None;    // the list whose name or line it concerns
-    std::string name;              // that name as it stands, or the character's name it concerns
-    std::vector<std::string> hints;  // for a missing name: what may have been meant
+    std::string_view name;         // that name as it stands (the run's), or the character's name it concerns
+    std::span<const std::string> hints;  // for a missing name: what may have been meant (the run's)
 };
 
 // In the order of the run: the lists' own findings (not readable, repeats, blank lines), then

@@ -61,7 +61,7 @@ public:
         ++counts_.tests;
     }
     void Failure(const std::string& className, const std::string& name, const std::string& message,
-                 const std::vector<std::string>& details) {
+                 std::span<const std::string> details) {
         std::string text;
         for (const auto& line : details) text += (text.empty() ? "" : "\n") + Xml(line);
         Case(className, name,
@@ -100,7 +100,7 @@ void ListCases(Suite& suite, const std::string& className, const std::optional<S
             suite.Skipped(className, name, "blank line");
         } else if (nextMissing < missing.size() && missing[nextMissing]->line == line) {
             const Finding& finding = *missing[nextMissing++];
-            suite.Failure(className, name + ": " + std::string(text), "missing: " + finding.name, finding.hints);
+            suite.Failure(className, name + ": " + std::string(text), "missing: " + std::string(finding.name), finding.hints);
         } else {
             suite.Case(className, name + ": " + std::string(text));
         }
